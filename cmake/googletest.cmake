@@ -1,0 +1,17 @@
+# GoogleTest: the installed package natively; built from Debian's sources when cross-compiling.
+if(CMAKE_CROSSCOMPILING)
+  set(ZENTU_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+  if(NOT EXISTS ${ZENTU_GOOGLETEST_SOURCE}/CMakeLists.txt)
+    message(FATAL_ERROR "GoogleTest sources not found at ${ZENTU_GOOGLETEST_SOURCE}: "
+                        "install googletest or set ZENTU_GOOGLETEST_SOURCE")
+  endif()
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${ZENTU_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+  find_package(GTest)
+  if(NOT GTest_FOUND)
+    message(FATAL_ERROR "GoogleTest not found: install libgtest-dev, or set GTest_DIR")
+  endif()
+endif()
