@@ -24,10 +24,11 @@ namespace {
 
 using Words = std::vector<WString>;
 
-// The child mode of this test program (see ProcessChild below).
+// The child mode of this test program (see ProcessChild below); it writes no test report, so
+// that it never replaces the one of the run that started it.
 const char16_t kChildParameters[] =
-    u"--gtest_also_run_disabled_tests --gtest_filter=ProcessChild.DISABLED_ReportArguments "
-    u"zentu-process-child";
+    u"--gtest_also_run_disabled_tests --gtest_output= "
+    u"--gtest_filter=ProcessChild.DISABLED_ReportArguments zentu-process-child";
 
 bool WindowsInterpreter() { return CommandInterpreterSwitch() == u"/c"; }
 
