@@ -58,6 +58,12 @@ class SignatureFreeView {
     }
   }
 
+  // Where the view holds the security directory entry of a PE header, if it has one.
+  bool SecurityEntry(uint32_t* at) const {
+    *at = entryAt_;
+    return hasEntry_;
+  }
+
   // `count` bytes of the view from `start`, sharing the file's buffer when nothing is cut.
   String Slice(uint32_t start, uint32_t count) const {
     if (cutSize_ == 0) return bytes_.Substring(start, count);
@@ -82,6 +88,8 @@ class SignatureFreeView {
                        kSecurityDirectoryIndex * kDirectoryEntrySize;
     if (countAt + 4 > size || ReadU32(data + countAt) <= kSecurityDirectoryIndex) return;
     if (entryAt + kDirectoryEntrySize > size) return;
+    hasEntry_ = true;
+    entryAt_ = static_cast<uint32_t>(entryAt);
     uint64_t position = ReadU32(data + entryAt);
     uint64_t length = ReadU32(data + entryAt + 4);
     if (position == 0 || length == 0 || position + length > size) return;
@@ -95,6 +103,7 @@ class SignatureFreeView {
   const String& bytes_;
   uint32_t cutAt_ = 0;
   uint32_t cutSize_ = 0;
+  bool hasEntry_ = false;
   uint32_t entryAt_ = 0;  // where the security entry lies in the view
 };
 
@@ -162,9 +171,17 @@ String AppendBlock(const String& bytes, const SettingsMap& map) {
   result.Resize(static_cast<uint32_t>(total));
   char* out = result.MutableData();
   view.CopyTo(out, 0, base);
+  // The result is unsigned. A security entry that was not honoured (one pointing past the end,
+  // say) must not come to point into the new block once the file has grown.
+  uint32_t entryAt;
+  if (view.SecurityEntry(&entryAt) && uint64_t{entryAt} + kDirectoryEntrySize <= base)
+    std::memset(out + entryAt, 0, kDirectoryEntrySize);
   std::memcpy(out + base, payload.Data(), payload.Length());
   WriteU32(out + base + payload.Length(), payload.Length());
   std::memcpy(out + base + payload.Length() + 4, kMarker, sizeof kMarker);
+  // A PE header cut short by the end of the host would be completed by the block's bytes, and
+  // the block could then read as a certificate table: such a host cannot carry a block.
+  if (SignatureFreeView(result).Length() != result.Length()) return String();
   return result;
 }
 

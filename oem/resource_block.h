@@ -40,9 +40,10 @@ Vadu::String ExtractBlock(const Vadu::String& bytes);
 // The file without its signature and without its block (payload, length, marker and tail).
 Vadu::String StripBlock(const Vadu::String& bytes);
 
-// The file content carrying `map` as its only block, the signature and any old block removed;
-// `bytes` unchanged when the map is empty. Empty when the block cannot be built (the compressed
-// map or the result would be longer than a string can hold).
+// The file content carrying `map` as its only block, the signature and any old block removed and
+// the security entry of a PE header set to zero; `bytes` unchanged when the map is empty. Empty
+// when the block cannot be built: the compressed map or the result would be longer than a string
+// can hold, or the host is a PE header cut short that the block's bytes would complete.
 Vadu::String AppendBlock(const Vadu::String& bytes, const Vadu::SettingsMap& map);
 
 // Replaces the contents of `map` with the block of a file; a file without a block empties it.

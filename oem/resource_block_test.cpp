@@ -390,6 +390,64 @@ TEST(Signatures, EveryTruncatedHeaderIsReadWithinBounds) {
   }
 }
 
+TEST(Signatures, AppendingClearsAnEntryThatPointsPastTheEnd) {
+  // The entry points past the end of the host: not a table to remove, but once a block has made
+  // the file longer it would cover the block's first half.
+  SettingsMap map = SampleMap();
+  const std::string block = Block(Std(map.Save()));
+  Synthetic pe;
+  pe.certAt = 1000;
+  pe.certSize = 24 + uint32_t(block.size()) / 2;
+  const std::string host = pe.Build();
+  String hostBytes = S(host);
+  EXPECT_EQ(RemoveSignature(hostBytes).Data(), hostBytes.Data());
+  // What keeping the entry would do:
+  EXPECT_NE(Std(ExtractBlock(S(host + block))), Std(map.Save()));
+
+  const std::string out = Std(AppendBlock(hostBytes, map));
+  EXPECT_EQ(GetLe32(out, pe.EntryAt()), 0u);
+  EXPECT_EQ(GetLe32(out, pe.EntryAt() + 4), 0u);
+  EXPECT_EQ(out.substr(0, pe.EntryAt()), host.substr(0, pe.EntryAt()));
+  EXPECT_EQ(out.substr(pe.EntryAt() + 8, host.size() - pe.EntryAt() - 8),
+            host.substr(pe.EntryAt() + 8));
+  EXPECT_EQ(Std(ExtractBlock(S(out))), Std(map.Save()));
+}
+
+TEST(Signatures, HostWhoseHeaderTheBlockWouldCompleteIsRefused) {
+  // A raw form whose Adler-32 checksum has a zero low half: the stream's last four bytes then
+  // read as a small little-endian number.
+  std::string value(256, '\xFF');
+  value += char(119);
+  SettingsMap map;
+  map.Set("v", S(value));
+  const std::string raw = Std(map.Serialize());
+  ASSERT_EQ(adler32(1, reinterpret_cast<const Bytef*>(raw.data()), uInt(raw.size())) & 0xFFFF, 0u);
+  const std::string payload = Std(map.Save());
+  const uint32_t n = uint32_t(payload.size());
+  ASSERT_LT(n, 40u);
+
+  // A PE32+ header placed so close to the end of a 70000-byte host that its security entry is
+  // the payload's last four bytes and the length field: a certificate table at the checksum's
+  // value, as long as the payload.
+  const uint32_t hostSize = 70000;
+  const uint32_t header = hostSize + n - 172;
+  std::string host(hostSize, '.');
+  host.replace(0, 2, "MZ");
+  PutLe32(host, 0x3C, header);
+  host.replace(header, 4, std::string("PE\0\0", 4));
+  host[header + 24] = 0x0B;
+  host[header + 25] = 0x02;
+  PutLe32(host, header + 132, 16);
+  const std::string naive = host + Block(payload);
+  ASSERT_LT(RemoveSignature(S(naive)).Length(), naive.size());
+  EXPECT_NE(Std(ExtractBlock(S(naive))), payload);
+
+  EXPECT_TRUE(AppendBlock(S(host), map).IsEmpty());
+  // With the header complete in the host, the block goes in.
+  host.append(200, '.');
+  EXPECT_EQ(Std(ExtractBlock(AppendBlock(S(host), map))), payload);
+}
+
 TEST(Signatures, UnchangedFilesShareTheirBuffer) {
   const String exe = S(Fixture("sample_app64.exe"));
   EXPECT_EQ(RemoveSignature(exe).Data(), exe.Data());
