@@ -96,9 +96,9 @@ TEST(ZlibCodec, StreamNeedingAPresetDictionaryIsRejected) {
   z_stream s{};
   ASSERT_EQ(deflateInit(&s, 6), Z_OK);
   const char dictionary[] = "resource dictionary";
-  ASSERT_EQ(deflateSetDictionary(&s, reinterpret_cast<const Bytef*>(dictionary),
-                                 sizeof dictionary - 1),
-            Z_OK);
+  ASSERT_EQ(
+      deflateSetDictionary(&s, reinterpret_cast<const Bytef*>(dictionary), sizeof dictionary - 1),
+      Z_OK);
   std::string input = "resource dictionary resource dictionary";
   std::string out(256, '\0');
   s.next_in = reinterpret_cast<Bytef*>(input.data());
