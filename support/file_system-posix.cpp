@@ -91,7 +91,7 @@ std::vector<FileEntry> ListDirectory(const WString& directory, const WString& pa
   while (struct dirent* item = readdir(stream)) {
     const char* name = item->d_name;
     if (std::string_view(name) == "." || std::string_view(name) == "..") continue;
-    if (fnmatch(wildcard.CStr(), name, 0) != 0) continue;
+    if (fnmatch(wildcard.CStr(), name, FNM_NOESCAPE) != 0) continue;
     // The entry itself: a symbolic link is listed as a link, never as what it points to.
     struct stat status;
     if (fstatat(dirfd(stream), name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
