@@ -144,7 +144,7 @@ bool RenameEntry(const WString& source, const WString& target) {
 
 bool CopyFileContent(const WString& source, const WString& target) {
   String from = SystemPath(source), to = SystemPath(target);
-  int in = open(from.CStr(), O_RDONLY | O_CLOEXEC);
+  int in = open(from.CStr(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return false;
   struct stat source_status, target_status;
   bool ok = fstat(in, &source_status) == 0 && S_ISREG(source_status.st_mode);
@@ -159,8 +159,9 @@ bool CopyFileContent(const WString& source, const WString& target) {
   }
   int out = ok ? open(to.CStr(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
   if (out >= 0) {
-    // The copy gets the source's permission bits (an executable stays executable).
-    ok = fchmod(out, source_status.st_mode & 07777) == 0;
+    // The copy gets the source's permission bits (an executable stays executable), where the
+    // file system keeps them.
+    fchmod(out, source_status.st_mode & 07777);
     std::vector<char> buffer(1u << 20);
     while (ok) {
       int64_t got = ReadSome(in, buffer.data(), static_cast<uint32_t>(buffer.size()));
@@ -186,7 +187,8 @@ FileHandle OpenFile(const WString& path, OpenMode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::kRead:
-      flags |= O_RDONLY;
+      // Opening a named pipe must not wait for a writer; regular files ignore the flag.
+      flags |= O_RDONLY | O_NONBLOCK;
       break;
     case OpenMode::kReadWrite:
       flags |= O_RDWR;

@@ -230,6 +230,14 @@ TEST(PosixFileTest, FailedWritesAreReportedAndKeepTheOriginal) {
   EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"other.bin", "target.bin"}));
 }
 
+TEST(PosixFileTest, NamedPipesAreNotWaitedFor) {
+  TempFolder folder;
+  fs::path pipe = folder.Path() / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_TRUE(ReadWholeFile(Wide(pipe)).IsEmpty());
+  EXPECT_FALSE(CopyFileTo(Wide(pipe), Wide(folder / "copy")));
+}
+
 TEST(PosixPathTest, BackslashIsAnOrdinaryNameCharacter) {
   TempFolder folder;
   ASSERT_TRUE(WriteWholeFile(Bytes("x"), Wide(folder / "a\\b.txt"), false));
