@@ -1,1 +1,22 @@
-int main() { return 2; }
+// The entry point of zentu-rebrand: announces the start, clears the working folder of an earlier
+// run, parses the command line and runs exactly one command.
+#include "src/dispatch.h"
+#include "src/exit_code.h"
+#include "src/log_tags.h"
+#include "src/working_folder.h"
+#include "support/command_line_options.h"
+#include "support/file_system.h"
+#include "support/log.h"
+
+int main(int argc, char** argv) {
+  Zentu::AttachLogFiles();
+  Vadu::LogRecord(Vadu::LogSource(Vadu::LogInfo, Zentu::kFrontEndLogTag),
+                  "Start customization utility\n");
+  Vadu::RemoveDirectoryTree(Zentu::WorkingFolderPath());
+
+  Vadu::CommandLineOptions options;
+  options.SetDefinitions(Zentu::FrontEndOptionDefinitions());
+  options.Parse(argc, argv);
+  Zentu::DispatchCommand(options);
+  return Zentu::ExitCode();
+}

@@ -1,0 +1,43 @@
+#include "src/dispatch.h"
+
+#include "src/exit_code.h"
+#include "src/log_tags.h"
+#include "src/option_names.h"
+#include "support/log.h"
+
+namespace Zentu {
+
+std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions() {
+  return {
+      {kResourceOption, u"Path to directory with resources", true},
+      {kTargetOption, u"Path to Zentu executable file", true},
+      {kIconOption,
+       u"Path to icon file (*.ico for Windows/Linux and *.icns for MacOS). Icon file contains a "
+       u"group of icons on the size of 128x128, 64x64, 48x48, 32x32, 24x24, 16x16",
+       true},
+      {kPackResourceOption, u"Path to directory with resources", true},
+      {kOutDirOption, u"Path to directory where will write result (optional)", true},
+      {kGetXmlOption, u"Create XML file with OEM Information", false},
+      {kUnpackOption, u"Unpack resources from executable path", true},
+  };
+}
+
+void DispatchCommand(const Vadu::CommandLineOptions& options) {
+  using Vadu::WString;
+  if (options.HasOption(kUnpackOption)) {
+    // The unpack command arrives with its own issue of work.
+  } else if (options.HasOption(kGetXmlOption)) {
+    // The template command arrives with its own issue of work.
+  } else if ((options.HasOption(kResourceOption) || options.HasOption(kIconOption)) &&
+             options.HasOption(kTargetOption)) {
+    // The add-resources command arrives with its own issue of work.
+  } else if (options.HasOption(kPackResourceOption)) {
+    // The package command arrives with its own issue of work.
+  } else {
+    Vadu::LogRecord(Vadu::LogSource(Vadu::LogWarning, kFrontEndLogTag),
+                    "Absent or unknown command line parameter(s)\n");
+    SetExitCode(kExitNoCommand);
+  }
+}
+
+}  // namespace Zentu

@@ -1,0 +1,47 @@
+// Runs the built utility as a user would and checks what it leaves behind.
+#include <gtest/gtest.h>
+
+#include "src/test_sandbox.h"
+
+namespace Zentu {
+namespace {
+
+namespace fs = std::filesystem;
+using Testing::UtilitySandbox;
+
+std::string LogNameOf(const UtilitySandbox& sandbox, const char* suffix) {
+  return sandbox.Executable().stem().string() + suffix;
+}
+
+TEST(EntryPoint, NoCommandLogsTheStartAndTheWarningAndExitsWithTwo) {
+  UtilitySandbox sandbox;
+  const std::string once =
+      "[INFO]:\r\nStart customization utility\n\r\n"
+      "[WARNING]:\r\nAbsent or unknown command line parameter(s)\n";
+  EXPECT_EQ(sandbox.Run("").exitCode, 2);
+  EXPECT_EQ(sandbox.ReadBeside(LogNameOf(sandbox, ".main.log")), once);
+  // A second run appends behind the first; the first header of a run has no blank line before it.
+  EXPECT_EQ(sandbox.Run("-resource onlythis").exitCode, 2);
+  EXPECT_EQ(sandbox.ReadBeside(LogNameOf(sandbox, ".main.log")), once + once);
+}
+
+TEST(EntryPoint, LogFilesAreNamedAfterTheRenamedExecutable) {
+  UtilitySandbox sandbox(fs::path(UtilitySandbox::DefaultName()).extension().string().empty()
+                             ? "brand tool"
+                             : "brand tool.exe");
+  EXPECT_EQ(sandbox.Run("free words only").exitCode, 2);
+  EXPECT_TRUE(fs::exists(sandbox.Folder() / "brand tool.main.log"));
+}
+
+TEST(EntryPoint, RemovesTheWorkingFolderOfAnEarlierRun) {
+  UtilitySandbox sandbox;
+  fs::create_directories(sandbox.Temp() / "zentuunpacked" / "deep" / "er");
+  Vadu::Testing::WriteFileBytes(sandbox.Temp() / "zentuunpacked" / "deep" / "file", "x");
+  Vadu::Testing::WriteFileBytes(sandbox.Temp() / "keep.txt", "kept");
+  sandbox.Run("");
+  EXPECT_FALSE(fs::exists(sandbox.Temp() / "zentuunpacked"));
+  EXPECT_TRUE(fs::exists(sandbox.Temp() / "keep.txt"));
+}
+
+}  // namespace
+}  // namespace Zentu

@@ -1,0 +1,39 @@
+#include "src/test_sandbox.h"
+
+#include "support/environment.h"
+#include "support/process.h"
+
+namespace Zentu::Testing {
+
+namespace fs = std::filesystem;
+
+std::string UtilitySandbox::DefaultName() {
+  return fs::u8path(ZENTU_UTILITY_PATH).filename().string();
+}
+
+UtilitySandbox::UtilitySandbox(const std::string& executableName) : name_(executableName) {
+  fs::copy_file(fs::u8path(ZENTU_UTILITY_PATH), Executable());
+}
+
+UtilitySandbox::~UtilitySandbox() = default;
+
+UtilityRun UtilitySandbox::Run(const std::string& parameters) const {
+  // The child inherits TEMP; this process gets its own value back afterwards.
+  const Vadu::WString savedTemp = Vadu::GetEnvironmentValue(u"TEMP");
+  Vadu::SetEnvironmentValue(u"TEMP", Vadu::Testing::Wide(temp_.Path()));
+  Vadu::CommandResult result = Vadu::RunProgramCaptured(
+      Vadu::Testing::Wide(Executable()), Vadu::FromUtf8(Vadu::String(parameters.c_str())),
+      Vadu::StderrRedirect::ToOutput);
+  Vadu::SetEnvironmentValue(u"TEMP", savedTemp);
+  UtilityRun run;
+  run.exitCode = result.exitCode;
+  Vadu::String output = Vadu::ToUtf8(result.output);
+  run.output.assign(output.CStr(), output.Length());
+  return run;
+}
+
+std::string UtilitySandbox::ReadBeside(const std::string& name) const {
+  return Vadu::Testing::ReadFileBytes(Folder() / fs::u8path(name));
+}
+
+}  // namespace Zentu::Testing

@@ -1,0 +1,39 @@
+// Runs the built utility for the command-line tests: each test copies the executable into its own
+// temporary folder (the utility writes its logs and outputs beside itself) and points TEMP at a
+// private folder.
+#pragma once
+
+#include <string>
+
+#include "support/test_util.h"
+
+namespace Zentu::Testing {
+
+struct UtilityRun {
+  int exitCode = -1;
+  std::string output;  // standard output, UTF-8
+};
+
+class UtilitySandbox {
+ public:
+  // Copies the utility into a fresh folder under the given file name.
+  explicit UtilitySandbox(const std::string& executableName = DefaultName());
+  ~UtilitySandbox();
+
+  static std::string DefaultName();
+
+  // Runs the utility with the parameter text (Windows command-line rules) and TEMP set to Temp().
+  UtilityRun Run(const std::string& parameters) const;
+
+  const std::filesystem::path& Folder() const { return folder_.Path(); }
+  std::filesystem::path Executable() const { return folder_.Path() / name_; }
+  const std::filesystem::path& Temp() const { return temp_.Path(); }
+  std::string ReadBeside(const std::string& name) const;
+
+ private:
+  Vadu::Testing::TempFolder folder_;
+  Vadu::Testing::TempFolder temp_;
+  std::string name_;
+};
+
+}  // namespace Zentu::Testing
