@@ -1,0 +1,53 @@
+// The OEM resource block: a resource map carried at the end of a host file.
+//
+//   host bytes | payload (zlib stream of the raw map, N bytes) | N (u32 LE, never 0) | "OEM"
+//
+// Readers tolerate up to 7 bytes of anything after the marker (a signing tool's alignment).
+// A stand-alone package is a block with no host bytes. An Authenticode signature of a Windows
+// executable is removed before a block is searched for or written, so a file signed after
+// embedding still yields its block and a re-embedded file comes out unsigned.
+#pragma once
+
+#include <cstdint>
+
+#include "support/settings_map.h"
+#include "support/string_base.h"
+
+namespace Zentu {
+
+// Bytes after the marker that readers still accept.
+constexpr uint32_t kMaxBlockTail = 7;
+
+// Where the payload of a block lies; a length of 0 means there is no block.
+struct BlockLocation {
+  uint32_t offset = 0;
+  uint32_t length = 0;
+};
+
+// `bytes` without the certificate table that the security directory entry of a PE file points
+// at, and with that entry set to zero; `bytes` itself when it is not a PE file, has no such
+// table, or the entry is inconsistent (past the end of the file, or inside the table).
+Vadu::String RemoveSignature(const Vadu::String& bytes);
+
+// The payload of the block at the end of `bytes` (no signature removal); {0, 0} when there is
+// none: no marker within the last bytes, or a length field of 0 or longer than what precedes it.
+BlockLocation FindBlock(const Vadu::String& bytes);
+
+// The (still compressed) payload of the block of a file, signature removed first; empty when
+// there is none.
+Vadu::String ExtractBlock(const Vadu::String& bytes);
+
+// The file without its signature and without its block (payload, length, marker and tail).
+Vadu::String StripBlock(const Vadu::String& bytes);
+
+// The file content carrying `map` as its only block, the signature and any old block removed and
+// the security entry of a PE header set to zero; `bytes` unchanged when the map is empty. Empty
+// when the block cannot be built: the compressed map or the result would be longer than a string
+// can hold, or the host is a PE header cut short that the block's bytes would complete.
+Vadu::String AppendBlock(const Vadu::String& bytes, const Vadu::SettingsMap& map);
+
+// Replaces the contents of `map` with the block of a file; a file without a block empties it.
+// False when there is no block or it is corrupt.
+bool LoadBlock(Vadu::SettingsMap& map, const Vadu::String& bytes);
+
+}  // namespace Zentu

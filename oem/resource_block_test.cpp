@@ -1,0 +1,471 @@
+#include "oem/resource_block.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/test_util.h"
+
+namespace Zentu {
+namespace {
+
+using Vadu::SettingsMap;
+using Vadu::String;
+
+// The layout written out by hand, independently of the code under test.
+std::string Le32(uint32_t value) {
+  std::string out(4, '\0');
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(value >> (8 * i));
+  return out;
+}
+uint32_t GetLe32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) value |= uint32_t(uint8_t(bytes.at(at + i))) << (8 * i);
+  return value;
+}
+void PutLe32(std::string& bytes, size_t at, uint32_t value) { bytes.replace(at, 4, Le32(value)); }
+std::string Entry(const std::string& name, const std::string& value) {
+  return Le32(uint32_t(name.size())) + name + Le32(uint32_t(value.size())) + value;
+}
+std::string Compress(const std::string& raw) {
+  uLongf size = compressBound(uLong(raw.size()));
+  std::string out(size, '\0');
+  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                      reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 6),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+std::string Uncompress(const std::string& stream, size_t capacity) {
+  std::string out(capacity, '\0');
+  uLongf size = uLongf(capacity);
+  EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                       reinterpret_cast<const Bytef*>(stream.data()), uLong(stream.size())),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+std::string Block(const std::string& payload) {
+  return payload + Le32(uint32_t(payload.size())) + "OEM";
+}
+
+String S(const std::string& bytes) { return String(bytes); }
+std::string Std(const String& bytes) { return std::string(bytes.ToView()); }
+
+std::string Fixture(const char* name) {
+  std::string bytes =
+      Vadu::Testing::ReadFileBytes(std::filesystem::u8path(ZENTU_FIXTURES_DIR) / name);
+  EXPECT_FALSE(bytes.empty()) << name;
+  return bytes;
+}
+
+// The PE fields the signature removal works with, read by the test itself.
+struct PeFields {
+  uint32_t checksumAt = 0;
+  uint32_t securityEntryAt = 0;
+  uint32_t certAt = 0;
+  uint32_t certSize = 0;
+};
+PeFields ReadPe(const std::string& file) {
+  PeFields pe;
+  uint32_t header = GetLe32(file, 0x3C);
+  EXPECT_EQ(file.substr(header, 4), std::string("PE\0\0", 4));
+  bool plus = uint8_t(file.at(header + 24)) == 0x0B && uint8_t(file.at(header + 25)) == 0x02;
+  pe.checksumAt = header + 24 + 64;
+  pe.securityEntryAt = header + (plus ? 136 : 120) + 4 * 8;
+  pe.certAt = GetLe32(file, pe.securityEntryAt);
+  pe.certSize = GetLe32(file, pe.securityEntryAt + 4);
+  return pe;
+}
+
+SettingsMap SampleMap() {
+  SettingsMap map;
+  map.Set("oem_info.xml", "<OemInfo ProductName=\"Sample\"/>");
+  map.Set("logo.png", S(std::string(5000, '\x89')));
+  return map;
+}
+std::string SampleRaw() {
+  return Entry("logo.png", std::string(5000, '\x89')) +
+         Entry("oem_info.xml", "<OemInfo ProductName=\"Sample\"/>");
+}
+
+TEST(BlockSearch, FindsABlockBuiltByHandAndLoadsIt) {
+  const std::string host = "host program bytes";
+  const std::string payload = Compress(Entry("b.txt", "bee") + Entry("a.txt", "ay"));
+  const std::string file = host + Block(payload);
+  BlockLocation found = FindBlock(S(file));
+  EXPECT_EQ(found.offset, host.size());
+  EXPECT_EQ(found.length, payload.size());
+  EXPECT_EQ(Std(ExtractBlock(S(file))), payload);
+
+  SettingsMap map;
+  map.Set("stale", "x");
+  EXPECT_TRUE(LoadBlock(map, S(file)));
+  EXPECT_EQ(map.ListNames(), (std::vector<String>{"a.txt", "b.txt"}));
+  EXPECT_EQ(map.Get("b.txt"), "bee");
+}
+
+TEST(BlockSearch, UpToSevenTrailingBytesAreTolerated) {
+  const std::string payload = Compress(Entry("k", "v"));
+  const std::string file = "host" + Block(payload);
+  for (size_t tail = 0; tail <= 7; ++tail) {
+    for (char fill : {'\0', 'O', 'M'}) {
+      std::string padded = file + std::string(tail, fill);
+      EXPECT_EQ(Std(ExtractBlock(S(padded))), payload) << tail << fill;
+      EXPECT_EQ(Std(StripBlock(S(padded))), "host") << tail << fill;
+    }
+  }
+  for (size_t tail : {8, 9, 20}) {
+    std::string padded = file + std::string(tail, '\0');
+    EXPECT_EQ(FindBlock(S(padded)).length, 0u) << tail;
+    EXPECT_TRUE(ExtractBlock(S(padded)).IsEmpty()) << tail;
+    EXPECT_EQ(Std(StripBlock(S(padded))), padded) << tail;
+  }
+}
+
+TEST(BlockSearch, LengthFieldMustBeNonZeroAndFitBeforeIt) {
+  const std::string payload = Compress(Entry("k", "v"));
+  // Zero, even with a valid zlib stream in front.
+  std::string zero = "host" + payload + Le32(0) + "OEM";
+  EXPECT_EQ(FindBlock(S(zero)).length, 0u);
+  SettingsMap map;
+  map.Set("stale", "x");
+  EXPECT_FALSE(LoadBlock(map, S(zero)));
+  EXPECT_FALSE(map.HasEntries());
+  // One byte more than what precedes the length field.
+  std::string tooLong = payload + Le32(uint32_t(payload.size() + 1)) + "OEM";
+  EXPECT_EQ(FindBlock(S(tooLong)).length, 0u);
+  EXPECT_EQ(FindBlock(S("x" + Le32(0xFFFFFFFF) + "OEM")).length, 0u);
+  // Exactly what precedes it: a package with no host bytes.
+  BlockLocation whole = FindBlock(S(Block(payload)));
+  EXPECT_EQ(whole.offset, 0u);
+  EXPECT_EQ(whole.length, payload.size());
+}
+
+TEST(BlockSearch, ShortFilesAndTheFirstMarkerFromTheEnd) {
+  // Seven bytes or less never hold a block; eight can.
+  EXPECT_EQ(FindBlock(S(Le32(3) + "OEM")).length, 0u);
+  EXPECT_EQ(FindBlock(S("OEM")).length, 0u);
+  EXPECT_EQ(FindBlock(String()).length, 0u);
+  EXPECT_TRUE(ExtractBlock(String()).IsEmpty());
+  BlockLocation tiny = FindBlock(S("p" + Le32(1) + "OEM"));
+  EXPECT_EQ(tiny.offset, 0u);
+  EXPECT_EQ(tiny.length, 1u);
+  // The marker nearest the end decides; the search does not go on to an earlier one.
+  const std::string file = "host" + Block(Compress(Entry("k", "v")));
+  EXPECT_EQ(FindBlock(S(file + Le32(0) + "OEM")).length, 0u);
+  EXPECT_EQ(FindBlock(S(file + Le32(1000) + "OEM")).length, 0u);
+}
+
+TEST(AppendBlock, UnsignedExecutableGetsPayloadLengthAndMarker) {
+  for (const char* name : {"sample_app64.exe", "sample_app32.exe"}) {
+    const std::string exe = Fixture(name);
+    ASSERT_EQ(ReadPe(exe).certSize, 0u);
+    const std::string out = Std(AppendBlock(S(exe), SampleMap()));
+    ASSERT_GT(out.size(), exe.size() + 7);
+    EXPECT_EQ(out.substr(0, exe.size()), exe);
+    EXPECT_EQ(out.substr(out.size() - 3), "OEM");
+    uint32_t n = GetLe32(out, out.size() - 7);
+    ASSERT_EQ(out.size(), exe.size() + n + 7);
+    const std::string payload = out.substr(exe.size(), n);
+    // An independent inflater reads the raw form back.
+    EXPECT_EQ(Uncompress(payload, SampleRaw().size() + 16), SampleRaw());
+    EXPECT_EQ(Std(ExtractBlock(S(out))), payload);
+    EXPECT_EQ(Std(StripBlock(S(out))), exe);
+    SettingsMap loaded;
+    EXPECT_TRUE(LoadBlock(loaded, S(out)));
+    EXPECT_EQ(loaded.Serialize(), SampleMap().Serialize());
+  }
+}
+
+TEST(AppendBlock, ReplacesAnExistingBlockAndItsTail) {
+  const std::string host = "some host content";
+  SettingsMap first;
+  first.Set("old.txt", S(std::string(3000, 'o')));
+  SettingsMap second;
+  second.Set("new.txt", "n");
+  std::string once = Std(AppendBlock(S(host), first));
+  std::string twice = Std(AppendBlock(S(once + std::string(5, '\0')), second));
+  EXPECT_EQ(twice, host + Block(Std(second.Save())));
+  SettingsMap loaded;
+  EXPECT_TRUE(LoadBlock(loaded, S(twice)));
+  EXPECT_EQ(loaded.ListNames(), std::vector<String>{"new.txt"});
+}
+
+TEST(AppendBlock, PackageFromAnEmptyFileIsExactlyTheBlock) {
+  SettingsMap map = SampleMap();
+  String saved = map.Save();
+  const std::string package = Std(AppendBlock(String(), map));
+  EXPECT_EQ(package, Block(Std(saved)));
+  EXPECT_EQ(Uncompress(package.substr(0, saved.Length()), SampleRaw().size()), SampleRaw());
+  EXPECT_EQ(FindBlock(S(package)).offset, 0u);
+}
+
+TEST(AppendBlock, EmptyMapLeavesTheFileAsItIs) {
+  const String signedExe = S(Fixture("sample_app64_signed.exe"));
+  String out = AppendBlock(signedExe, SettingsMap());
+  EXPECT_EQ(out.Data(), signedExe.Data());  // the same buffer: no copy, signature kept
+  EXPECT_TRUE(AppendBlock(String(), SettingsMap()).IsEmpty());
+}
+
+TEST(Signatures, RemovalRestoresTheUnsignedProgram) {
+  for (const char* name : {"sample_app64", "sample_app32"}) {
+    const std::string original = Fixture((std::string(name) + ".exe").c_str());
+    const std::string signedExe = Fixture((std::string(name) + "_signed.exe").c_str());
+    PeFields pe = ReadPe(signedExe);
+    ASSERT_NE(pe.certSize, 0u);
+    ASSERT_EQ(size_t(pe.certAt) + pe.certSize, signedExe.size());
+    ASSERT_GE(pe.certAt, original.size());
+
+    std::string removed = Std(RemoveSignature(S(signedExe)));
+    ASSERT_EQ(removed.size(), pe.certAt);
+    EXPECT_EQ(GetLe32(removed, pe.securityEntryAt), 0u);
+    EXPECT_EQ(GetLe32(removed, pe.securityEntryAt + 4), 0u);
+    // What the signing tool changed besides appending: the checksum and alignment padding.
+    EXPECT_EQ(removed.substr(pe.checksumAt, 4), signedExe.substr(pe.checksumAt, 4));
+    removed.replace(pe.checksumAt, 4, original.substr(pe.checksumAt, 4));
+    EXPECT_EQ(removed.substr(0, original.size()), original);
+    EXPECT_EQ(removed.substr(original.size()), std::string(removed.size() - original.size(), '\0'));
+    // No block in a signed file without one.
+    EXPECT_TRUE(ExtractBlock(S(signedExe)).IsEmpty());
+  }
+}
+
+TEST(Signatures, FileSignedAfterEmbeddingStillYieldsItsBlock) {
+  const std::string original = Fixture("sample_app64.exe");
+  const std::string embedded = Fixture("sample_app64_block.exe");
+  const std::string signedExe = Fixture("sample_app64_block_signed.exe");
+  ASSERT_NE(ReadPe(signedExe).certSize, 0u);
+  // The certificate follows the block, so it is only found once the certificate is gone...
+  EXPECT_EQ(FindBlock(S(signedExe)).length, 0u);
+  String unsignedExe = RemoveSignature(S(signedExe));
+  BlockLocation found = FindBlock(unsignedExe);
+  ASSERT_NE(found.length, 0u);
+  // ...and behind the marker sits the signing tool's padding, within the tolerated tail.
+  uint32_t tail = unsignedExe.Length() - (found.offset + found.length + 7);
+  EXPECT_GE(tail, 1u);
+  EXPECT_LE(tail, 7u);
+
+  String payload = ExtractBlock(S(signedExe));
+  EXPECT_EQ(Std(payload), embedded.substr(original.size(), embedded.size() - original.size() - 7));
+  SettingsMap map;
+  ASSERT_TRUE(LoadBlock(map, S(signedExe)));
+  EXPECT_EQ(map.ListNames(), (std::vector<String>{"filler", "logo.bin", "oem_info.xml"}));
+  EXPECT_NE(Std(map.Get("oem_info.xml")).find("ProductName=\"Fixture\""), std::string::npos);
+  std::string logo = Std(map.Get("logo.bin"));
+  ASSERT_EQ(logo.size(), 256u);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(uint8_t(logo[i]), i);
+
+  // Stripping gives back the program as it was before the block, apart from the checksum.
+  std::string stripped = Std(StripBlock(S(signedExe)));
+  PeFields pe = ReadPe(signedExe);
+  ASSERT_EQ(stripped.size(), original.size());
+  stripped.replace(pe.checksumAt, 4, original.substr(pe.checksumAt, 4));
+  EXPECT_EQ(stripped, original);
+}
+
+TEST(Signatures, AppendingDropsTheCertificate) {
+  for (const char* name :
+       {"sample_app64_signed.exe", "sample_app32_signed.exe", "sample_app64_block_signed.exe"}) {
+    const std::string signedExe = Fixture(name);
+    PeFields before = ReadPe(signedExe);
+    const std::string certificate = signedExe.substr(before.certAt, before.certSize);
+    SettingsMap map = SampleMap();
+    const std::string out = Std(AppendBlock(S(signedExe), map));
+    PeFields after = ReadPe(out);
+    EXPECT_EQ(after.certAt, 0u) << name;
+    EXPECT_EQ(after.certSize, 0u) << name;
+    EXPECT_EQ(out.find(certificate), std::string::npos) << name;
+    const std::string base = Std(StripBlock(S(signedExe)));
+    EXPECT_EQ(out, base + Block(Std(map.Save()))) << name;
+    SettingsMap loaded;
+    EXPECT_TRUE(LoadBlock(loaded, S(out)));
+    EXPECT_EQ(loaded.Serialize(), map.Serialize());
+  }
+}
+
+// A file with just the PE fields the signature removal reads (not a loadable program), and a
+// certificate table of 'C' bytes.
+struct Synthetic {
+  bool plus = true;
+  uint32_t size = 1024;
+  uint32_t certAt = 900;
+  uint32_t certSize = 124;
+  uint32_t directories = 16;
+  uint32_t header = 0x80;
+
+  uint32_t EntryAt() const { return header + (plus ? 136 : 120) + 32; }
+  std::string Build() const {
+    std::string file(size, '.');
+    file.replace(0, 2, "MZ");
+    PutLe32(file, 0x3C, header);
+    file.replace(header, 4, std::string("PE\0\0", 4));
+    file[header + 24] = 0x0B;
+    file[header + 25] = plus ? 0x02 : 0x01;
+    PutLe32(file, header + (plus ? 132 : 116), directories);
+    PutLe32(file, EntryAt(), certAt);
+    PutLe32(file, EntryAt() + 4, certSize);
+    for (uint64_t i = certAt; i < uint64_t(certAt) + certSize && i < size; ++i) file[i] = 'C';
+    return file;
+  }
+};
+
+TEST(Signatures, CertificateTableIsCutOutWhereverItLies) {
+  for (bool plus : {true, false}) {
+    Synthetic pe;
+    pe.plus = plus;
+    pe.certAt = 600;
+    pe.certSize = 100;
+    const std::string file = pe.Build() + Block(Compress(Entry("k", "v")));
+    std::string removed = Std(RemoveSignature(S(file)));
+    ASSERT_EQ(removed.size(), file.size() - 100) << plus;
+    EXPECT_EQ(removed.find('C'), std::string::npos);
+    EXPECT_EQ(GetLe32(removed, pe.EntryAt()), 0u);
+    EXPECT_EQ(GetLe32(removed, pe.EntryAt() + 4), 0u);
+    EXPECT_EQ(removed.substr(600), file.substr(700));
+    // The block search and the extraction see the same signature-free bytes.
+    EXPECT_EQ(Std(ExtractBlock(S(file))), Compress(Entry("k", "v")));
+    EXPECT_EQ(Std(StripBlock(S(file))), removed.substr(0, 1024 - 100));
+  }
+}
+
+TEST(Signatures, InconsistentHeadersLeaveTheFileUnchanged) {
+  auto variant = [](auto change) {
+    Synthetic pe;
+    change(pe);
+    return pe;
+  };
+  const Synthetic cases[] = {
+      variant([](Synthetic& p) { p.certAt = 0; }),
+      variant([](Synthetic& p) { p.certSize = 0; }),
+      variant([](Synthetic& p) { p.certSize = 125; }),       // one byte past the end
+      variant([](Synthetic& p) { p.certAt = 0xFFFFFFF0; }),  // would wrap a 32-bit sum
+      variant([](Synthetic& p) { p.certSize = 0xFFFFFFF0; }),
+      variant([](Synthetic& p) { p.directories = 4; }),                     // no security entry
+      variant([](Synthetic& p) { p.certAt = 0x100, p.certSize = 0x100; }),  // covers its entry
+  };
+  for (const Synthetic& pe : cases) {
+    String file = S(pe.Build());
+    EXPECT_EQ(RemoveSignature(file).Data(), file.Data()) << pe.certAt << " " << pe.certSize;
+  }
+  // The same table with a sound header is removed, for contrast.
+  String good = S(Synthetic().Build());
+  EXPECT_EQ(RemoveSignature(good).Length(), 900u);
+
+  std::string file = Synthetic().Build();
+  std::string notPe = file;
+  notPe[0] = 'Z';
+  std::string badSignature = file;
+  badSignature[0x81] = 'X';
+  std::string zeroOffset = file;
+  PutLe32(zeroOffset, 0x3C, 0);
+  for (const std::string& input : {notPe, badSignature, zeroOffset})
+    EXPECT_EQ(Std(RemoveSignature(S(input))), input);
+}
+
+TEST(Signatures, EveryTruncatedHeaderIsReadWithinBounds) {
+  // The header offset near the end of the file: at size - 4 and beyond is rejected.
+  for (uint32_t size = 0x40; size < 0x48; ++size) {
+    std::string file(size, '\0');
+    file.replace(0, 2, "MZ");
+    PutLe32(file, 0x3C, size - 4);
+    file.replace(size - 4, 4, std::string("PE\0\0", 4));
+    EXPECT_EQ(Std(RemoveSignature(S(file))), file);
+  }
+  // Every prefix of a signed header: the table never fits, nothing is read past the end.
+  for (bool plus : {true, false}) {
+    Synthetic pe;
+    pe.plus = plus;
+    pe.size = pe.EntryAt() + 8;
+    pe.certAt = 0x20;
+    pe.certSize = 0x10;
+    const std::string file = pe.Build();
+    EXPECT_EQ(RemoveSignature(S(file)).Length(), file.size() - 0x10);
+    for (size_t n = 0; n < file.size(); ++n) {
+      String prefix = S(file.substr(0, n));
+      EXPECT_EQ(Std(RemoveSignature(prefix)), file.substr(0, n)) << n;
+    }
+  }
+}
+
+TEST(Signatures, AppendingClearsAnEntryThatPointsPastTheEnd) {
+  // The entry points past the end of the host: not a table to remove, but once a block has made
+  // the file longer it would cover the block's first half.
+  SettingsMap map = SampleMap();
+  const std::string block = Block(Std(map.Save()));
+  Synthetic pe;
+  pe.certAt = 1000;
+  pe.certSize = 24 + uint32_t(block.size()) / 2;
+  const std::string host = pe.Build();
+  String hostBytes = S(host);
+  EXPECT_EQ(RemoveSignature(hostBytes).Data(), hostBytes.Data());
+  // What keeping the entry would do:
+  EXPECT_NE(Std(ExtractBlock(S(host + block))), Std(map.Save()));
+
+  const std::string out = Std(AppendBlock(hostBytes, map));
+  EXPECT_EQ(GetLe32(out, pe.EntryAt()), 0u);
+  EXPECT_EQ(GetLe32(out, pe.EntryAt() + 4), 0u);
+  EXPECT_EQ(out.substr(0, pe.EntryAt()), host.substr(0, pe.EntryAt()));
+  EXPECT_EQ(out.substr(pe.EntryAt() + 8, host.size() - pe.EntryAt() - 8),
+            host.substr(pe.EntryAt() + 8));
+  EXPECT_EQ(Std(ExtractBlock(S(out))), Std(map.Save()));
+}
+
+TEST(Signatures, HostWhoseHeaderTheBlockWouldCompleteIsRefused) {
+  // A raw form whose Adler-32 checksum has a zero low half: the stream's last four bytes then
+  // read as a small little-endian number.
+  std::string value(256, '\xFF');
+  value += char(119);
+  SettingsMap map;
+  map.Set("v", S(value));
+  const std::string raw = Std(map.Serialize());
+  ASSERT_EQ(adler32(1, reinterpret_cast<const Bytef*>(raw.data()), uInt(raw.size())) & 0xFFFF, 0u);
+  const std::string payload = Std(map.Save());
+  const uint32_t n = uint32_t(payload.size());
+  ASSERT_LT(n, 40u);
+
+  // A PE32+ header placed so close to the end of a 70000-byte host that its security entry is
+  // the payload's last four bytes and the length field: a certificate table at the checksum's
+  // value, as long as the payload.
+  const uint32_t hostSize = 70000;
+  const uint32_t header = hostSize + n - 172;
+  std::string host(hostSize, '.');
+  host.replace(0, 2, "MZ");
+  PutLe32(host, 0x3C, header);
+  host.replace(header, 4, std::string("PE\0\0", 4));
+  host[header + 24] = 0x0B;
+  host[header + 25] = 0x02;
+  PutLe32(host, header + 132, 16);
+  const std::string naive = host + Block(payload);
+  ASSERT_LT(RemoveSignature(S(naive)).Length(), naive.size());
+  EXPECT_NE(Std(ExtractBlock(S(naive))), payload);
+
+  EXPECT_TRUE(AppendBlock(S(host), map).IsEmpty());
+  // With the header complete in the host, the block goes in.
+  host.append(200, '.');
+  EXPECT_EQ(Std(ExtractBlock(AppendBlock(S(host), map))), payload);
+}
+
+TEST(Signatures, UnchangedFilesShareTheirBuffer) {
+  const String exe = S(Fixture("sample_app64.exe"));
+  EXPECT_EQ(RemoveSignature(exe).Data(), exe.Data());
+  EXPECT_EQ(StripBlock(exe).Data(), exe.Data());
+}
+
+TEST(LoadBlock, CorruptPayloadLoadsAnEmptyMap) {
+  SettingsMap map;
+  map.Set("stale", "x");
+  EXPECT_FALSE(LoadBlock(map, S("host" + Block("not a zlib stream"))));
+  EXPECT_FALSE(map.HasEntries());
+  map.Set("stale", "x");
+  EXPECT_FALSE(LoadBlock(map, S("host" + Block(Compress(Entry("", "v"))))));
+  EXPECT_FALSE(map.HasEntries());
+  map.Set("stale", "x");
+  EXPECT_FALSE(LoadBlock(map, S("a file without any block")));
+  EXPECT_FALSE(map.HasEntries());
+}
+
+}  // namespace
+}  // namespace Zentu

@@ -1,0 +1,64 @@
+// An ordered map from resource name (UTF-8) to value (bytes), with its raw serialised form and its
+// zlib-compressed form.
+//
+// Raw form: the entries in map order, each written as
+//   name length (u32 LE) | name bytes | value length (u32 LE) | value bytes
+// with no header, count or terminator; an empty map is an empty string.
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include "support/string_base.h"
+
+namespace Vadu {
+
+class ISerializable {
+ public:
+  // The raw serialised form of the whole object.
+  virtual String Serialize() const = 0;
+  // Replaces the contents with those read from a raw serialised form; false when it is malformed.
+  virtual bool Deserialize(const String& bytes) = 0;
+  virtual ~ISerializable() = default;
+
+ protected:
+  ISerializable() = default;
+  ISerializable(const ISerializable&) = default;
+  ISerializable& operator=(const ISerializable&) = default;
+};
+
+class SettingsMap : public ISerializable {
+ public:
+  SettingsMap() = default;
+  // A map loaded from a compressed form (see Load).
+  explicit SettingsMap(const String& compressed);
+
+  // Empty for an empty map, and also when the raw form would be longer than a string can hold.
+  String Serialize() const override;
+  // Names sort byte by byte (unsigned), a prefix first. Malformed input (a truncated field, an
+  // empty name, bytes left over) leaves the map empty and gives false. A duplicate name keeps its
+  // first value; a final name without a value is dropped.
+  bool Deserialize(const String& bytes) override;
+
+  // Replaces the contents with the compressed form `compressed`. Empty input gives false and
+  // leaves the map unchanged. A stream that does not inflate (corrupt, truncated, or inflating
+  // past kMaxInflatedSize) or raw data that is malformed gives false and an empty map.
+  bool Load(const String& compressed);
+  // The zlib stream (level 6) of the raw form; empty for an empty map, and empty on failure.
+  String Save() const;
+
+  // Inserts or replaces an entry; an empty name is ignored.
+  void Set(const String& name, const String& value);
+  // The value under `name`; empty when there is none. Never inserts.
+  String Get(const String& name) const;
+  std::vector<String> ListNames() const;
+  bool HasEntries() const { return !entries_.empty(); }
+  size_t Count() const { return entries_.size(); }
+  void Clear() { entries_.clear(); }
+  void Swap(SettingsMap& other) noexcept { entries_.swap(other.entries_); }
+
+ private:
+  std::map<String, String> entries_;
+};
+
+}  // namespace Vadu

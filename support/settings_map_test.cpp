@@ -1,0 +1,201 @@
+#include "support/settings_map.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <utility>
+
+namespace Vadu {
+namespace {
+
+// Raw-form pieces written out by hand.
+std::string Le32(uint32_t value) {
+  std::string out(4, '\0');
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(value >> (8 * i));
+  return out;
+}
+std::string Field(const std::string& bytes) { return Le32(uint32_t(bytes.size())) + bytes; }
+std::string Entry(const std::string& name, const std::string& value) {
+  return Field(name) + Field(value);
+}
+String Bytes(const std::string& bytes) { return String(bytes); }
+
+String ReferenceCompress(const std::string& raw) {
+  uLongf size = compressBound(uLong(raw.size()));
+  std::string out(size, '\0');
+  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                      reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()), 6),
+            Z_OK);
+  return String(out.data(), uint32_t(size));
+}
+
+std::vector<std::string> Names(const SettingsMap& map) {
+  std::vector<std::string> names;
+  for (const String& name : map.ListNames()) names.emplace_back(name.ToView());
+  return names;
+}
+
+TEST(SettingsMapEntries, NamesSortByUnsignedBytesWithPrefixesFirst) {
+  SettingsMap map;
+  for (const char* name : {"b", "ab", "B", "a", "\xC3\xA9", "a\x01"}) map.Set(name, "v");
+  EXPECT_EQ(Names(map), (std::vector<std::string>{"B", "a", "a\x01", "ab", "b", "\xC3\xA9"}));
+  EXPECT_EQ(map.Count(), 6u);
+}
+
+TEST(SettingsMapEntries, SetReplacesGetNeverInsertsAndEmptyNamesAreRefused) {
+  SettingsMap map;
+  EXPECT_FALSE(map.HasEntries());
+  EXPECT_TRUE(map.Get("x").IsEmpty());
+  EXPECT_TRUE(map.ListNames().empty());
+  map.Set("", "ignored");
+  EXPECT_FALSE(map.HasEntries());
+
+  map.Set("name", "first");
+  map.Set("name", "second");
+  map.Set("empty", "");
+  EXPECT_EQ(map.Get("name"), "second");
+  EXPECT_TRUE(map.Get("empty").IsEmpty());
+  EXPECT_TRUE(map.Get("absent").IsEmpty());
+  EXPECT_TRUE(map.Get("").IsEmpty());
+  EXPECT_EQ(Names(map), (std::vector<std::string>{"empty", "name"}));
+  EXPECT_TRUE(map.HasEntries());
+}
+
+TEST(SettingsMapEntries, WholeContentIsReplacedBySwapAndMove) {
+  SettingsMap global;
+  global.Set("old", "1");
+  SettingsMap fresh;
+  fresh.Set("new", "2");
+  global.Swap(fresh);
+  EXPECT_EQ(Names(global), std::vector<std::string>{"new"});
+  EXPECT_EQ(Names(fresh), std::vector<std::string>{"old"});
+  global = std::move(fresh);
+  EXPECT_EQ(Names(global), std::vector<std::string>{"old"});
+  global = SettingsMap();
+  EXPECT_FALSE(global.HasEntries());
+}
+
+TEST(SettingsMapRawForm, SerializesEntriesInMapOrder) {
+  SettingsMap map;
+  EXPECT_TRUE(map.Serialize().IsEmpty());
+  map.Set("a", "b");
+  EXPECT_EQ(map.Serialize(), Bytes(std::string("\x01\0\0\0a\x01\0\0\0b", 10)));
+
+  std::string blob(300, '\0');
+  for (size_t i = 0; i < blob.size(); ++i) blob[i] = char(i);
+  map.Set("z", Bytes(blob));
+  map.Set("empty", "");
+  EXPECT_EQ(map.Serialize(), Bytes(Entry("a", "b") + Entry("empty", "") + Entry("z", blob)));
+}
+
+TEST(SettingsMapRawForm, RoundTripKeepsEmptyAndBinaryValues) {
+  SettingsMap map;
+  map.Set("empty", "");
+  map.Set(Bytes(std::string("bin\0ary", 7)), Bytes(std::string("\0\xFF\0", 3)));
+  map.Set("text.txt", "hello");
+  SettingsMap copy;
+  ASSERT_TRUE(copy.Deserialize(map.Serialize()));
+  EXPECT_EQ(copy.ListNames(), map.ListNames());
+  for (const String& name : map.ListNames()) EXPECT_EQ(copy.Get(name), map.Get(name));
+  EXPECT_EQ(copy.Count(), 3u);
+}
+
+TEST(SettingsMapRawForm, ShortInputsAndDanglingNames) {
+  SettingsMap map;
+  map.Set("stale", "x");
+  EXPECT_TRUE(map.Deserialize(String()));
+  EXPECT_FALSE(map.HasEntries());
+  for (uint32_t n = 1; n <= 4; ++n) {
+    map.Set("stale", "x");
+    EXPECT_FALSE(map.Deserialize(Bytes(std::string("\x01\0\0\0", n)))) << n;
+    EXPECT_FALSE(map.HasEntries()) << n;
+  }
+  // A final name without its value is dropped, not an error.
+  EXPECT_TRUE(map.Deserialize(Bytes(Field("lonely"))));
+  EXPECT_FALSE(map.HasEntries());
+  EXPECT_TRUE(map.Deserialize(Bytes(Entry("a", "1") + Field("dangling"))));
+  EXPECT_EQ(Names(map), std::vector<std::string>{"a"});
+}
+
+TEST(SettingsMapRawForm, MalformedInputLeavesNothingBehind) {
+  const std::string good = Entry("a", "1") + Entry("b", "2");
+  SettingsMap map;
+  ASSERT_TRUE(map.Deserialize(Bytes(good)));
+  ASSERT_EQ(map.Count(), 2u);
+  const std::string malformed[] = {
+      Entry("", "1") + good,                         // empty first name
+      good + Entry("", "3"),                         // empty name after good entries
+      good + Field("c") + Le32(2) + "x",             // value shorter than its length
+      good + Field("c") + std::string("\x01\0", 2),  // value length cut short
+      good + std::string("\x01\0\0", 3),             // name length cut short
+      good + Le32(0xFFFFFFFF) + "abc",               // length far past the end
+      good + Field("c") + Le32(0xFFFFFFFC) + "z",    // length that would wrap a 32-bit sum
+      Le32(5) + "abc",                               // first name shorter than its length
+  };
+  for (const std::string& input : malformed) {
+    map.Set("stale", "x");
+    EXPECT_FALSE(map.Deserialize(Bytes(input))) << input.size();
+    EXPECT_FALSE(map.HasEntries()) << input.size();
+  }
+}
+
+TEST(SettingsMapRawForm, DuplicateNameKeepsTheFirstValueUnlikeSet) {
+  SettingsMap map;
+  ASSERT_TRUE(map.Deserialize(Bytes(Entry("k", "first") + Entry("k", "second"))));
+  EXPECT_EQ(map.Get("k"), "first");
+  EXPECT_EQ(map.Count(), 1u);
+  map.Set("k", "second");
+  EXPECT_EQ(map.Get("k"), "second");
+}
+
+TEST(SettingsMapCompressedForm, SaveIsAStandardZlibStreamOfTheRawForm) {
+  SettingsMap map;
+  EXPECT_TRUE(map.Save().IsEmpty());
+  map.Set("oem_info.xml", "<xml/>");
+  map.Set("logo.png", Bytes(std::string(20000, 'L')));
+  String saved = map.Save();
+  String raw = map.Serialize();
+  std::string inflated(raw.Length(), '\0');
+  uLongf size = uLongf(inflated.size());
+  ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(inflated.data()), &size,
+                       reinterpret_cast<const Bytef*>(saved.Data()), saved.Length()),
+            Z_OK);
+  EXPECT_EQ(size, raw.Length());
+  EXPECT_EQ(Bytes(inflated), raw);
+
+  SettingsMap loaded(saved);
+  EXPECT_EQ(loaded.ListNames(), map.ListNames());
+  EXPECT_EQ(loaded.Get("logo.png"), map.Get("logo.png"));
+}
+
+TEST(SettingsMapCompressedForm, LoadReadsAStreamMadeByHand) {
+  SettingsMap map;
+  ASSERT_TRUE(map.Load(ReferenceCompress(Entry("x.txt", "ex") + Entry("a.txt", "ay"))));
+  EXPECT_EQ(Names(map), (std::vector<std::string>{"a.txt", "x.txt"}));
+  EXPECT_EQ(map.Get("x.txt"), "ex");
+}
+
+TEST(SettingsMapCompressedForm, LoadFailures) {
+  SettingsMap map;
+  map.Set("kept", "1");
+  // Nothing to load: the map stays as it was.
+  EXPECT_FALSE(map.Load(String()));
+  EXPECT_EQ(map.Get("kept"), "1");
+  // Not a zlib stream, a stream cut short, and a stream of malformed raw data: the map is empty.
+  String stream = ReferenceCompress(Entry("a", "1"));
+  for (const String& input :
+       {String("garbage bytes"), stream.Substring(0, stream.Length() - 1),
+        ReferenceCompress(Entry("", "1")), ReferenceCompress(std::string("\x01\0", 2))}) {
+    map.Set("kept", "1");
+    EXPECT_FALSE(map.Load(input));
+    EXPECT_FALSE(map.HasEntries());
+  }
+  // A valid stream of nothing is an empty map.
+  map.Set("kept", "1");
+  EXPECT_TRUE(map.Load(ReferenceCompress("")));
+  EXPECT_FALSE(map.HasEntries());
+}
+
+}  // namespace
+}  // namespace Vadu
