@@ -1,0 +1,180 @@
+#include "support/xml_parser.h"
+
+namespace Vadu {
+
+namespace {
+
+enum class State { Text, NameStart, CloseNameStart, OpenTag, Quoted, CloseTag, AfterTag };
+
+// A name such as "ns:name" loses its prefix when the name is longer than three characters and its
+// first colon is neither at the start nor followed by fewer than two characters.
+String StripPrefix(const String& name) {
+  uint32_t colon = name.Find(':');
+  if (name.Length() > 3 && colon != String::npos && colon != 0 && name.Length() - colon > 2)
+    return name.Substring(colon + 1);
+  return name;
+}
+
+}  // namespace
+
+XMLParser::~XMLParser() { Reset(); }
+
+XMLNode* XMLParser::Parse(const String& text, bool stripPrefixes) {
+  if (text.IsEmpty()) return &root_;
+  String input = StripComments(text);
+  Reset();
+  input_ = input;
+  Tokenise(stripPrefixes);
+  if (!tags_.empty()) BuildTree(&root_, 0, static_cast<uint32_t>(tags_.size() - 1), 0);
+  return &root_;
+}
+
+String XMLParser::Serialize(const XMLNode* node, uint32_t depth) const {
+  return SerializeNode(node, depth);
+}
+
+String XMLParser::StripComments(const String& text) {
+  static const String kOpen("<!--"), kClose("-->");
+  String result = text;
+  for (;;) {
+    uint32_t open = result.Find(kOpen);
+    uint32_t close = result.Find(kClose);
+    if (open == String::npos || close == String::npos) break;
+    // A "-->" before the "<!--" gives no positive length: the piece then runs to the end (an
+    // empty piece would never shrink the text).
+    uint32_t count = close + kClose.Length() > open ? close + kClose.Length() - open : String::npos;
+    result = result.ReplaceAll(result.Substring(open, count), String());
+  }
+  return result;
+}
+
+void XMLParser::Reset() {
+  // The root lets go of its children first, so that destroying the nodes in any order stays
+  // linear.
+  root_.Clear();
+  nodes_.clear();
+  tags_.clear();
+  input_ = String();
+}
+
+void XMLParser::Tokenise(bool stripPrefixes) {
+  const char* s = input_.CStr();
+  uint32_t n = input_.Length();
+  State state = State::Text;
+  uint32_t start = 0;         // the "<" of the tag being read
+  uint32_t contentStart = 0;  // its first character after "<" or "</"
+  for (uint32_t i = 0; i < n; ++i) {
+    char c = s[i];
+    char next = i + 1 < n ? s[i + 1] : c;
+    switch (state) {
+      case State::AfterTag:
+        state = State::Text;
+        if (c != '<') break;
+        [[fallthrough]];
+      case State::Text:
+        if (c == '<' && next != '?' && next != '!') {
+          start = i;
+          if (next == '/') {
+            ++i;
+            state = State::CloseNameStart;
+          } else {
+            state = State::NameStart;
+          }
+        }
+        break;
+      case State::NameStart:
+        contentStart = i;
+        state = State::OpenTag;
+        break;
+      case State::CloseNameStart:
+        contentStart = i;
+        state = State::CloseTag;
+        break;
+      case State::OpenTag:
+        if (c == '/') {
+          Emit(true, start, i, input_.Substring(contentStart, i - contentStart), stripPrefixes);
+          TagInfo close;
+          close.opening = false;
+          close.start = close.end = i + 1;
+          close.name = tags_.back().name;
+          tags_.push_back(close);
+          ++i;  // the character after the "/", normally ">"
+          state = State::AfterTag;
+        } else if (c == '>') {
+          Emit(true, start, i, input_.Substring(contentStart, i - contentStart), stripPrefixes);
+          state = State::AfterTag;
+        } else if (c == '"') {
+          state = State::Quoted;
+        }
+        break;
+      case State::Quoted:
+        if (c == '"') state = State::OpenTag;
+        break;
+      case State::CloseTag:
+        if (c == '>') {
+          Emit(false, start, i, input_.Substring(contentStart, i - contentStart), stripPrefixes);
+          state = State::AfterTag;
+        }
+        break;
+    }
+  }
+}
+
+void XMLParser::Emit(bool opening, uint32_t start, uint32_t end, const String& content,
+                     bool stripPrefixes) {
+  String trimmed = content.Trim();
+  uint32_t space = trimmed.Find(' ');
+  TagInfo tag;
+  tag.opening = opening;
+  tag.start = start;
+  tag.end = end;
+  tag.name = space == String::npos ? trimmed : trimmed.Substring(0, space);
+  if (stripPrefixes) tag.name = StripPrefix(tag.name);
+  if (space != String::npos) tag.attributeText = trimmed.Substring(space + 1).Trim();
+  tags_.push_back(tag);
+}
+
+uint32_t XMLParser::MatchClose(uint32_t a, uint32_t last) const {
+  if (tags_.empty()) return 0;
+  if (last >= tags_.size()) last = static_cast<uint32_t>(tags_.size() - 1);
+  const String& name = tags_[a].name;
+  uint32_t depth = 0;
+  for (uint32_t i = a + 1; i <= last; ++i) {
+    const TagInfo& tag = tags_[i];
+    if (!(tag.name == name)) continue;
+    if (tag.opening)
+      ++depth;
+    else if (depth > 0)
+      --depth;
+    else
+      return i;
+  }
+  return 0;
+}
+
+void XMLParser::BuildTree(XMLNode* node, uint32_t first, uint32_t last, uint32_t depth) {
+  const TagInfo& head = tags_[first];
+  node->SetName(head.name);
+  node->SetAttributeText(head.attributeText);
+  if (last == first + 1) {
+    uint32_t from = head.end + 1, to = tags_[last].start;
+    node->SetText(to > from ? input_.Substring(from, to - from) : String());
+    return;
+  }
+  if (first >= last || depth >= kMaxDepth) return;
+
+  auto buildChild = [&](uint32_t childFirst, uint32_t childLast) {
+    nodes_.push_back(std::make_unique<XMLNode>());
+    XMLNode* child = nodes_.back().get();
+    BuildTree(child, childFirst, childLast, depth + 1);
+    node->AppendChild(child);
+  };
+  uint32_t a = MatchClose(first + 1, last - 1);
+  if (a == last - 1) {
+    buildChild(first + 1, a);
+    return;
+  }
+  for (uint32_t s = first + 1; a != 0; s = a + 1, a = MatchClose(a + 1, last - 1)) buildChild(s, a);
+}
+
+}  // namespace Vadu
