@@ -3,6 +3,7 @@
 #include "src/exit_code.h"
 #include "src/log_tags.h"
 #include "src/option_names.h"
+#include "src/template_command.h"
 #include "support/log.h"
 
 namespace Zentu {
@@ -27,7 +28,7 @@ void DispatchCommand(const Vadu::CommandLineOptions& options) {
   if (options.HasOption(kUnpackOption)) {
     // The unpack command arrives with its own issue of work.
   } else if (options.HasOption(kGetXmlOption)) {
-    // The template command arrives with its own issue of work.
+    RunTemplateCommand();
   } else if ((options.HasOption(kResourceOption) || options.HasOption(kIconOption)) &&
              options.HasOption(kTargetOption)) {
     // The add-resources command arrives with its own issue of work.

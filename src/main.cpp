@@ -1,5 +1,6 @@
 // The entry point of zentu-rebrand: announces the start, clears the working folder of an earlier
 // run, parses the command line and runs exactly one command.
+#include "oem/own_oem_information.h"
 #include "src/dispatch.h"
 #include "src/exit_code.h"
 #include "src/log_tags.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
   Zentu::AttachLogFiles();
+  Zentu::LoadOwnOemInformation();
   Vadu::LogRecord(Vadu::LogSource(Vadu::LogInfo, Zentu::kFrontEndLogTag),
                   "Start customization utility\n");
   Vadu::RemoveDirectoryTree(Zentu::WorkingFolderPath());

@@ -43,5 +43,32 @@ TEST(EntryPoint, RemovesTheWorkingFolderOfAnEarlierRun) {
   EXPECT_TRUE(fs::exists(sandbox.Temp() / "keep.txt"));
 }
 
+TEST(EntryPoint, GetXmlWritesTheTemplateBesideTheUtilityNotInTheCurrentFolder) {
+  UtilitySandbox sandbox;
+  Testing::UtilityRun run = sandbox.Run("-getxml");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, "OEM Information xml file saved to \"oem_info.xml\"\n");
+  std::string xml = sandbox.ReadBeside("oem_info.xml");
+  EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
+  EXPECT_NE(xml.find("<ProductName"), std::string::npos);
+  // A bare word selects the command through the dash-less lookup.
+  EXPECT_EQ(sandbox.Run("getxml").exitCode, 0);
+}
+
+TEST(EntryPoint, TheTemplateCommandFailsWithExitCodeOneWhenItCannotWrite) {
+  UtilitySandbox sandbox;
+  fs::create_directory(sandbox.Folder() / "oem_info.xml");  // a folder stands in the way
+  Testing::UtilityRun run = sandbox.Run("-getxml");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output, "ERROR: can't save xml file with OEM information\n");
+}
+
+TEST(EntryPoint, EmbeddingWithoutATargetFallsThroughToTheUsageExit) {
+  UtilitySandbox sandbox;
+  EXPECT_EQ(sandbox.Run("-icon x.ico").exitCode, 2);
+  EXPECT_EQ(sandbox.Run("-target").exitCode, 2);
+  EXPECT_EQ(sandbox.Run("-Getxml").exitCode, 2);  // option names are case-sensitive
+}
+
 }  // namespace
 }  // namespace Zentu
