@@ -1,0 +1,63 @@
+// Command-line options: a table of known options, and the parse of the process arguments into a
+// map from option name to value.
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include "support/string_base.h"
+
+namespace Vadu {
+
+// One known option.
+struct OptionDefinition {
+  WString name;         // as typed, with its leading "-"
+  WString description;  // one-line help text
+  bool takesValue = false;
+};
+
+// The parsed command line. The arguments are joined into one line; the known options are cut out
+// of it together with their values, and every word left over becomes a free token of the form
+// name or name=value.
+class CommandLineOptions {
+ public:
+  // Copies the table of known options and resets the ignored prefixes to "-psn_".
+  void SetDefinitions(const std::vector<OptionDefinition>& definitions);
+
+  // Parses the arguments of the process. When argv[0] is exactly "dll", the remaining elements of
+  // argv (UTF-8) are the arguments; otherwise they come from the system's own command line.
+  // Earlier results are discarded.
+  void Parse(int argc, const char* const* argv);
+  // Parses an explicit argument list (the program name not included).
+  void ParseArguments(const std::vector<WString>& arguments);
+
+  // Lookups take the name with or without its leading "-".
+  bool HasOption(const WString& name) const;
+  // Empty both for an option given without a value and for an absent option.
+  WString GetOptionValue(const WString& name) const;
+
+  // The arguments joined into one line, as parsed.
+  const WString& JoinedLine() const { return joinedLine_; }
+  // Names of the free tokens, in order, apart from those with an ignored prefix.
+  const std::vector<WString>& FreeWords() const { return freeWords_; }
+  const std::map<WString, WString>& Values() const { return values_; }
+
+  // The arguments joined with single spaces; an argument holding a space is put in double quotes.
+  static WString JoinArguments(const std::vector<WString>& arguments);
+
+ private:
+  // Cuts the known options and their values out of `text` (phase one) and returns the rest.
+  WString TakeDefinedOptions(WString text);
+  // Stores every word of `text` as a free token (phase two).
+  void TakeFreeTokens(const WString& text);
+  void Insert(const WString& name, const WString& value);
+  const WString* Find(const WString& name) const;
+
+  WString joinedLine_;
+  std::map<WString, WString> values_;
+  std::vector<WString> freeWords_;
+  std::vector<WString> ignoredPrefixes_;
+  std::vector<OptionDefinition> definitions_;
+};
+
+}  // namespace Vadu

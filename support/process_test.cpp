@@ -1,0 +1,339 @@
+#include "support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "support/command_line.h"
+#include "support/test_util.h"
+
+namespace Vadu {
+
+// Readable failure messages for wide strings.
+static void PrintTo(const WString& text, std::ostream* out) {
+  *out << '"' << ToUtf8(text).CStr() << '"';
+}
+
+namespace {
+
+using Words = std::vector<WString>;
+
+// The child mode of this test program (see ProcessChild below).
+const char16_t kChildParameters[] =
+    u"--gtest_also_run_disabled_tests --gtest_filter=ProcessChild.DISABLED_ReportArguments "
+    u"zentu-process-child";
+
+bool WindowsInterpreter() { return CommandInterpreterSwitch() == u"/c"; }
+
+// This test program, which the tests start again as a child that reports its arguments.
+WString SelfPath() {
+  const std::string invoked = ::testing::internal::GetArgvs().at(0);
+  return Testing::Wide(std::filesystem::absolute(std::filesystem::u8path(invoked)));
+}
+
+// Parameters that make the child report `arguments` `repeat` times to `destination` (a file, or
+// "-" for standard output) and exit with `exitCode`.
+WString ChildParameters(int exitCode, const Words& arguments, const WString& destination = u"-",
+                        int repeat = 1) {
+  WString text = WString(kChildParameters) + u" " + WString::FromNumber(exitCode) + u" " +
+                 WString::FromNumber(repeat) + u" " + QuoteWindowsArgument(destination);
+  for (const WString& argument : arguments) text += u" " + QuoteWindowsArgument(argument);
+  return text;
+}
+
+std::string Report(const Words& arguments) {
+  std::string report = "<<<";
+  for (const WString& argument : arguments)
+    report += "[" + std::string(ToUtf8(argument).CStr()) + "]";
+  return report + ">>>";
+}
+
+// The child's reports within the rest of what the test program printed.
+std::string ReportsIn(const std::string& output) {
+  const size_t begin = output.find("<<<");
+  const size_t end = output.rfind(">>>");
+  if (begin == std::string::npos || end == std::string::npos || end < begin) return "";
+  return output.substr(begin, end + 3 - begin);
+}
+std::string ReportsIn(const WString& output) {
+  return ReportsIn(std::string(ToUtf8(output).CStr()));
+}
+
+// Arguments that a shell or a careless quoting would split, join, expand or strip.
+Words TrickyArguments() {
+  return {u"plain",
+          u"two words",
+          u"",
+          u"a&b&&c",
+          u"x;y|z",
+          u"$HOME",
+          u"%PATH%",
+          u"say \"hi\"",
+          u"back\\slash\\",
+          u"\\\\server\\share\\",
+          u"trail\\\\",
+          u"quote\"",
+          u"\"",
+          u"\\\"",
+          u"tab\there",
+          u"  lead and trail  ",
+          u"<in >out ^caret (paren)",
+          u"*?[a]",
+          u"'single'",
+          u"`tick` !bang",
+          u"\u00fc\u20ac\U0001F600"};
+}
+
+// Run as a child by the tests below, never on its own:
+//   <marker> <exit code> <repeat> <file or -> <arguments...>
+// writes "<<<[argument]...>>>" `repeat` times to the file or standard output, one line to
+// standard error, and exits with the code.
+TEST(ProcessChild, DISABLED_ReportArguments) {
+  const std::vector<std::string> invoked = ::testing::internal::GetArgvs();
+  std::vector<const char*> argv;
+  for (const std::string& argument : invoked) argv.push_back(argument.c_str());
+  Words arguments = SystemArguments(static_cast<int>(argv.size()), argv.data());
+  auto marker = std::find(arguments.begin(), arguments.end(), WString(u"zentu-process-child"));
+  ASSERT_GE(arguments.end() - marker, 4);
+  const int exitCode = marker[1].ToInt32();
+  const int repeat = marker[2].ToInt32();
+  const WString destination = marker[3];
+  std::string report;
+  for (int k = 0; k < repeat; ++k) report += Report(Words(marker + 4, arguments.end()));
+  if (destination == u"-") {
+    std::fwrite(report.data(), 1, report.size(), stdout);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+  } else {
+    Testing::WriteFileBytes(std::filesystem::u8path(ToUtf8(destination).CStr()), report);
+  }
+  std::fputs("child-error-line\n", stderr);
+  std::fflush(stderr);
+  std::exit(exitCode);
+}
+
+TEST(WindowsCommandLine, SplitsByTheRulesOfWindowsPrograms) {
+  EXPECT_EQ(SplitWindowsCommandLine(u""), Words{});
+  EXPECT_EQ(SplitWindowsCommandLine(u" \t "), Words{});
+  EXPECT_EQ(SplitWindowsCommandLine(u"\"abc\" d e"), (Words{u"abc", u"d", u"e"}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"a\\\\\\b d\"e f\"g h"), (Words{u"a\\\\\\b", u"de fg", u"h"}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"a\\\\\\\"b c d"), (Words{u"a\\\"b", u"c", u"d"}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"a\\\\\\\\\"b c\" d e"), (Words{u"a\\\\b c", u"d", u"e"}));
+  // Two quotes inside quotes give a literal quote and quoting goes on.
+  EXPECT_EQ(SplitWindowsCommandLine(u"a\"b\"\" c d"), (Words{u"ab\" c d"}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"\"a\"\"b\" c"), (Words{u"a\"b", u"c"}));
+  // Outside quotes two quotes open and close an empty stretch.
+  EXPECT_EQ(SplitWindowsCommandLine(u"a\"\"b"), (Words{u"ab"}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"\"\" \"\"\t x"), (Words{u"", u"", u"x"}));
+  // Tabs separate; other blanks do not.
+  EXPECT_EQ(SplitWindowsCommandLine(u"a\tb\nc"), (Words{u"a", u"b\nc"}));
+  // Unbalanced quotes and backslashes at the end.
+  EXPECT_EQ(SplitWindowsCommandLine(u"\"abc d"), (Words{u"abc d"}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"\""), (Words{u""}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"abc\\ \\\\"), (Words{u"abc\\", u"\\\\"}));
+  EXPECT_EQ(SplitWindowsCommandLine(u"x \\\""), (Words{u"x", u"\""}));
+}
+
+TEST(WindowsCommandLine, QuotesOnlyWhatNeedsQuoting) {
+  EXPECT_EQ(QuoteWindowsArgument(u""), u"\"\"");
+  EXPECT_EQ(QuoteWindowsArgument(u"plain"), u"plain");
+  EXPECT_EQ(QuoteWindowsArgument(u"C:\\dir\\"), u"C:\\dir\\");
+  EXPECT_EQ(QuoteWindowsArgument(u"a&b;$x%y%"), u"a&b;$x%y%");
+  EXPECT_EQ(QuoteWindowsArgument(u"a b"), u"\"a b\"");
+  EXPECT_EQ(QuoteWindowsArgument(u"a\tb"), u"\"a\tb\"");
+  EXPECT_EQ(QuoteWindowsArgument(u"C:\\My Files\\"), u"\"C:\\My Files\\\\\"");
+  EXPECT_EQ(QuoteWindowsArgument(u"say \"hi\""), u"\"say \\\"hi\\\"\"");
+  EXPECT_EQ(QuoteWindowsArgument(u"a\\\"b"), u"\"a\\\\\\\"b\"");
+  EXPECT_EQ(QuoteWindowsArgument(u"a\\b c"), u"\"a\\b c\"");
+}
+
+TEST(WindowsCommandLine, QuotedArgumentsSplitBackUnchanged) {
+  Words arguments = TrickyArguments();
+  for (const char16_t* extra : {u"\\", u"\\\\", u"\\\\\"\\", u"\"\"", u" ", u"\t", u"a\"\"b"})
+    arguments.push_back(extra);
+  WString line;
+  for (const WString& argument : arguments) {
+    EXPECT_EQ(SplitWindowsCommandLine(QuoteWindowsArgument(argument)), Words{argument});
+    line += QuoteWindowsArgument(argument) + u" ";
+  }
+  EXPECT_EQ(SplitWindowsCommandLine(line), arguments);
+
+  // Random lists over the characters that matter, joined by spaces or tabs.
+  const char16_t alphabet[] = {u'a', u' ', u'\t', u'"', u'\\', u'\u00e9', u'&'};
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    Words list(random() % 5);
+    WString joined;
+    for (WString& argument : list) {
+      for (int k = random() % 7; k > 0; --k) argument += alphabet[random() % std::size(alphabet)];
+      joined += QuoteWindowsArgument(argument) + (random() % 2 ? u" " : u"\t ");
+    }
+    ASSERT_EQ(SplitWindowsCommandLine(joined), list) << ToUtf8(joined).CStr();
+  }
+}
+
+TEST(RedirectSuffix, IsTheInterpretersRedirectionText) {
+  EXPECT_EQ(RedirectSuffix(StderrRedirect::None), u"");
+  EXPECT_EQ(RedirectSuffix(StderrRedirect::ToOutput), u" 2>&1");
+  EXPECT_EQ(RedirectSuffix(StderrRedirect::ToNull),
+            WindowsInterpreter() ? u" 2>nul" : u" 2>/dev/null");
+  EXPECT_EQ(RedirectSuffix(static_cast<StderrRedirect>(3)), u"");
+  EXPECT_EQ(RedirectSuffix(static_cast<StderrRedirect>(-1)), u"");
+}
+
+TEST(RunAndWait, SucceedsExactlyWhenTheProgramEndsWithCodeZero) {
+  EXPECT_TRUE(RunAndWait(SelfPath(), ChildParameters(0, {}), true));
+  EXPECT_FALSE(RunAndWait(SelfPath(), ChildParameters(3, {}), false));
+
+  const WString shell = CommandInterpreter();
+  const WString run = CommandInterpreterSwitch() + u" ";
+  EXPECT_TRUE(RunAndWait(shell, run + QuoteWindowsArgument(u"exit 0"), true));
+  EXPECT_FALSE(RunAndWait(shell, run + QuoteWindowsArgument(u"exit 7"), true));
+}
+
+TEST(RunAndWait, StartsNothingForAnEmptyMissingOrDirectoryPath) {
+  Testing::TempFolder folder;
+  const WString marker = Testing::Wide(folder / "started");
+  const WString parameters = ChildParameters(0, {u"x"}, marker);
+  EXPECT_FALSE(RunAndWait(u"", parameters, true));
+  EXPECT_FALSE(RunAndWait(Testing::Wide(folder / "missing.exe"), parameters, true));
+  EXPECT_FALSE(RunAndWait(Testing::Wide(folder.Path()), parameters, true));
+  EXPECT_FALSE(std::filesystem::exists(folder / "started"));
+  // The same parameters do start the program.
+  EXPECT_TRUE(RunAndWait(SelfPath(), parameters, true));
+  EXPECT_EQ(Testing::ReadFileBytes(folder / "started"), Report({u"x"}));
+}
+
+TEST(RunAndWait, EachQuotedParameterReachesTheProgramAsOneArgument) {
+  Testing::TempFolder folder;
+  const std::string report = folder / "report with space & more.txt";
+  const Words arguments = TrickyArguments();
+  ASSERT_TRUE(RunAndWait(SelfPath(), ChildParameters(0, arguments, Testing::Wide(report)), true));
+  EXPECT_EQ(Testing::ReadFileBytes(report), Report(arguments));
+}
+
+TEST(RunCaptured, EmptyCommandLineRunsNothing) {
+  for (int redirect = 0; redirect < 4; ++redirect) {
+    CommandResult result = RunCaptured(u"", static_cast<StderrRedirect>(redirect));
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(result.exitCode, -1);
+    EXPECT_EQ(result.output, u"");
+  }
+}
+
+TEST(RunCaptured, CapturesOutputAsTextAndTheExitStatus) {
+  CommandResult result = RunCaptured(u"echo hello", StderrRedirect::None);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.output, u"hello\n");  // also where the interpreter ends lines with CR LF
+
+  result = RunCaptured(u"exit 3", StderrRedirect::None);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_EQ(result.output, u"");
+
+  // A line far longer than one read arrives whole.
+  std::string line(3000, 'x');
+  line.replace(1000, 4, "1023");
+  line.replace(2046, 4, "2046");
+  result = RunCaptured(u"echo " + Testing::Wide(line), StderrRedirect::None);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.output, Testing::Wide(line + "\n"));
+}
+
+TEST(RunCaptured, StandardErrorIsMergedDiscardedOrLeftAlone) {
+  const WString command = QuoteWindowsArgument(SelfPath()) + u" " + ChildParameters(0, {u"e"});
+  CommandResult merged = RunCaptured(command, StderrRedirect::ToOutput);
+  EXPECT_TRUE(merged.completed);
+  EXPECT_EQ(merged.exitCode, 0);
+  EXPECT_EQ(ReportsIn(merged.output), Report({u"e"}));
+  EXPECT_NE(merged.output.Find(u"child-error-line\n"), WString::npos);
+  for (int redirect : {0, 2}) {
+    CommandResult result = RunCaptured(command, static_cast<StderrRedirect>(redirect));
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(ReportsIn(result.output), Report({u"e"}));
+    EXPECT_EQ(result.output.Find(u"child-error-line"), WString::npos) << redirect;
+  }
+}
+
+TEST(RunCaptured, RunsAProgramWithItsExitCode) {
+  // Words that no interpreter treats specially reach the program unchanged.
+  CommandResult result =
+      RunCaptured(QuoteWindowsArgument(SelfPath()) + u" " + ChildParameters(5, {u"alpha", u"beta"}),
+                  StderrRedirect::ToNull);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.exitCode, 5);
+  EXPECT_EQ(ReportsIn(result.output), Report({u"alpha", u"beta"}));
+}
+
+TEST(RunProgramCaptured, PassesEachParameterAsOneArgumentAndReportsTheExitCode) {
+  const Words arguments = TrickyArguments();
+  CommandResult result =
+      RunProgramCaptured(SelfPath(), ChildParameters(0, arguments), StderrRedirect::None);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ReportsIn(result.output), Report(arguments));
+
+  result =
+      RunProgramCaptured(SelfPath(), ChildParameters(4, {u"a;b", u"c d"}), StderrRedirect::ToNull);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.exitCode, 4);
+  EXPECT_EQ(ReportsIn(result.output), Report({u"a;b", u"c d"}));
+}
+
+TEST(RunProgramCaptured, StandardErrorIsMergedDiscardedOrLeftAlone) {
+  const WString parameters = ChildParameters(0, {u"e"});
+  CommandResult merged = RunProgramCaptured(SelfPath(), parameters, StderrRedirect::ToOutput);
+  EXPECT_TRUE(merged.completed);
+  EXPECT_NE(merged.output.Find(u"child-error-line\n"), WString::npos);
+  for (int redirect : {0, 2}) {
+    CommandResult result =
+        RunProgramCaptured(SelfPath(), parameters, static_cast<StderrRedirect>(redirect));
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(ReportsIn(result.output), Report({u"e"}));
+    EXPECT_EQ(result.output.Find(u"child-error-line"), WString::npos) << redirect;
+  }
+}
+
+TEST(RunProgramCaptured, StartsTheInterpreterLikeAnyOtherProgram) {
+  // One argument holds the whole command text.
+  CommandResult shell = RunProgramCaptured(
+      CommandInterpreter(),
+      CommandInterpreterSwitch() + u" " + QuoteWindowsArgument(u"echo out&&exit 6"),
+      StderrRedirect::None);
+  EXPECT_TRUE(shell.completed);
+  EXPECT_EQ(shell.exitCode, 6);
+  EXPECT_EQ(shell.output, u"out\n");  // also where the interpreter ends lines with CR LF
+}
+
+TEST(RunProgramCaptured, ReadsOutputLargerThanAPipeHolds) {
+  const Words arguments = {u"0123456789abcdef0123456789abcdef", u"\u00e9\u00e8"};
+  CommandResult result = RunProgramCaptured(SelfPath(), ChildParameters(0, arguments, u"-", 5000),
+                                            StderrRedirect::ToNull);
+  EXPECT_TRUE(result.completed);
+  std::string expected;
+  for (int k = 0; k < 5000; ++k) expected += Report(arguments);
+  EXPECT_EQ(ReportsIn(result.output), expected);
+}
+
+TEST(RunProgramCaptured, ProgramThatCannotStartGivesNoResult) {
+  Testing::TempFolder folder;
+  Testing::WriteFileBytes(folder / "data.txt", "not a program\n");
+  for (const WString& program :
+       {WString(), Testing::Wide(folder / "missing"), Testing::Wide(folder.Path()),
+        Testing::Wide(folder / "data.txt")}) {
+    CommandResult result = RunProgramCaptured(program, u"x", StderrRedirect::ToOutput);
+    EXPECT_FALSE(result.completed) << ToUtf8(program).CStr();
+    EXPECT_EQ(result.exitCode, -1);
+    EXPECT_EQ(result.output, u"");
+  }
+}
+
+}  // namespace
+}  // namespace Vadu
