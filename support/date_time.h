@@ -72,7 +72,9 @@ CalendarFields CurrentLocalFields();
 CalendarFields CurrentUtcFields();
 // Milliseconds of a monotonic clock; 0 when it cannot be read.
 int64_t MonotonicMilliseconds();
-// The processor's time-stamp counter, or 0 where it cannot be read.
+// The processor's time-stamp counter, or 0 where it cannot be read. (windows.h defines a macro
+// of this name; it must not replace the function.)
+#undef ReadTimeStampCounter
 uint64_t ReadTimeStampCounter();
 void SleepMilliseconds(uint32_t milliseconds);
 

@@ -12,6 +12,10 @@ namespace Vadu {
 // counter has advanced by no more than `tolerance` ticks since the cached reading.
 int64_t CachedMilliseconds(uint64_t tolerance);
 
+// The tolerance, in time-stamp counter ticks, of the cached clock a timer of `period`
+// milliseconds reads; 0 for periods below 200 ms, which read the monotonic clock every time.
+uint64_t ClockToleranceForPeriod(uint64_t period);
+
 class ElapsedTimer {
  public:
   // A stopped timer (period 0) unless a period is given; `precise` forces the monotonic clock.
@@ -32,6 +36,9 @@ class ElapsedTimer {
   virtual bool IsRunning() const;
   virtual void Start(uint64_t period);
   virtual void Expire();
+
+  // The tolerance of the clock this timer reads (0: the monotonic clock on every query).
+  uint64_t ClockTolerance() const { return tolerance_; }
 
  protected:
   int64_t Now() const;

@@ -1,0 +1,212 @@
+#include "support/elapsed_timer.h"
+
+#include <gtest/gtest.h>
+
+#include "support/date_time.h"
+
+namespace Vadu {
+namespace {
+
+// A timer whose start can be moved into the past, to stand for time gone by without waiting.
+class AgedTimer : public ElapsedTimer {
+ public:
+  using ElapsedTimer::ElapsedTimer;
+  void Age(int64_t milliseconds) { start_ -= milliseconds; }
+};
+
+class AgedCounterTimer : public ElapsedCounterTimer {
+ public:
+  using ElapsedCounterTimer::ElapsedCounterTimer;
+  void Age(int64_t milliseconds) { start_ -= milliseconds; }
+};
+
+TEST(ClockToleranceTest, FirstRowWhosePeriodIsLongEnough) {
+  struct Row {
+    uint64_t period, tolerance;
+  };
+  const Row rows[] = {
+      {0, 0},
+      {199, 0},
+      {200, 60000000},
+      {201, 150000000},
+      {500, 150000000},
+      {501, 300000000},
+      {1000, 300000000},
+      {1001, 1200000000},
+      {5000, 1200000000},
+      {5001, 2400000000},
+      {10000, 2400000000},
+      {10001, 6000000000},
+      {60000, 6000000000},
+      {60001, 24000000000},
+      {120000, 24000000000},
+      {120001, 24000000000},
+      {UINT64_MAX, 24000000000},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(ClockToleranceForPeriod(row.period), row.tolerance) << row.period;
+}
+
+TEST(ElapsedTimerTest, ClockFollowsPeriodAndPreciseFlag) {
+  ElapsedTimer timer(100);
+  EXPECT_EQ(timer.ClockTolerance(), 0u);
+  timer.SetPeriod(1000);
+  EXPECT_EQ(timer.ClockTolerance(), 300000000u);
+  timer.ChangePeriod(20000, false);
+  EXPECT_EQ(timer.ClockTolerance(), 6000000000u);
+  timer.SetPeriod(150);
+  EXPECT_EQ(timer.ClockTolerance(), 0u);
+  timer.Start(500);
+  EXPECT_EQ(timer.ClockTolerance(), 150000000u);
+
+  ElapsedTimer precise(60000, true);
+  EXPECT_EQ(precise.ClockTolerance(), 0u);
+  precise.SetPeriod(120000);
+  EXPECT_EQ(precise.ClockTolerance(), 0u);
+
+  ElapsedTimer stopped;
+  EXPECT_EQ(stopped.ClockTolerance(), 0u);
+}
+
+TEST(ElapsedTimerTest, StoppedTimerNeverReports) {
+  ElapsedTimer timer;
+  EXPECT_FALSE(timer.IsRunning());
+  EXPECT_EQ(timer.Period(), 0u);
+  timer.Expire();
+  EXPECT_FALSE(timer.IsElapsed());
+  EXPECT_FALSE(timer.IsPending());
+  EXPECT_FALSE(timer.CheckAndRestart());
+  // Stopping a running timer.
+  ElapsedTimer running(60000);
+  EXPECT_TRUE(running.IsPending());
+  running.SetPeriod(0);
+  EXPECT_FALSE(running.IsRunning());
+  EXPECT_FALSE(running.IsPending());
+}
+
+TEST(ElapsedTimerTest, PendingUntilExpiredThenRestarted) {
+  ElapsedTimer timer(60000);
+  EXPECT_TRUE(timer.IsRunning());
+  EXPECT_TRUE(timer.IsPending());
+  EXPECT_FALSE(timer.IsElapsed());
+  EXPECT_LT(timer.Elapsed(), 1000);
+  EXPECT_GT(timer.Remaining(), 59000);
+  EXPECT_LE(timer.Remaining(), 60000);
+
+  timer.Expire();
+  EXPECT_TRUE(timer.IsElapsed());
+  EXPECT_FALSE(timer.IsPending());
+  EXPECT_EQ(timer.Remaining(), 0);
+  EXPECT_EQ(timer.Period(), 60000u);
+
+  EXPECT_TRUE(timer.CheckAndRestart());
+  EXPECT_TRUE(timer.IsPending());
+  EXPECT_FALSE(timer.CheckAndRestart());
+}
+
+TEST(ElapsedTimerTest, ChangePeriodExpiresOnRequest) {
+  ElapsedTimer timer(60000);
+  timer.ChangePeriod(30000, false);
+  EXPECT_EQ(timer.Period(), 30000u);
+  EXPECT_TRUE(timer.IsPending());
+  timer.ChangePeriod(30000, true);
+  EXPECT_TRUE(timer.IsElapsed());
+  timer.Start(45000);
+  EXPECT_EQ(timer.Period(), 45000u);
+  EXPECT_TRUE(timer.IsPending());
+}
+
+TEST(ElapsedTimerTest, ElapsedAndRemainingFollowTheStart) {
+  AgedTimer timer(4000000, true);
+  timer.Age(3723000);
+  EXPECT_GE(timer.Elapsed(), 3723000);
+  EXPECT_LT(timer.Elapsed(), 3724000);
+  EXPECT_EQ(timer.ElapsedText(), "01:02:03");
+  EXPECT_LE(timer.Remaining(), 4000000 - 3723000);
+  EXPECT_GT(timer.Remaining(), 4000000 - 3724000);
+  EXPECT_TRUE(timer.HasPassed(3722000));
+  EXPECT_FALSE(timer.HasPassed(3800000));
+  EXPECT_TRUE(timer.IsPending());
+  timer.Age(300000);
+  EXPECT_TRUE(timer.IsElapsed());
+  EXPECT_EQ(timer.Remaining(), 0);
+
+  AgedTimer fresh;
+  EXPECT_EQ(fresh.ElapsedText(), "00:00:00");
+  // A start in the future is no time at all.
+  fresh.Age(-10000);
+  EXPECT_EQ(fresh.Elapsed(), 0);
+}
+
+TEST(ElapsedTimerTest, ShortPeriodReadsTheRealClock) {
+  ElapsedTimer timer;
+  timer.Start(100);
+  EXPECT_FALSE(timer.HasPassed(1000));
+  SleepMilliseconds(10);
+  EXPECT_TRUE(timer.HasPassed(5));
+  EXPECT_GE(timer.Elapsed(), 9);
+  EXPECT_FALSE(timer.HasPassed(1000));
+}
+
+TEST(ElapsedCounterTimerTest, SkippedQueriesNeverReadTheClock) {
+  ElapsedCounterTimer timer(3, 1000, false);
+  timer.Expire();  // long past, but only the fifth query may look
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(timer.IsElapsed()) << "query " << i + 1;
+  EXPECT_TRUE(timer.IsElapsed());
+  EXPECT_TRUE(timer.IsElapsed());  // stays passed while nothing resets the count
+
+  // A restart counts again from zero.
+  timer.Restart();
+  timer.Expire();
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(timer.IsElapsed()) << "query " << i + 1;
+  EXPECT_TRUE(timer.CheckAndRestart());
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(timer.HasPassed(0)) << "query " << i + 1;
+}
+
+TEST(ElapsedCounterTimerTest, ClockReadingNotPassedStartsTheCountAgain) {
+  AgedCounterTimer timer(3, 60000, false);
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(timer.IsElapsed());
+  EXPECT_FALSE(timer.IsElapsed());  // the fifth query reads the clock: not passed, count reset
+  timer.Age(120000);
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(timer.IsElapsed()) << "query " << i + 1;
+  EXPECT_TRUE(timer.IsElapsed());
+}
+
+TEST(ElapsedCounterTimerTest, ExpiredAtConstructionReportsAtOnce) {
+  ElapsedCounterTimer expired(3, 20000, true);
+  EXPECT_TRUE(expired.IsElapsed());
+  EXPECT_TRUE(expired.CheckAndRestart());
+  EXPECT_FALSE(expired.IsElapsed());
+
+  ElapsedCounterTimer fresh(0, 20000, false);
+  EXPECT_FALSE(fresh.IsElapsed());
+  EXPECT_FALSE(fresh.IsElapsed());  // reads the clock: 20 s have not passed
+
+  ElapsedCounterTimer no_skip(0, 20000, false);
+  no_skip.Expire();
+  EXPECT_FALSE(no_skip.IsElapsed());  // the first query after a start never looks
+  EXPECT_TRUE(no_skip.IsElapsed());
+}
+
+TEST(CachedClockTest, ServesTheCacheWithinTheTolerance) {
+  if (ReadTimeStampCounter() == 0) GTEST_SKIP() << "no readable time-stamp counter";
+  int64_t first = CachedMilliseconds(UINT64_MAX);
+  int64_t before_sleep = MonotonicMilliseconds();
+  SleepMilliseconds(10);
+  // Any counter advance is within the largest tolerance: the cached reading comes back.
+  EXPECT_EQ(CachedMilliseconds(UINT64_MAX), first);
+  // Without tolerance the clock is read afresh.
+  int64_t fresh = CachedMilliseconds(0);
+  EXPECT_GE(fresh, before_sleep + 9);
+  EXPECT_LE(fresh, MonotonicMilliseconds());
+}
+
+TEST(CachedClockTest, TimeStampCounterAdvances) {
+  uint64_t first = ReadTimeStampCounter();
+  if (first == 0) GTEST_SKIP() << "no readable time-stamp counter";
+  SleepMilliseconds(1);
+  EXPECT_GT(ReadTimeStampCounter(), first);
+}
+
+}  // namespace
+}  // namespace Vadu

@@ -1,0 +1,423 @@
+#include "support/file_system.h"
+
+#include <atomic>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "support/file_system_platform.h"
+
+namespace Vadu {
+
+namespace {
+
+using Platform::FileHandle;
+using Platform::kNoFile;
+using Platform::OpenMode;
+using Platform::QueryPath;
+
+// Whole files move through the system calls in pieces of this size.
+constexpr uint32_t kTransferChunk = 16u << 20;
+
+bool IsSeparator(char16_t c, PathStyle style) {
+  return c == PathSeparator(style) || (style == PathStyle::Windows && c == u'/');
+}
+
+WString ToWString(std::u16string_view text) { return WString(text); }
+
+bool StartsNetworkPath(std::u16string_view p, PathStyle style) {
+  return style == PathStyle::Windows && p.size() >= 2 && IsSeparator(p[0], style) &&
+         IsSeparator(p[1], style);
+}
+
+// Position of the last separator at or after `start`; npos when there is none.
+size_t LastSeparator(std::u16string_view p, PathStyle style, size_t start = 0) {
+  for (size_t i = p.size(); i-- > start;)
+    if (IsSeparator(p[i], style)) return i;
+  return std::u16string_view::npos;
+}
+
+// Drops trailing separators of a normalised path, but never the one of a root ("/", "\",
+// "C:\", "\\").
+WString TrimTrailingSeparators(const WString& path, PathStyle style) {
+  std::u16string_view p = path.ToView();
+  const char16_t sep = PathSeparator(style);
+  size_t end = p.size();
+  while (end > 1 && p[end - 1] == sep && p[end - 2] != u':' && !(end == 2 && p[0] == sep)) --end;
+  return end == p.size() ? path : ToWString(p.substr(0, end));
+}
+
+WString NativeNormalized(const WString& path) {
+  return TrimTrailingSeparators(NormalizePath(path), NativePathStyle());
+}
+
+// `path` made independent of the current directory, when the current directory is known.
+WString Absolute(const WString& path) {
+  if (IsAbsolutePath(path)) return path;
+  WString current = GetCurrentDir();
+  return current.IsEmpty() ? path : JoinPath(current, path);
+}
+
+bool WriteAll(FileHandle file, const String& bytes) {
+  uint32_t done = 0;
+  while (done < bytes.Length()) {
+    uint32_t piece =
+        bytes.Length() - done < kTransferChunk ? bytes.Length() - done : kTransferChunk;
+    int64_t written = Platform::WriteSome(file, bytes.CStr() + done, piece);
+    if (written <= 0) return false;
+    done += static_cast<uint32_t>(written);
+  }
+  return true;
+}
+
+// The tree operations below take paths that are already normalised and recurse with names
+// appended as they are, so that names the normalisation would alter (such as a trailing space
+// on POSIX) are still found.
+WString Child(const WString& directory, const WString& name) {
+  WString path = directory;
+  if (!path.EndsWith(WString(PathSeparator()))) path += PathSeparator();
+  return path + name;
+}
+
+bool RemoveTree(const WString& path) {
+  Platform::PathStatus status = QueryPath(path);
+  if (status.link) {
+    // A link to a directory goes, never what it points at; a link to a file is no directory.
+    if (status.directory) Platform::RemoveLink(path);
+  } else if (status.directory && !Platform::RemoveDirectoryEntry(path)) {
+    for (const FileEntry& entry : ListDirectory(path, u"*")) {
+      WString item = Child(path, entry.Name());
+      if (entry.IsLink())
+        Platform::RemoveLink(item);
+      else if (entry.IsDirectory())
+        RemoveTree(item);
+      else
+        Platform::RemoveFileEntry(item);
+    }
+    Platform::RemoveDirectoryEntry(path);
+  }
+  return !QueryPath(path).directory;
+}
+
+bool MoveFileEntry(const WString& source, const WString& target) {
+  if (Platform::RenameEntry(source, target)) return true;
+  // Renaming fails across file systems: copy, then remove the source. Links and directories are
+  // never copied through.
+  Platform::PathStatus status = QueryPath(source);
+  if (!status.exists || status.link || status.directory) return false;
+  return Platform::CopyFileContent(source, target) && Platform::RemoveFileEntry(source);
+}
+
+bool MoveTree(const WString& source, const WString& target, bool recursive) {
+  for (const FileEntry& entry : ListDirectory(source, u"*")) {
+    WString from = Child(source, entry.Name());
+    WString to = Child(target, entry.Name());
+    if (entry.IsDirectory() && !entry.IsLink()) {
+      if (!recursive) continue;
+      if (!QueryPath(to).directory && !Platform::MakeDirectory(to)) return false;
+      if (!MoveTree(from, to, true)) return false;
+    } else if (!MoveFileEntry(from, to)) {
+      return false;
+    }
+  }
+  // Stays when non-recursive moving left subdirectories in it.
+  Platform::RemoveDirectoryEntry(source);
+  return true;
+}
+
+}  // namespace
+
+char16_t PathSeparator(PathStyle style) { return style == PathStyle::Windows ? u'\\' : u'/'; }
+
+WString NormalizePath(const WString& path, PathStyle style) {
+  const char16_t sep = PathSeparator(style);
+  std::u16string p(path.ToView());
+
+  // One separator character.
+  if (style == PathStyle::Windows)
+    for (char16_t& c : p)
+      if (c == u'/') c = sep;
+
+  // Runs of separators collapse; a network path keeps its doubled opening.
+  bool network = StartsNetworkPath(p, style);
+  std::u16string collapsed;
+  collapsed.reserve(p.size() + 1);
+  for (char16_t c : p)
+    if (c != sep || collapsed.empty() || collapsed.back() != sep) collapsed.push_back(c);
+  if (network) collapsed.insert(collapsed.begin(), sep);
+  p.swap(collapsed);
+
+  // "\.\" becomes "\".
+  const std::u16string here{sep, u'.', sep};
+  for (size_t at; (at = p.find(here)) != std::u16string::npos;) p.replace(at, 3, 1, sep);
+
+  // "component\..\" goes. A ".." with nothing to climb back over makes the path empty; one
+  // following "." or ".." (a relative path's start) stays.
+  const std::u16string up{sep, u'.', u'.', sep};
+  size_t from = 0;
+  for (size_t at; (at = p.find(up, from)) != std::u16string::npos;) {
+    if (at == 0) return WString();
+    size_t before = p.rfind(sep, at - 1);
+    size_t begin = before == std::u16string::npos ? 0 : before + 1;
+    std::u16string_view component(p.data() + begin, at - begin);
+    if (component == u".." || component == u".") {
+      from = at + 1;
+      continue;
+    }
+    if (component.empty()) return WString();
+    if (before == std::u16string::npos) {
+      if (style == PathStyle::Windows && component.find(u':') != std::u16string_view::npos)
+        return WString();  // above the root of a drive
+    } else if (network && before == 1) {
+      return WString();  // above the server of a network path
+    }
+    p.erase(begin, at + 4 - begin);
+    from = 0;
+  }
+
+  // Components lose their trailing spaces.
+  const std::u16string space_sep{u' ', sep};
+  for (size_t at; (at = p.find(space_sep)) != std::u16string::npos;) p.erase(at, 1);
+  return ToWString(p);
+}
+
+WString JoinPath(const WString& a, const WString& b, PathStyle style) {
+  if (a.IsEmpty()) return NormalizePath(b, style);
+  const char16_t sep = PathSeparator(style);
+  WString left = NormalizePath(a, style);
+  if (left.IsEmpty()) return WString();  // `a` climbed above its root
+  WString right = NormalizePath(b, style);
+  std::u16string_view l = left.ToView(), r = right.ToView();
+  while (!l.empty() && l.back() == sep) l.remove_suffix(1);
+  while (!r.empty() && r.front() == sep) r.remove_prefix(1);
+  std::u16string joined;
+  joined.reserve(l.size() + 1 + r.size());
+  joined.append(l).append(1, sep).append(r);
+  return ToWString(joined);
+}
+
+WString GetDirectoryPart(const WString& path, PathStyle style) {
+  std::u16string_view p = path.ToView();
+  size_t at = LastSeparator(p, style, StartsNetworkPath(p, style) ? 2 : 0);
+  if (at == std::u16string_view::npos) return WString();
+  std::u16string part(p.substr(0, at));
+  part.push_back(PathSeparator(style));
+  return ToWString(part);
+}
+
+WString GetFileName(const WString& path, PathStyle style) {
+  std::u16string_view p = path.ToView();
+  size_t at = LastSeparator(p, style);
+  return at == std::u16string_view::npos ? path : ToWString(p.substr(at + 1));
+}
+
+WString GetFileStem(const WString& path, PathStyle style) {
+  WString name = GetFileName(path, style);
+  uint32_t dot = name.ReverseFind(u'.');
+  return dot == WString::npos ? name : name.Substring(0, dot);
+}
+
+WString GetExtension(const WString& path, PathStyle style) {
+  WString name = GetFileName(path, style);
+  uint32_t dot = name.ReverseFind(u'.');
+  return dot == WString::npos ? WString() : name.Substring(dot + 1);
+}
+
+bool IsAbsolutePath(const WString& path, PathStyle style) {
+  std::u16string_view p = path.ToView();
+  if (p.empty()) return false;
+  if (IsSeparator(p[0], style)) return true;
+  return style == PathStyle::Windows && p.size() >= 2 && p[1] == u':';
+}
+
+bool IsPathWithin(const WString& inner, const WString& outer, PathStyle style) {
+  const char16_t sep = PathSeparator(style);
+  auto comparable = [&](const WString& path) {
+    WString normal = NormalizePath(path, style);
+    std::u16string_view p = normal.ToView();
+    while (!p.empty() && p.front() == sep) p.remove_prefix(1);
+    while (!p.empty() && p.back() == sep) p.remove_suffix(1);
+    WString text = ToWString(p);
+    return style == PathStyle::Windows ? ToLower(text) : text;
+  };
+  WString in = comparable(inner), out = comparable(outer);
+  if (out.IsEmpty()) return !in.IsEmpty() || IsAbsolutePath(outer, style);
+  return in == out || in.StartsWith(out + WString(sep));
+}
+
+WString GetModuleDirectory() {
+  WString path = GetModulePath();
+  std::u16string_view p = path.ToView();
+  size_t at = LastSeparator(p, NativePathStyle());
+  if (at == std::u16string_view::npos) return WString();
+  if (at == 0) return WString(PathSeparator());  // a program at the root
+  return ToWString(p.substr(0, at));
+}
+
+bool PathExists(const WString& path, bool directory) {
+  WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return false;
+  Platform::PathStatus status = QueryPath(normal);
+  return status.exists && status.directory == directory;
+}
+
+bool DirectoryExists(const WString& path) { return PathExists(path, true); }
+
+bool IsSymbolicLink(const WString& path) {
+  WString normal = NativeNormalized(path);
+  return !normal.IsEmpty() && QueryPath(normal).link;
+}
+
+String ReadWholeFile(const WString& path) {
+  WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return String();
+  FileHandle file = Platform::OpenFile(normal, OpenMode::kRead);
+  if (file == kNoFile) return String();
+  String bytes;
+  int64_t size = Platform::FileSize(file);
+  // A string holds at most npos - 1 bytes: larger files give nothing rather than a part.
+  if (size > 0 && size < static_cast<int64_t>(String::npos)) {
+    try {
+      bytes.Resize(static_cast<uint32_t>(size));
+    } catch (const std::bad_alloc&) {
+      Platform::CloseFile(file);
+      return String();
+    }
+    char* out = bytes.MutableData();
+    uint32_t total = static_cast<uint32_t>(size);
+    uint32_t done = 0;
+    while (done < total) {
+      uint32_t piece = total - done < kTransferChunk ? total - done : kTransferChunk;
+      int64_t got = Platform::ReadSome(file, out + done, piece);
+      if (got <= 0) {
+        bytes = String();  // a short read gives nothing
+        break;
+      }
+      done += static_cast<uint32_t>(got);
+    }
+  }
+  Platform::CloseFile(file);
+  return bytes;
+}
+
+bool WriteWholeFile(const String& bytes, const WString& path, bool append) {
+  WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return false;
+  WString directory = GetDirectoryPart(normal);
+  if (!directory.IsEmpty()) CreateDirectories(directory);
+  FileHandle file =
+      Platform::OpenFile(normal, append ? OpenMode::kWriteAppend : OpenMode::kWriteTruncate);
+  if (file == kNoFile) return false;
+  bool written = WriteAll(file, bytes);
+  return Platform::CloseFile(file) && written;
+}
+
+bool ReplaceFileContent(const String& bytes, const WString& path) {
+  WString target = NormalizePath(path);
+  if (target.IsEmpty() || GetFileName(target).IsEmpty()) return false;
+  if (QueryPath(target).directory) return false;
+
+  // A fresh, hidden name beside the target, so that the rename stays within one file system.
+  static std::atomic<uint32_t> serial{0};
+  WString folder = GetDirectoryPart(target);
+  WString temporary;
+  FileHandle file = kNoFile;
+  for (int attempt = 0; attempt < 100 && file == kNoFile; ++attempt) {
+    WString name = u".~";
+    name += WString::FromNumber(Platform::ProcessId());
+    name += u'-';
+    name += WString::FromNumber(serial++);
+    name += u".tmp";
+    temporary = JoinPath(folder, name);
+    file = Platform::OpenFile(temporary, OpenMode::kCreateNew);
+    if (file == kNoFile && !QueryPath(temporary).exists) return false;  // not a name clash
+  }
+  if (file == kNoFile) return false;
+
+  bool ok = WriteAll(file, bytes) && Platform::FlushFile(file);
+  if (ok) Platform::CopyPermissions(target, file);
+  ok = Platform::CloseFile(file) && ok;
+  ok = ok && Platform::RenameEntry(temporary, target);
+  if (!ok) Platform::RemoveFileEntry(temporary);
+  return ok;
+}
+
+bool CreateDirectories(const WString& path) {
+  const PathStyle style = NativePathStyle();
+  const char16_t sep = PathSeparator(style);
+  WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return false;
+  if (DirectoryExists(normal)) return true;
+
+  std::vector<WString> components;
+  for (const WString& piece : normal.Split(WString(sep)))
+    if (!piece.IsEmpty()) components.push_back(piece);
+  if (components.empty()) return false;
+
+  // The starting point: a drive, a network server, the root, or nothing (relative).
+  WString prefix;
+  size_t first = 0;
+  if (style == PathStyle::Windows && components[0].Find(u':') != WString::npos) {
+    prefix = components[0];
+    first = 1;
+  } else if (StartsNetworkPath(normal.ToView(), style)) {
+    prefix = WString(sep) + WString(sep) + components[0];
+    first = 1;
+  } else if (normal[0] == sep) {
+    prefix = WString(sep);
+  }
+  for (size_t i = first; i < components.size(); ++i) {
+    prefix = prefix.IsEmpty() ? components[i] : JoinPath(prefix, components[i]);
+    if (QueryPath(prefix).directory) continue;
+    // Someone else may have created it meanwhile.
+    if (!Platform::MakeDirectory(prefix) && !QueryPath(prefix).directory) break;
+  }
+  return DirectoryExists(normal);
+}
+
+bool RemoveEmptyDirectory(const WString& path) {
+  std::u16string p(NormalizePath(path).ToView());
+  if (p.empty()) return false;
+  if (p.size() > 1 && p.back() == PathSeparator()) p.pop_back();
+  WString directory = ToWString(p);
+  Platform::RemoveDirectoryEntry(directory);
+  return !QueryPath(directory).directory;
+}
+
+bool RemoveDirectoryTree(const WString& path) {
+  WString normal = NativeNormalized(path);
+  if (normal.IsEmpty()) return false;
+  return RemoveTree(normal);
+}
+
+bool RemoveFile(const WString& path) {
+  WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return false;
+  Platform::RemoveFileEntry(normal);
+  Platform::PathStatus status = QueryPath(normal);
+  return !status.exists || (status.directory && !status.link);
+}
+
+bool CopyFileTo(const WString& source, const WString& target) {
+  WString from = NormalizePath(source), to = NormalizePath(target);
+  if (from.IsEmpty() || to.IsEmpty()) return false;
+  return Platform::CopyFileContent(from, to);
+}
+
+bool MoveFileTo(const WString& source, const WString& target) {
+  WString from = NormalizePath(source), to = NormalizePath(target);
+  if (from.IsEmpty() || to.IsEmpty()) return false;
+  return MoveFileEntry(from, to);
+}
+
+bool MoveDirectoryTo(const WString& source, const WString& target, bool recursive) {
+  WString from = NativeNormalized(source), to = NativeNormalized(target);
+  if (from.IsEmpty() || to.IsEmpty()) return false;
+  Platform::PathStatus status = QueryPath(from);
+  if (!status.directory || status.link) return false;
+  if (IsPathWithin(Absolute(to), Absolute(from))) return false;
+  if (!CreateDirectories(to)) return false;
+  return MoveTree(from, to, recursive);
+}
+
+}  // namespace Vadu

@@ -1,0 +1,148 @@
+// Paths and files: path text operations, whole-file transfer, directory trees and listings.
+// Every operation that touches the file system normalises its path first and reports failure by
+// a false or empty result; none throws for file-system errors or prints anything.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "support/date_time.h"
+#include "support/string_base.h"
+
+namespace Vadu {
+
+// The rules path text follows. Windows: "\" separates (and "/" is accepted on input), drive
+// letters ("C:") and network paths ("\\server\share") exist. POSIX: only "/" separates, "\" is an
+// ordinary file-name character, an absolute path begins with "/".
+enum class PathStyle { Windows, Posix };
+
+// The style of the platform this program runs on.
+PathStyle NativePathStyle();
+// The separator results use: "\" or "/".
+char16_t PathSeparator(PathStyle style = NativePathStyle());
+
+// Path text; no file-system access.
+//
+// Separators turned into the style's own, runs of separators collapsed (a Windows network path
+// keeps its doubled opening), "." components dropped, ".." components resolved against the
+// component before them, spaces at the end of components removed. A trailing separator stays.
+// A ".." that would climb above the start of an absolute path makes the whole result empty.
+WString NormalizePath(const WString& path, PathStyle style = NativePathStyle());
+// `a` without trailing separators, one separator, `b` without leading separators (both
+// normalised). An empty `a` gives `b` alone.
+WString JoinPath(const WString& a, const WString& b, PathStyle style = NativePathStyle());
+// Everything before the last separator, followed by the separator; empty when there is none.
+// The doubled opening of a Windows network path never counts as the last separator.
+WString GetDirectoryPart(const WString& path, PathStyle style = NativePathStyle());
+// Everything after the last separator; the whole path when there is none.
+WString GetFileName(const WString& path, PathStyle style = NativePathStyle());
+// The file name without its extension.
+WString GetFileStem(const WString& path, PathStyle style = NativePathStyle());
+// The text after the last "." of the file name, without the "."; empty when there is none.
+WString GetExtension(const WString& path, PathStyle style = NativePathStyle());
+// True for a path that does not depend on the current directory: "/..." (POSIX); "\...",
+// "C:..." (Windows).
+bool IsAbsolutePath(const WString& path, PathStyle style = NativePathStyle());
+// True when `inner` names the same directory as `outer` or one below it, comparing the
+// normalised texts without leading and trailing separators, ignoring letter case on Windows.
+bool IsPathWithin(const WString& inner, const WString& outer, PathStyle style = NativePathStyle());
+
+// Where things are.
+//
+// The running executable's full path; empty on failure.
+WString GetModulePath();
+// The module path up to, not including, its last separator.
+WString GetModuleDirectory();
+// The current directory, normalised, without a trailing separator (except the POSIX root "/");
+// empty on failure.
+WString GetCurrentDir();
+// The temporary directory: TEMP (Windows: else the system's temporary path; POSIX: else TMPDIR,
+// else "/tmp").
+WString GetTempDir();
+
+// Queries. Symbolic links are followed: a link to a directory is a directory here.
+//
+// True when the path exists and is a directory (`directory` true) or not a directory (false).
+// An empty path is false.
+bool PathExists(const WString& path, bool directory);
+bool DirectoryExists(const WString& path);
+// True when the path itself is a symbolic link (Windows: a junction or another reparse point).
+bool IsSymbolicLink(const WString& path);
+
+// Whole-file transfer.
+//
+// The file's bytes; empty for an empty path, a file that cannot be opened or read whole, an
+// empty file, or a file of 4 GiB or more (longer than a string can be).
+String ReadWholeFile(const WString& path);
+// Writes all bytes, first creating the directory part of the path; appends or truncates. True
+// only when every byte was written; writing zero bytes creates or empties the file.
+bool WriteWholeFile(const String& bytes, const WString& path, bool append = false);
+// Replaces the file's content atomically: the bytes go to a temporary file in the same folder
+// that is then renamed over the path (keeping the file's permission bits on POSIX). On any
+// failure the original stays byte for byte as it was, the temporary file is removed, and the
+// result is false. A missing file is created.
+bool ReplaceFileContent(const String& bytes, const WString& path);
+
+// Changes. Symbolic links inside trees are removed or moved as links, never followed.
+//
+// Creates the directory and all its missing parents; true when it exists as a directory
+// afterwards.
+bool CreateDirectories(const WString& path);
+// Removes one empty directory (one trailing separator is dropped first); true when the
+// directory no longer exists.
+bool RemoveEmptyDirectory(const WString& path);
+// Removes a directory with everything in it (a link to a directory: the link alone); true when
+// no directory exists at the path afterwards, also when none existed. False for an empty path.
+bool RemoveDirectoryTree(const WString& path);
+// Removes a file (a link: the link itself); true when no file exists at the path afterwards.
+// False for an empty path.
+bool RemoveFile(const WString& path);
+// Copies a file, overwriting an existing target; copying a file onto itself fails.
+bool CopyFileTo(const WString& source, const WString& target);
+// Moves a file, replacing an existing target file; also between file systems (by copying).
+bool MoveFileTo(const WString& source, const WString& target);
+// Moves the contents of a directory into the target directory (created as needed), then removes
+// the emptied source. Subdirectories move only when `recursive` is true; non-recursive moving
+// leaves them, and with them the source. Refused (false, nothing changes) unless the source is a
+// directory and not a link, the target is not empty, and the target is neither the source nor
+// inside it. The first failure stops the move and gives false.
+bool MoveDirectoryTo(const WString& source, const WString& target, bool recursive);
+
+// One entry of a directory listing.
+class FileEntry {
+ public:
+  FileEntry() = default;
+  FileEntry(const WString& name, bool is_directory, uint64_t size, DateTime last_write_time,
+            bool is_link = false)
+      : name_(name),
+        is_directory_(is_directory),
+        is_link_(is_link),
+        size_(size),
+        last_write_time_(last_write_time) {}
+  virtual ~FileEntry() = default;
+
+  // The entry's file name (no directory).
+  const WString& Name() const { return name_; }
+  // The directory attribute. A POSIX symbolic link is never a directory here; a Windows
+  // junction or directory link keeps its directory attribute and is also a link.
+  bool IsDirectory() const { return is_directory_; }
+  // A symbolic link, junction or other reparse point: never to be descended into.
+  bool IsLink() const { return is_link_; }
+  uint64_t Size() const { return size_; }
+  // Local time, to the millisecond.
+  DateTime LastWriteTime() const { return last_write_time_; }
+
+ private:
+  WString name_;
+  bool is_directory_ = false;
+  bool is_link_ = false;
+  uint64_t size_ = 0;
+  DateTime last_write_time_;
+};
+
+// The entries of one directory whose names match the wildcard pattern ("*" and "?"; "*" when
+// the pattern is empty), without "." and "..", not descending. The directory is taken as passed
+// (not normalised); an empty directory means the current one. Empty when it cannot be listed.
+std::vector<FileEntry> ListDirectory(const WString& directory, const WString& pattern = WString());
+
+}  // namespace Vadu

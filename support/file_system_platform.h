@@ -1,0 +1,59 @@
+// The primitives each platform gives the portable file-system code (file_system-posix.cpp,
+// file_system-win32.cpp). Paths reach them normalised in the native style.
+#pragma once
+
+#include <cstdint>
+
+#include "support/string_base.h"
+
+namespace Vadu::Platform {
+
+struct PathStatus {
+  bool exists = false;
+  bool directory = false;  // the path, or what a link at it points to, is a directory
+  bool link = false;       // the path itself is a symbolic link (Windows: a reparse point)
+};
+PathStatus QueryPath(const WString& path);
+
+bool MakeDirectory(const WString& path);
+// Removes an empty directory.
+bool RemoveDirectoryEntry(const WString& path);
+// Removes a file, or a POSIX symbolic link itself.
+bool RemoveFileEntry(const WString& path);
+// Removes a link (symbolic link, junction) itself, whatever it points to.
+bool RemoveLink(const WString& path);
+// Renames within one file system, atomically replacing an existing target file.
+bool RenameEntry(const WString& source, const WString& target);
+// Copies the content of a file over the target (created or truncated).
+bool CopyFileContent(const WString& source, const WString& target);
+
+// Open files. A handle is a file descriptor or a Windows handle; kNoFile when not open.
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+enum class OpenMode {
+  kRead,             // an existing file
+  kReadWrite,        // an existing file
+  kReadWriteCreate,  // created, or truncated when it exists
+  kWriteTruncate,    // created, or truncated when it exists
+  kWriteAppend,      // created when missing, written at its end
+  kCreateNew,        // created; fails when anything exists at the path
+};
+// Handles are never inherited by child processes.
+FileHandle OpenFile(const WString& path, OpenMode mode);
+bool CloseFile(FileHandle file);
+// The size in bytes; -1 on failure.
+int64_t FileSize(FileHandle file);
+// Origin 0 = start, 1 = current position, 2 = end.
+bool SeekFile(FileHandle file, int64_t offset, int origin);
+// Bytes read (0 at the end of the file) or written; -1 on failure.
+int64_t ReadSome(FileHandle file, void* buffer, uint32_t count);
+int64_t WriteSome(FileHandle file, const void* bytes, uint32_t count);
+// Forces written data to the disk.
+bool FlushFile(FileHandle file);
+// Gives the open file the permission bits of the file at `model` (no-op on Windows, or when
+// the model does not exist).
+void CopyPermissions(const WString& model, FileHandle file);
+uint32_t ProcessId();
+
+}  // namespace Vadu::Platform

@@ -1,0 +1,316 @@
+// POSIX behaviour of the file-system layer: symbolic links, permission bits, write limits, the
+// backslash as a name character, and the environment's temporary directory.
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/file_system.h"
+#include "support/test_util.h"
+
+namespace Vadu {
+namespace {
+
+namespace fs = std::filesystem;
+using Testing::ReadFileBytes;
+using Testing::TempFolder;
+using Testing::Wide;
+using Testing::WriteFileBytes;
+
+std::string Narrow(const WString& text) {
+  String utf8 = ToUtf8(text);
+  return std::string(utf8.CStr(), utf8.Length());
+}
+
+String Bytes(const std::string& text) {
+  return String(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+std::vector<std::string> NamesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool IsLinkAt(const fs::path& path) { return fs::is_symlink(fs::symlink_status(path)); }
+
+// A folder "outside" whose files must survive whatever happens to links pointing at it.
+class SymbolicLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(outside_ / "deeper");
+    WriteFileBytes(outside_ / "precious.txt", "keep");
+    WriteFileBytes(outside_ / "deeper" / "also.txt", "keep too");
+    WriteFileBytes(outside_file_, "keep file");
+  }
+
+  void ExpectOutsideIntact() {
+    EXPECT_EQ(ReadFileBytes(outside_ / "precious.txt"), "keep");
+    EXPECT_EQ(ReadFileBytes(outside_ / "deeper" / "also.txt"), "keep too");
+    EXPECT_EQ(ReadFileBytes(outside_file_), "keep file");
+    EXPECT_EQ(NamesIn(outside_), (std::vector<std::string>{"deeper", "precious.txt"}));
+  }
+
+  TempFolder folder_;
+  fs::path outside_ = folder_.Path() / "outside";
+  fs::path outside_file_ = folder_.Path() / "outside-file.txt";
+};
+
+TEST_F(SymbolicLinkTest, TreeRemovalRemovesLinksNotWhatTheyPointAt) {
+  fs::path tree = folder_.Path() / "tree";
+  fs::create_directories(tree / "sub");
+  WriteFileBytes(tree / "sub" / "own.txt", "own");
+  fs::create_directory_symlink(outside_, tree / "sub" / "dirlink");
+  fs::create_directory_symlink(outside_, tree / "toplink");
+  fs::create_symlink(outside_file_, tree / "filelink");
+  fs::create_symlink(folder_.Path() / "nowhere", tree / "dangling");
+
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(tree)));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(tree)));
+  ExpectOutsideIntact();
+}
+
+TEST_F(SymbolicLinkTest, ALinkToADirectoryIsRemovedAsALink) {
+  fs::path link = folder_.Path() / "link";
+  fs::create_directory_symlink(outside_, link);
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(link)));
+  EXPECT_FALSE(IsLinkAt(link));
+  ExpectOutsideIntact();
+
+  // Also when named with a trailing separator, which would make the system follow it.
+  fs::create_directory_symlink(outside_, link);
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(link.string() + "/")));
+  EXPECT_FALSE(IsLinkAt(link));
+  ExpectOutsideIntact();
+
+  // RemoveEmptyDirectory does not take a link for a directory; RemoveFile removes the link.
+  fs::create_directory_symlink(outside_, link);
+  EXPECT_FALSE(RemoveEmptyDirectory(Wide(link)));
+  EXPECT_TRUE(IsLinkAt(link));
+  EXPECT_TRUE(RemoveFile(Wide(link)));
+  EXPECT_FALSE(IsLinkAt(link));
+  ExpectOutsideIntact();
+}
+
+TEST_F(SymbolicLinkTest, ListingShowsLinksAsLinks) {
+  fs::path dir = folder_.Path() / "dir";
+  fs::create_directories(dir / "real");
+  fs::create_directory_symlink(outside_, dir / "dirlink");
+  fs::create_symlink(outside_file_, dir / "filelink");
+  std::vector<FileEntry> entries = ListDirectory(Wide(dir), u"*");
+  ASSERT_EQ(entries.size(), 3u);
+  for (const FileEntry& entry : entries) {
+    std::string name = Narrow(entry.Name());
+    EXPECT_EQ(entry.IsLink(), name != "real") << name;
+    EXPECT_EQ(entry.IsDirectory(), name == "real") << name;
+  }
+  EXPECT_TRUE(IsSymbolicLink(Wide(dir / "dirlink")));
+  EXPECT_TRUE(IsSymbolicLink(Wide((dir / "dirlink").string() + "/")));
+  EXPECT_TRUE(IsSymbolicLink(Wide(dir / "filelink")));
+  EXPECT_FALSE(IsSymbolicLink(Wide(dir / "real")));
+  EXPECT_FALSE(IsSymbolicLink(Wide(dir / "missing")));
+  // Queries follow links.
+  EXPECT_TRUE(DirectoryExists(Wide(dir / "dirlink")));
+  EXPECT_TRUE(PathExists(Wide(dir / "filelink"), false));
+}
+
+TEST_F(SymbolicLinkTest, MovingATreeMovesLinksAsLinks) {
+  fs::path source = folder_.Path() / "src";
+  fs::path target = folder_.Path() / "dst";
+  fs::create_directories(source / "sub");
+  WriteFileBytes(source / "sub" / "own.txt", "own");
+  fs::create_directory_symlink(outside_, source / "sub" / "dirlink");
+  fs::create_symlink(outside_file_, source / "filelink");
+
+  EXPECT_TRUE(MoveDirectoryTo(Wide(source), Wide(target), true));
+  EXPECT_FALSE(fs::exists(source));
+  EXPECT_EQ(ReadFileBytes(target / "sub" / "own.txt"), "own");
+  ASSERT_TRUE(IsLinkAt(target / "sub" / "dirlink"));
+  EXPECT_EQ(fs::read_symlink(target / "sub" / "dirlink"), outside_);
+  ASSERT_TRUE(IsLinkAt(target / "filelink"));
+  EXPECT_EQ(fs::read_symlink(target / "filelink"), outside_file_);
+  ExpectOutsideIntact();
+
+  // A link is no directory to move the contents of.
+  EXPECT_FALSE(MoveDirectoryTo(Wide(target / "sub" / "dirlink"), Wide(folder_ / "else"), true));
+  EXPECT_FALSE(fs::exists(folder_.Path() / "else"));
+  ExpectOutsideIntact();
+
+  // A single link moves as a link.
+  EXPECT_TRUE(MoveFileTo(Wide(target / "filelink"), Wide(folder_ / "moved")));
+  EXPECT_TRUE(IsLinkAt(folder_.Path() / "moved"));
+  ExpectOutsideIntact();
+}
+
+TEST_F(SymbolicLinkTest, CopyAndReplaceNeverWriteThroughALink) {
+  fs::path source = folder_.Path() / "source.txt";
+  WriteFileBytes(source, "new");
+  fs::path copy_link = folder_.Path() / "copy-link";
+  fs::create_symlink(outside_file_, copy_link);
+  EXPECT_TRUE(CopyFileTo(Wide(source), Wide(copy_link)));
+  EXPECT_FALSE(IsLinkAt(copy_link));
+  EXPECT_EQ(ReadFileBytes(copy_link), "new");
+
+  fs::path replace_link = folder_.Path() / "replace-link";
+  fs::create_symlink(outside_file_, replace_link);
+  EXPECT_TRUE(ReplaceFileContent(Bytes("replaced"), Wide(replace_link)));
+  EXPECT_FALSE(IsLinkAt(replace_link));
+  EXPECT_EQ(ReadFileBytes(replace_link), "replaced");
+
+  // Copying onto a link to the source itself would otherwise empty the source.
+  fs::path self_link = folder_.Path() / "self-link";
+  fs::create_symlink(source, self_link);
+  EXPECT_TRUE(CopyFileTo(Wide(source), Wide(self_link)));
+  EXPECT_EQ(ReadFileBytes(source), "new");
+  ExpectOutsideIntact();
+}
+
+TEST(PosixFileTest, PermissionBitsSurviveCopyAndReplace) {
+  TempFolder folder;
+  fs::path program = folder.Path() / "program";
+  WriteFileBytes(program, "#!/bin/sh\n");
+  ASSERT_EQ(chmod(program.c_str(), 0751), 0);
+  auto mode = [](const fs::path& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0u;
+  };
+  ASSERT_TRUE(ReplaceFileContent(Bytes("#!/bin/sh\nexit 0\n"), Wide(program)));
+  EXPECT_EQ(mode(program), 0751u);
+  ASSERT_TRUE(CopyFileTo(Wide(program), Wide(folder / "copy")));
+  EXPECT_EQ(mode(folder.Path() / "copy"), 0751u);
+  EXPECT_EQ(ReadFileBytes(folder.Path() / "copy"), "#!/bin/sh\nexit 0\n");
+}
+
+// Limits the size of files this process may write, making writes past it fail.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    saved_handler_ = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, saved_handler_);
+  }
+
+ private:
+  struct rlimit saved_;
+  void (*saved_handler_)(int);
+};
+
+TEST(PosixFileTest, FailedWritesAreReportedAndKeepTheOriginal) {
+  TempFolder folder;
+  fs::path target = folder.Path() / "target.bin";
+  WriteFileBytes(target, "original");
+  std::string big(1 << 20, 'b');
+  bool replaced, written, appended;
+  {
+    FileSizeLimit limit(64 << 10);
+    replaced = ReplaceFileContent(Bytes(big), Wide(target));
+    written = WriteWholeFile(Bytes(big), Wide(folder / "other.bin"), false);
+    appended = WriteWholeFile(Bytes(big), Wide(folder / "other.bin"), true);
+  }
+  EXPECT_FALSE(replaced);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(ReadFileBytes(target), "original");
+  EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"other.bin", "target.bin"}));
+}
+
+TEST(PosixFileTest, NamedPipesAreNotWaitedFor) {
+  TempFolder folder;
+  fs::path pipe = folder.Path() / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_TRUE(ReadWholeFile(Wide(pipe)).IsEmpty());
+  EXPECT_FALSE(CopyFileTo(Wide(pipe), Wide(folder / "copy")));
+}
+
+TEST(PosixPathTest, BackslashIsAnOrdinaryNameCharacter) {
+  TempFolder folder;
+  ASSERT_TRUE(WriteWholeFile(Bytes("x"), Wide(folder / "a\\b.txt"), false));
+  EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"a\\b.txt"});
+  ASSERT_TRUE(CreateDirectories(Wide(folder / "x\\y/z")));
+  // Wildcards take a backslash literally too.
+  EXPECT_TRUE(fs::is_directory(folder.Path() / "x\\y" / "z"));
+  std::vector<FileEntry> entries = ListDirectory(Wide(folder.Path()), u"a\\b.*");
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(Narrow(entries[0].Name()), "a\\b.txt");
+}
+
+TEST(PosixPathTest, TreesWithNamesEndingInSpaces) {
+  TempFolder folder;
+  fs::path deep = folder.Path() / "tree" / "dir " / "inner " / "leaf";
+  fs::create_directories(deep);
+  WriteFileBytes(deep / "file ", "spaced");
+  WriteFileBytes(folder.Path() / "tree" / "dir " / "top ", "top");
+
+  ASSERT_TRUE(MoveDirectoryTo(Wide(folder / "tree"), Wide(folder / "moved"), true));
+  EXPECT_EQ(ReadFileBytes(folder.Path() / "moved" / "dir " / "inner " / "leaf" / "file "),
+            "spaced");
+  EXPECT_EQ(ReadFileBytes(folder.Path() / "moved" / "dir " / "top "), "top");
+  EXPECT_FALSE(fs::exists(folder.Path() / "tree"));
+
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "moved")));
+  EXPECT_FALSE(fs::exists(folder.Path() / "moved"));
+}
+
+// Sets or removes environment variables for one test and restores them afterwards.
+class EnvironmentGuard {
+ public:
+  explicit EnvironmentGuard(std::vector<std::string> names) : names_(std::move(names)) {
+    for (const std::string& name : names_) {
+      const char* value = getenv(name.c_str());
+      saved_.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+    }
+  }
+  ~EnvironmentGuard() {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (saved_[i])
+        setenv(names_[i].c_str(), saved_[i]->c_str(), 1);
+      else
+        unsetenv(names_[i].c_str());
+    }
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::optional<std::string>> saved_;
+};
+
+TEST(PosixLocationsTest, TemporaryDirectoryFallsBackToTmpdirThenTmp) {
+  EnvironmentGuard guard({"TEMP", "TMPDIR"});
+  setenv("TEMP", "/some/temp \xC3\xBC", 1);
+  setenv("TMPDIR", "/other/tmpdir", 1);
+  EXPECT_EQ(Narrow(GetTempDir()), "/some/temp \xC3\xBC");
+  unsetenv("TEMP");
+  EXPECT_EQ(Narrow(GetTempDir()), "/other/tmpdir");
+  setenv("TEMP", "", 1);
+  EXPECT_EQ(Narrow(GetTempDir()), "/other/tmpdir");
+  unsetenv("TMPDIR");
+  EXPECT_EQ(Narrow(GetTempDir()), "/tmp");
+}
+
+TEST(PosixLocationsTest, CurrentDirectoryAtTheRootKeepsItsSeparator) {
+  fs::path saved = fs::current_path();
+  fs::current_path("/");
+  WString current = GetCurrentDir();
+  fs::current_path(saved);
+  EXPECT_EQ(Narrow(current), "/");
+  EXPECT_EQ(Narrow(JoinPath(current, u"etc")), "/etc");
+}
+
+}  // namespace
+}  // namespace Vadu

@@ -1,0 +1,445 @@
+#include "support/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_util.h"
+
+namespace Vadu {
+namespace {
+
+namespace fs = std::filesystem;
+using Testing::ReadFileBytes;
+using Testing::TempFolder;
+using Testing::Wide;
+using Testing::WriteFileBytes;
+
+fs::path U8(const std::string& utf8) { return fs::u8path(utf8); }
+
+std::string Narrow(const WString& text) {
+  String utf8 = ToUtf8(text);
+  return std::string(utf8.CStr(), utf8.Length());
+}
+
+String Bytes(const std::string& text) {
+  return String(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+std::string Std(const String& bytes) { return std::string(bytes.CStr(), bytes.Length()); }
+
+// Every byte value, twice, so that zeros and high bytes are in the middle of the data.
+std::string AllByteValues() {
+  std::string bytes;
+  for (int round = 0; round < 2; ++round)
+    for (int b = 0; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+  return bytes;
+}
+
+// The names in a listing, sorted.
+std::vector<std::string> Names(const std::vector<FileEntry>& entries) {
+  std::vector<std::string> names;
+  for (const FileEntry& entry : entries) names.push_back(Narrow(entry.Name()));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> NamesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    auto u8 = entry.path().filename().u8string();
+    names.emplace_back(u8.begin(), u8.end());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Runs the test body in another current directory and restores the old one.
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const fs::path& path) : saved_(fs::current_path()) {
+    fs::current_path(path);
+  }
+  ~CurrentDirectory() { fs::current_path(saved_); }
+
+ private:
+  fs::path saved_;
+};
+
+TEST(PathExistsTest, FilesAndDirectoriesAreTellApart) {
+  TempFolder folder;
+  WriteFileBytes(U8(folder / "file.txt"), "x");
+  fs::create_directory(U8(folder / "sub"));
+
+  EXPECT_TRUE(PathExists(Wide(folder / "file.txt"), false));
+  EXPECT_FALSE(PathExists(Wide(folder / "file.txt"), true));
+  EXPECT_TRUE(PathExists(Wide(folder / "sub"), true));
+  EXPECT_FALSE(PathExists(Wide(folder / "sub"), false));
+  EXPECT_TRUE(DirectoryExists(Wide(folder / "sub")));
+  EXPECT_FALSE(DirectoryExists(Wide(folder / "file.txt")));
+  EXPECT_FALSE(PathExists(Wide(folder / "missing"), false));
+  EXPECT_FALSE(PathExists(Wide(folder / "missing"), true));
+  EXPECT_FALSE(PathExists(u"", false));
+  EXPECT_FALSE(PathExists(u"", true));
+  // The path is normalised first.
+  EXPECT_TRUE(PathExists(Wide(folder / "sub//./../sub/../file.txt"), false));
+  EXPECT_TRUE(DirectoryExists(Wide(folder / "sub/")));
+}
+
+TEST(WholeFileTest, WriteCreatesTheDirectoryChainAndReadsBack) {
+  TempFolder folder;
+  WString path = Wide(folder / "a/b/c/data.bin");
+  std::string content = AllByteValues();
+  ASSERT_TRUE(WriteWholeFile(Bytes(content), path, false));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "a/b/c/data.bin")), content);
+  EXPECT_EQ(Std(ReadWholeFile(path)), content);
+
+  // Appending, then truncating.
+  ASSERT_TRUE(WriteWholeFile(Bytes("tail"), path, true));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "a/b/c/data.bin")), content + "tail");
+  ASSERT_TRUE(WriteWholeFile(Bytes("new"), path, false));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "a/b/c/data.bin")), "new");
+
+  // Zero bytes create or empty a file.
+  ASSERT_TRUE(WriteWholeFile(String(), path, false));
+  EXPECT_TRUE(fs::exists(U8(folder / "a/b/c/data.bin")));
+  EXPECT_EQ(fs::file_size(U8(folder / "a/b/c/data.bin")), 0u);
+  ASSERT_TRUE(WriteWholeFile(String(), Wide(folder / "empty"), true));
+  EXPECT_TRUE(fs::exists(U8(folder / "empty")));
+}
+
+TEST(WholeFileTest, WriteFailures) {
+  TempFolder folder;
+  fs::create_directory(U8(folder / "dir"));
+  EXPECT_FALSE(WriteWholeFile(Bytes("x"), u"", false));
+  EXPECT_FALSE(WriteWholeFile(Bytes("x"), Wide(folder / "dir"), false));
+  // A file stands where a directory of the path should be.
+  WriteFileBytes(U8(folder / "file"), "keep");
+  EXPECT_FALSE(WriteWholeFile(Bytes("x"), Wide(folder / "file/inner.txt"), false));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "file")), "keep");
+}
+
+TEST(WholeFileTest, ReadGivesNothingForMissingEmptyOrUnreadable) {
+  TempFolder folder;
+  WriteFileBytes(U8(folder / "empty"), "");
+  fs::create_directory(U8(folder / "dir"));
+  EXPECT_TRUE(ReadWholeFile(Wide(folder / "missing")).IsEmpty());
+  EXPECT_TRUE(ReadWholeFile(Wide(folder / "empty")).IsEmpty());
+  EXPECT_TRUE(ReadWholeFile(Wide(folder / "dir")).IsEmpty());
+  EXPECT_TRUE(ReadWholeFile(u"").IsEmpty());
+}
+
+TEST(WholeFileTest, LargeFilesCrossTheTransferPieces) {
+  TempFolder folder;
+  // A little over 17 MiB of varying bytes: more than one piece of the transfer loop.
+  std::string content((17u << 20) + 12345, '\0');
+  uint32_t state = 12345;
+  for (char& c : content) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(state >> 24);
+  }
+  WString path = Wide(folder / "large.bin");
+  ASSERT_TRUE(WriteWholeFile(Bytes(content), path, false));
+  ASSERT_EQ(fs::file_size(U8(folder / "large.bin")), content.size());
+  String back = ReadWholeFile(path);
+  ASSERT_EQ(back.Length(), content.size());
+  EXPECT_TRUE(std::equal(content.begin(), content.end(), back.CStr()));
+}
+
+TEST(WholeFileTest, FilesTooLongForAStringGiveNothing) {
+  TempFolder folder;
+  fs::path path = U8(folder / "huge.bin");
+  WriteFileBytes(path, "x");
+  // Sparse files: no disk space is used and nothing of them may be read into memory.
+  for (uintmax_t size : {uintmax_t{0xFFFFFFFFu}, uintmax_t{1} << 32, (uintmax_t{1} << 32) + 5}) {
+    fs::resize_file(path, size);
+    EXPECT_TRUE(ReadWholeFile(Wide(folder / "huge.bin")).IsEmpty()) << size;
+  }
+}
+
+TEST(ReplaceFileContentTest, ReplacesAndLeavesNothingBehind) {
+  TempFolder folder;
+  WriteFileBytes(U8(folder / "target.exe"), "old content that is longer");
+  WString path = Wide(folder / "target.exe");
+  std::string content = AllByteValues();
+  ASSERT_TRUE(ReplaceFileContent(Bytes(content), path));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "target.exe")), content);
+  EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"target.exe"});
+
+  ASSERT_TRUE(ReplaceFileContent(String(), path));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "target.exe")), "");
+
+  // A missing file is created; a relative name stays in the current directory.
+  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(folder / "fresh.bin")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "fresh.bin")), "new");
+  {
+    CurrentDirectory here(folder.Path());
+    ASSERT_TRUE(ReplaceFileContent(Bytes("here"), u"relative.txt"));
+  }
+  EXPECT_EQ(ReadFileBytes(U8(folder / "relative.txt")), "here");
+  EXPECT_EQ(NamesIn(folder.Path()),
+            (std::vector<std::string>{"fresh.bin", "relative.txt", "target.exe"}));
+}
+
+TEST(ReplaceFileContentTest, FailureLeavesTheOriginalIntact) {
+  TempFolder folder;
+  fs::create_directory(U8(folder / "dir"));
+  WriteFileBytes(U8(folder / "dir/inside.txt"), "inside");
+  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), Wide(folder / "dir")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "dir/inside.txt")), "inside");
+  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), Wide(folder / "missing/file")));
+  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), Wide(folder / "dir/")));
+  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), u""));
+  EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"dir"});
+  EXPECT_EQ(NamesIn(U8(folder / "dir")), std::vector<std::string>{"inside.txt"});
+}
+
+TEST(CreateDirectoriesTest, AbsoluteAndRelativePaths) {
+  TempFolder folder;
+  EXPECT_TRUE(CreateDirectories(Wide(folder / "x/y//z/")));
+  EXPECT_TRUE(fs::is_directory(U8(folder / "x/y/z")));
+  EXPECT_TRUE(CreateDirectories(Wide(folder / "x/y")));  // already there
+  {
+    CurrentDirectory here(folder.Path());
+    EXPECT_TRUE(CreateDirectories(u"rel/one/./two"));
+    EXPECT_TRUE(CreateDirectories(u"rel/three/../four"));
+  }
+  EXPECT_TRUE(fs::is_directory(U8(folder / "rel/one/two")));
+  EXPECT_TRUE(fs::is_directory(U8(folder / "rel/four")));
+  EXPECT_FALSE(fs::exists(U8(folder / "rel/three")));
+
+  WriteFileBytes(U8(folder / "file"), "x");
+  EXPECT_FALSE(CreateDirectories(Wide(folder / "file/sub")));
+  EXPECT_FALSE(CreateDirectories(Wide(folder / "file")));
+  EXPECT_FALSE(CreateDirectories(u""));
+}
+
+TEST(RemoveTest, EmptyDirectoriesFilesAndTrees) {
+  TempFolder folder;
+  fs::create_directories(U8(folder / "empty"));
+  fs::create_directories(U8(folder / "full"));
+  WriteFileBytes(U8(folder / "full/file"), "x");
+  EXPECT_TRUE(RemoveEmptyDirectory(Wide(folder / "empty/")));
+  EXPECT_FALSE(fs::exists(U8(folder / "empty")));
+  EXPECT_TRUE(RemoveEmptyDirectory(Wide(folder / "empty")));  // already gone
+  EXPECT_FALSE(RemoveEmptyDirectory(Wide(folder / "full")));
+  EXPECT_TRUE(fs::exists(U8(folder / "full/file")));
+
+  EXPECT_TRUE(RemoveFile(Wide(folder / "full/file")));
+  EXPECT_FALSE(fs::exists(U8(folder / "full/file")));
+  EXPECT_TRUE(RemoveFile(Wide(folder / "full/file")));  // no file there
+  EXPECT_FALSE(RemoveFile(u""));
+
+  fs::create_directories(U8(folder / "tree/a/b/c"));
+  fs::create_directories(U8(folder / "tree/empty"));
+  WriteFileBytes(U8(folder / "tree/top.txt"), "1");
+  WriteFileBytes(U8(folder / "tree/a/b/deep.txt"), "2");
+  WriteFileBytes(U8(folder / "tree/a/b/c/deeper.txt"), "3");
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "tree/")));
+  EXPECT_FALSE(fs::exists(U8(folder / "tree")));
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "tree")));  // never existed now
+  EXPECT_FALSE(RemoveDirectoryTree(u""));
+  EXPECT_TRUE(fs::exists(U8(folder / "full")));
+}
+
+TEST(CopyFileTest, CopiesAndOverwritesButNeverOntoItself) {
+  TempFolder folder;
+  WriteFileBytes(U8(folder / "source"), AllByteValues());
+  WriteFileBytes(U8(folder / "target"), std::string(5000, 'z'));
+  EXPECT_TRUE(CopyFileTo(Wide(folder / "source"), Wide(folder / "target")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "target")), AllByteValues());
+  EXPECT_EQ(ReadFileBytes(U8(folder / "source")), AllByteValues());
+  EXPECT_TRUE(CopyFileTo(Wide(folder / "source"), Wide(folder / "new")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "new")), AllByteValues());
+
+  // Onto itself, also when spelt differently: fails and the file keeps its content.
+  EXPECT_FALSE(CopyFileTo(Wide(folder / "source"), Wide(folder / "source")));
+  fs::create_directory(U8(folder / "sub"));
+  EXPECT_FALSE(CopyFileTo(Wide(folder / "source"), Wide(folder / "sub/../source")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "source")), AllByteValues());
+
+  EXPECT_FALSE(CopyFileTo(Wide(folder / "missing"), Wide(folder / "other")));
+  EXPECT_FALSE(fs::exists(U8(folder / "other")));
+  EXPECT_FALSE(CopyFileTo(Wide(folder / "sub"), Wide(folder / "other")));
+}
+
+TEST(MoveFileTest, RenamesOrReplaces) {
+  TempFolder folder;
+  WriteFileBytes(U8(folder / "a"), "content a");
+  WriteFileBytes(U8(folder / "b"), "content b, longer");
+  EXPECT_TRUE(MoveFileTo(Wide(folder / "a"), Wide(folder / "b")));
+  EXPECT_FALSE(fs::exists(U8(folder / "a")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "b")), "content a");
+
+  fs::create_directory(U8(folder / "sub"));
+  EXPECT_TRUE(MoveFileTo(Wide(folder / "b"), Wide(folder / "sub/c")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "sub/c")), "content a");
+  EXPECT_FALSE(fs::exists(U8(folder / "b")));
+
+  EXPECT_FALSE(MoveFileTo(Wide(folder / "missing"), Wide(folder / "d")));
+  EXPECT_FALSE(MoveFileTo(Wide(folder / "sub/c"), Wide(folder / "sub")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "sub/c")), "content a");
+}
+
+TEST(MoveDirectoryTest, MovesTheWholeTree) {
+  TempFolder folder;
+  fs::create_directories(U8(folder / "src/one/two"));
+  fs::create_directories(U8(folder / "src/empty"));
+  WriteFileBytes(U8(folder / "src/top.txt"), "top");
+  WriteFileBytes(U8(folder / "src/one/mid.txt"), "mid");
+  WriteFileBytes(U8(folder / "src/one/two/low.txt"), "low");
+  fs::create_directories(U8(folder / "dst/one"));
+  WriteFileBytes(U8(folder / "dst/top.txt"), "replaced");
+  WriteFileBytes(U8(folder / "dst/kept.txt"), "kept");
+
+  EXPECT_TRUE(MoveDirectoryTo(Wide(folder / "src"), Wide(folder / "dst"), true));
+  EXPECT_FALSE(fs::exists(U8(folder / "src")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "dst/top.txt")), "top");
+  EXPECT_EQ(ReadFileBytes(U8(folder / "dst/kept.txt")), "kept");
+  EXPECT_EQ(ReadFileBytes(U8(folder / "dst/one/mid.txt")), "mid");
+  EXPECT_EQ(ReadFileBytes(U8(folder / "dst/one/two/low.txt")), "low");
+  EXPECT_TRUE(fs::is_directory(U8(folder / "dst/empty")));
+}
+
+TEST(MoveDirectoryTest, NonRecursiveLeavesSubdirectories) {
+  TempFolder folder;
+  fs::create_directories(U8(folder / "src/sub"));
+  WriteFileBytes(U8(folder / "src/file.txt"), "file");
+  WriteFileBytes(U8(folder / "src/sub/inner.txt"), "inner");
+  EXPECT_TRUE(MoveDirectoryTo(Wide(folder / "src"), Wide(folder / "new/target"), false));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "new/target/file.txt")), "file");
+  EXPECT_FALSE(fs::exists(U8(folder / "new/target/sub")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "src/sub/inner.txt")), "inner");
+  EXPECT_FALSE(fs::exists(U8(folder / "src/file.txt")));
+}
+
+TEST(MoveDirectoryTest, RefusesToMoveIntoItself) {
+  TempFolder folder;
+  fs::create_directories(U8(folder / "A/inner"));
+  WriteFileBytes(U8(folder / "A/file.txt"), "x");
+  auto unchanged = [&] {
+    return NamesIn(U8(folder / "A")) == std::vector<std::string>{"file.txt", "inner"} &&
+           NamesIn(folder.Path()) == std::vector<std::string>{"A"};
+  };
+  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), Wide(folder / "A/sub"), true));
+  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), Wide(folder / "A"), true));
+  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), Wide(folder / "A/inner/../"), true));
+  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), u"", true));
+  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "missing"), Wide(folder / "B"), true));
+  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A/file.txt"), Wide(folder / "B"), true));
+  {
+    // A relative source and an absolute target inside it are the same place.
+    CurrentDirectory here(folder.Path());
+    EXPECT_FALSE(MoveDirectoryTo(u"A", Wide(folder / "A/sub"), true));
+    EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), u"A/inner/sub", true));
+  }
+  EXPECT_TRUE(unchanged());
+
+  // Letter case: the same folder on Windows, a different one on POSIX.
+  bool moved = MoveDirectoryTo(Wide(folder / "A"), Wide(folder / "a/sub"), true);
+  if (NativePathStyle() == PathStyle::Windows) {
+    EXPECT_FALSE(moved);
+    EXPECT_TRUE(unchanged());
+  } else {
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(ReadFileBytes(U8(folder / "a/sub/file.txt")), "x");
+    EXPECT_FALSE(fs::exists(U8(folder / "A")));
+  }
+}
+
+TEST(ListDirectoryTest, PatternsKindsSizesAndTimes) {
+  TempFolder folder;
+  WriteFileBytes(U8(folder / "a.txt"), "12345");
+  WriteFileBytes(U8(folder / "b.txt"), "");
+  WriteFileBytes(U8(folder / "c.log"), "123");
+  fs::create_directory(U8(folder / "sub"));
+  WriteFileBytes(U8(folder / "sub/deep.txt"), "not listed");
+
+  std::vector<FileEntry> all = ListDirectory(Wide(folder.Path()), u"");
+  EXPECT_EQ(Names(all), (std::vector<std::string>{"a.txt", "b.txt", "c.log", "sub"}));
+  EXPECT_EQ(Names(ListDirectory(Wide(folder.Path()), u"*")), Names(all));
+  EXPECT_EQ(Names(ListDirectory(Wide(folder.Path()), u"*.txt")),
+            (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(Names(ListDirectory(Wide(folder.Path()), u"?.log")), std::vector<std::string>{"c.log"});
+  EXPECT_TRUE(ListDirectory(Wide(folder.Path()), u"*.none").empty());
+  // The directory may end in a separator of its own.
+  EXPECT_EQ(Names(ListDirectory(Wide(folder / "sub/"), u"")), std::vector<std::string>{"deep.txt"});
+
+  DateTime now = DateTime::NowLocal();
+  for (const FileEntry& entry : all) {
+    std::string name = Narrow(entry.Name());
+    EXPECT_EQ(entry.IsDirectory(), name == "sub") << name;
+    EXPECT_FALSE(entry.IsLink()) << name;
+    if (!entry.IsDirectory()) {
+      EXPECT_EQ(entry.Size(), fs::file_size(U8(folder / name))) << name;
+    }
+    // Written moments ago, in local time.
+    int64_t age = now.Value() - entry.LastWriteTime().Value();
+    EXPECT_GT(age, -5000) << name;
+    EXPECT_LT(age, 60000) << name;
+  }
+  EXPECT_TRUE(ListDirectory(Wide(folder / "missing"), u"").empty());
+  EXPECT_TRUE(ListDirectory(Wide(folder / "a.txt"), u"").empty());
+
+  // An empty directory argument lists the current one.
+  CurrentDirectory here(U8(folder / "sub"));
+  EXPECT_EQ(Names(ListDirectory(u"", u"*.txt")), std::vector<std::string>{"deep.txt"});
+}
+
+TEST(UnicodeNamesTest, FilesAndFoldersWithNonAsciiNames) {
+  TempFolder folder;
+  const std::string name = "Zentu \xC3\xBC \xE4\xB8\xAD.txt";  // "Zentu ü 中.txt"
+  const std::string dir =
+      "Ordner \xC3\x84\xC3\x96 \xF0\x9F\x93\x81";  // with a character beyond U+FFFF
+  WString path = Wide(folder / (dir + "/" + name));
+  ASSERT_TRUE(WriteWholeFile(Bytes("unicode"), path, false));
+  // Seen by an independent implementation under exactly that name.
+  EXPECT_EQ(ReadFileBytes(U8(folder / (dir + "/" + name))), "unicode");
+  EXPECT_EQ(Std(ReadWholeFile(path)), "unicode");
+  EXPECT_TRUE(PathExists(path, false));
+  EXPECT_EQ(Names(ListDirectory(Wide(folder / dir), u"")), std::vector<std::string>{name});
+  EXPECT_EQ(Names(ListDirectory(Wide(folder / dir), Wide(std::string("*\xE4\xB8\xAD.txt")))),
+            std::vector<std::string>{name});
+
+  ASSERT_TRUE(ReplaceFileContent(Bytes("replaced"), path));
+  EXPECT_EQ(ReadFileBytes(U8(folder / (dir + "/" + name))), "replaced");
+  ASSERT_TRUE(MoveDirectoryTo(Wide(folder / dir), Wide(folder / ("\xE4\xB8\xAD/" + dir)), true));
+  EXPECT_EQ(ReadFileBytes(U8(folder / ("\xE4\xB8\xAD/" + dir + "/" + name))), "replaced");
+  ASSERT_TRUE(CopyFileTo(Wide(folder / ("\xE4\xB8\xAD/" + dir + "/" + name)),
+                         Wide(folder / ("\xC3\xBC-" + name))));
+  EXPECT_EQ(ReadFileBytes(U8(folder / ("\xC3\xBC-" + name))), "replaced");
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "\xE4\xB8\xAD")));
+  EXPECT_TRUE(RemoveFile(Wide(folder / ("\xC3\xBC-" + name))));
+  EXPECT_TRUE(NamesIn(folder.Path()).empty());
+}
+
+TEST(LocationsTest, ModuleCurrentAndTemporaryDirectories) {
+  WString module = GetModulePath();
+  ASSERT_FALSE(module.IsEmpty());
+  EXPECT_TRUE(PathExists(module, false));
+  EXPECT_TRUE(IsAbsolutePath(module));
+  EXPECT_EQ(Narrow(GetFileName(module)).rfind("support_tests", 0), 0u) << Narrow(module);
+  WString directory = GetModuleDirectory();
+  EXPECT_TRUE(DirectoryExists(directory));
+  EXPECT_EQ(directory + WString(PathSeparator()) + GetFileName(module), module);
+
+  TempFolder folder;
+  fs::create_directory(U8(folder / "cur"));
+  {
+    CurrentDirectory here(U8(folder / "cur"));
+    WString current = GetCurrentDir();
+    EXPECT_FALSE(current.EndsWith(WString(PathSeparator())));
+    EXPECT_EQ(current, NormalizePath(Wide(fs::current_path())));
+    EXPECT_TRUE(GetFileName(current) == u"cur");
+  }
+
+  WString temp = GetTempDir();
+  EXPECT_FALSE(temp.IsEmpty());
+  EXPECT_TRUE(DirectoryExists(temp)) << Narrow(temp);
+}
+
+}  // namespace
+}  // namespace Vadu
