@@ -4,6 +4,7 @@
 #include "src/log_tags.h"
 #include "src/option_names.h"
 #include "src/template_command.h"
+#include "src/usage.h"
 #include "support/log.h"
 
 namespace Zentu {
@@ -37,6 +38,7 @@ void DispatchCommand(const Vadu::CommandLineOptions& options) {
   } else {
     Vadu::LogRecord(Vadu::LogSource(Vadu::LogWarning, kFrontEndLogTag),
                     "Absent or unknown command line parameter(s)\n");
+    PrintUsage();
     SetExitCode(kExitNoCommand);
   }
 }
