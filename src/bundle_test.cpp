@@ -193,6 +193,17 @@ TEST_F(BundleTest, ProductWordZentuMovesNothing) {
   RenameAppBundle(workingPath);
   EXPECT_TRUE(SamePlace(workingPath, app));
   EXPECT_EQ(ReadFileBytes(app), "application bytes");
+
+  // A word that differs only in letter case names the same folder where the file system ignores
+  // case: whether or not anything is renamed, the working path still names the whole bundle.
+  ProductWord() = u"ZENTU";
+  TargetKind() = u".dmg";
+  workingPath = PathOf(executable);
+  RenameAppBundle(workingPath);
+  fs::path renamed = fs::path(U8(workingPath));
+  EXPECT_EQ(ReadFileBytes(renamed), "executable bytes");
+  EXPECT_EQ(ReadFileBytes(renamed.parent_path().parent_path() / "Resources" / "icon.icns"),
+            "old icon");
 }
 
 TEST_F(BundleTest, OnlyArchiveAndDiskImageKindsRename) {
