@@ -38,17 +38,42 @@ bool IsEmptyFile(const WString& path) {
   return false;
 }
 
-// Replaces the file's content with itself carrying the resource map as its block. The file is
-// replaced atomically; on any failure it stays as it was.
-bool WriteBlockInto(const WString& path) {
-  String content = Vadu::ReadWholeFile(path);
-  // An empty result is also what a failed read gives; only a file that is really empty may be
-  // written as a bare block.
-  if (content.IsEmpty() && !IsEmptyFile(path)) return false;
-  String result = AppendBlock(content, ResourceMap());
+// Replaces the file's content with itself carrying the resource map as its block. `content` is
+// the file's content when the caller has read it already, else empty. The block is built in the
+// content's own buffer, so a large program is held once; the file is replaced atomically and
+// stays as it was on any failure.
+bool WriteBlockInto(const WString& path, String content) {
+  if (content.IsEmpty()) {
+    content = Vadu::ReadWholeFile(path);
+    // An empty result is also what a failed read gives; only a file that is really empty may be
+    // written as a bare block.
+    if (content.IsEmpty() && !IsEmptyFile(path)) return false;
+  }
+  const String result = AppendBlock(std::move(content), ResourceMap());
   if (result.IsEmpty()) return false;  // the block format refused the host
-  content = String();                  // the old content is no longer needed
   return Vadu::ReplaceFileContent(result, path);
+}
+
+// LoadResources, also handing back the target's content as read for its block.
+bool LoadResourcesKeeping(const WString& resources, const WString& target, String* targetBytes) {
+  Vadu::SettingsMap& map = ResourceMap();
+  if (PathPresent(target)) {
+    String bytes = Vadu::ReadWholeFile(target);
+    LoadBlock(map, bytes);
+    if (targetBytes) *targetBytes = std::move(bytes);
+  }
+  if (!PathPresent(resources)) return false;
+  if (Vadu::DirectoryExists(resources)) {
+    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
+      const WString path = Vadu::JoinPath(resources, entry.Name());
+      // Subdirectories, and links to them, are not resources.
+      if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
+      map.Set(Vadu::ToUtf8(entry.Name()), Vadu::ReadWholeFile(path));
+    }
+  } else {
+    map.Set(Vadu::ToUtf8(Vadu::GetFileName(resources)), Vadu::ReadWholeFile(resources));
+  }
+  return true;
 }
 
 bool IsSeparator(char16_t c) { return c == Vadu::PathSeparator(); }
@@ -63,20 +88,7 @@ bool PathPresent(const WString& path) {
 }
 
 bool LoadResources(const WString& resources, const WString& target) {
-  Vadu::SettingsMap& map = ResourceMap();
-  if (PathPresent(target)) LoadBlock(map, Vadu::ReadWholeFile(target));
-  if (!PathPresent(resources)) return false;
-  if (Vadu::DirectoryExists(resources)) {
-    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
-      const WString path = Vadu::JoinPath(resources, entry.Name());
-      // Subdirectories, and links to them, are not resources.
-      if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
-      map.Set(Vadu::ToUtf8(entry.Name()), Vadu::ReadWholeFile(path));
-    }
-  } else {
-    map.Set(Vadu::ToUtf8(Vadu::GetFileName(resources)), Vadu::ReadWholeFile(resources));
-  }
-  return true;
+  return LoadResourcesKeeping(resources, target, nullptr);
 }
 
 void TakeProductName() {
@@ -157,7 +169,11 @@ void AddResources(const WString& target, const WString& icon, const WString& res
 
   WString workingPath = target;
   DetectTargetKind(workingPath);
-  LoadResources(resources, target);
+  // The target's content is kept while it is also the content to write: a large program is then
+  // read once.
+  String targetBytes;
+  LoadResourcesKeeping(resources, target, &targetBytes);
+  if (workingPath != target) targetBytes = String();
   TakeProductName();
 
   if (!Vadu::PathExists(workingPath, false)) {
@@ -167,7 +183,10 @@ void AddResources(const WString& target, const WString& icon, const WString& res
     return;
   }
 
-  if (PathPresent(icon)) ApplyIcon(icon, workingPath);
+  if (PathPresent(icon)) {
+    targetBytes = String();  // the icon step may rewrite the file
+    ApplyIcon(icon, workingPath);
+  }
 
   Vadu::SettingsMap& map = ResourceMap();
   if (!map.HasEntries()) {
@@ -176,7 +195,7 @@ void AddResources(const WString& target, const WString& icon, const WString& res
   }
   map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
 
-  if (!WriteBlockInto(workingPath)) {
+  if (!WriteBlockInto(workingPath, std::move(targetBytes))) {
     Fail("ERROR: can't replace zentu executable file");
     return;
   }
