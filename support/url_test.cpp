@@ -132,6 +132,12 @@ TEST(UrlParse, UserInformationOnlyBeforeTheFirstSlash) {
   EXPECT_EQ(Str(url.path), "/path@x");
   url = Parsed("http://:pw@h/");
   EXPECT_EQ(Str(url.ToString()), "http://:pw@h/");
+  // Only the first "@" ends the user information; a later one stays in the host and is written
+  // behind user information, even an empty one, so that it reads back the same.
+  url = Parsed("http://@a@b/");
+  EXPECT_TRUE(url.user.IsEmpty());
+  EXPECT_EQ(Str(url.host), "a@b");
+  EXPECT_EQ(Str(url.ToString()), "http://:@a@b/");
 }
 
 TEST(UrlParse, BracketedHostsLoseTheirBracketsAndGetThemBackWhenWritten) {
@@ -145,6 +151,10 @@ TEST(UrlParse, BracketedHostsLoseTheirBracketsAndGetThemBackWhenWritten) {
   EXPECT_EQ(Str(url.ToString()), "rtsp://[fe80::1%25eth0]/live");
   EXPECT_EQ(Str(Parsed("http://[[::2]]/").host), "::2");
   EXPECT_EQ(Str(Parsed("http://  host  /").host), "host");
+  // Blanks inside the brackets stay, and so do the brackets when written.
+  url = Parsed("http://[ a%25b\t]/");
+  EXPECT_EQ(Str(url.host), " a%b\t");
+  EXPECT_EQ(Str(url.ToString()), "http://[ a%25b\t]/");
   // Without a closing bracket the first colon still separates the port.
   url = Parsed("http://[::1/");
   EXPECT_EQ(Str(url.host), "[");
