@@ -7,6 +7,7 @@
 #include "src/package_command.h"
 #include "src/template_command.h"
 #include "src/unpack_command.h"
+#include "src/usage.h"
 #include "support/log.h"
 
 namespace Zentu {
@@ -43,6 +44,7 @@ void DispatchCommand(const Vadu::CommandLineOptions& options) {
   } else {
     Vadu::LogRecord(Vadu::LogSource(Vadu::LogWarning, kFrontEndLogTag),
                     "Absent or unknown command line parameter(s)\n");
+    PrintUsage();
     SetExitCode(kExitNoCommand);
   }
 }

@@ -1,6 +1,8 @@
 // Runs the built utility as a user would and checks what it leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "src/test_sandbox.h"
 
 namespace Zentu {
@@ -29,8 +31,15 @@ TEST(EntryPoint, LogFilesAreNamedAfterTheRenamedExecutable) {
   UtilitySandbox sandbox(fs::path(UtilitySandbox::DefaultName()).extension().string().empty()
                              ? "brand tool"
                              : "brand tool.exe");
-  EXPECT_EQ(sandbox.Run("free words only").exitCode, 2);
+  Testing::UtilityRun run = sandbox.Run("free words only");
+  EXPECT_EQ(run.exitCode, 2);
   EXPECT_TRUE(fs::exists(sandbox.Folder() / "brand tool.main.log"));
+  // The usage text names the program by its file name.
+  EXPECT_EQ(run.output.rfind("    Zentu Rebrand ", 0), 0u) << run.output;
+  EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 45);
+  EXPECT_NE(run.output.find("        " + sandbox.Executable().filename().string() +
+                            " -resource <RESOURCE_PATH> -target <ZENTU_FILE>\n"),
+            std::string::npos);
 }
 
 TEST(EntryPoint, RemovesTheWorkingFolderOfAnEarlierRun) {

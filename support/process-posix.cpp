@@ -53,13 +53,21 @@ WString CommandInterpreter() { return u"/bin/sh"; }
 
 WString CommandInterpreterSwitch() { return u"-c"; }
 
-bool RunAndWait(const WString& program, const WString& parameters, bool /*hidden*/) {
+bool RunAndWait(const WString& program, const WString& parameters, bool hidden) {
   if (program.IsEmpty()) return false;
   const String path = ToUtf8(program);
   if (!IsExistingFile(path)) return false;
+  // A hidden program shows nothing: its output goes nowhere, as a hidden window's would.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (hidden) {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  }
   pid_t child;
-  if (!Spawn(path, parameters, nullptr, &child)) return false;
-  return WaitForChild(child) == 0;
+  const bool started = Spawn(path, parameters, &actions, &child);
+  posix_spawn_file_actions_destroy(&actions);
+  return started && WaitForChild(child) == 0;
 }
 
 CommandResult RunCaptured(const WString& commandLine, StderrRedirect redirect) {

@@ -43,3 +43,16 @@ TEST(PosixProcess, OutputIsDecodedFromUtf8) {
 
 }  // namespace
 }  // namespace Vadu
+
+namespace Vadu {
+namespace {
+
+TEST(ProcessPosix, AHiddenProgramShowsNoOutput) {
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(RunAndWait(u"/bin/echo", u"shown", false));
+  EXPECT_TRUE(RunAndWait(u"/bin/echo", u"hidden", true));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "shown\n");
+}
+
+}  // namespace
+}  // namespace Vadu

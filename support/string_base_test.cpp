@@ -162,19 +162,21 @@ TEST(StringText, HexAndCase) {
 TEST(Utf8, ConvertsBothWays) {
   EXPECT_EQ(FromUtf8(String("\xC3\xA9")), u"\u00e9");
   EXPECT_EQ(ToUtf8(u"\u00e9"), "\xC3\xA9");
-  EXPECT_EQ(ToUtf8(u"a\u20acb"), "a\xE2\x82\xAC" "b");
+  EXPECT_EQ(ToUtf8(u"a\u20acb"),
+            "a\xE2\x82\xAC"
+            "b");
   WString mixed(u"Zentu \u00fc\u4e2d\U0001F600 end");
   EXPECT_EQ(FromUtf8(ToUtf8(mixed)), mixed);
   EXPECT_EQ(ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
 TEST(Utf8, OddInputs) {
-  EXPECT_EQ(ToUtf8(WString(u"a\0b", 3)), "ab");                 // U+0000 dropped
-  EXPECT_EQ(ToUtf8(WString(u"x\xD800y", 3)), "xy");             // lone high surrogate
-  EXPECT_EQ(ToUtf8(WString(u"x\xDC00", 2)), "x");               // lone low surrogate
-  EXPECT_EQ(ToUtf8(WString(u"\xD800", 1)), "");                 // high surrogate at the end
-  EXPECT_EQ(FromUtf8(String("ab\0cd", 5)), u"ab");              // stops at a zero byte
-  EXPECT_EQ(FromUtf8(String("a\xE2\x82")), u"a");               // cut short at the end
+  EXPECT_EQ(ToUtf8(WString(u"a\0b", 3)), "ab");              // U+0000 dropped
+  EXPECT_EQ(ToUtf8(WString(u"x\xD800y", 3)), "xy");          // lone high surrogate
+  EXPECT_EQ(ToUtf8(WString(u"x\xDC00", 2)), "x");            // lone low surrogate
+  EXPECT_EQ(ToUtf8(WString(u"\xD800", 1)), "");              // high surrogate at the end
+  EXPECT_EQ(FromUtf8(String("ab\0cd", 5)), u"ab");           // stops at a zero byte
+  EXPECT_EQ(FromUtf8(String("a\xE2\x82")), u"a");            // cut short at the end
   EXPECT_EQ(FromUtf8(String("\xC3(")), WString(u"\u00e8"));  // continuation not validated
   EXPECT_EQ(ToUtf8(WString()), "");
   EXPECT_EQ(FromUtf8(String()), u"");

@@ -1,0 +1,178 @@
+#include "src/archive_tool.h"
+
+#include "src/log_tags.h"
+#include "src/payloads.h"
+#include "support/file_system.h"
+#include "support/log.h"
+#include "support/process.h"
+
+namespace Zentu {
+
+using Vadu::String;
+using Vadu::WString;
+
+namespace {
+
+const char16_t kStagingFolder[] = u"dmgunpackresult";
+// Switches of every command: -spd takes file names literally (no wildcards), -y answers yes.
+const char16_t kCommonSwitches[] = u" -spd -y";
+// Packing also stores symbolic links as links, never what they point at.
+const char16_t kPackSwitches[] = u" -snl -spd -y";
+
+Vadu::LogSource Source(int32_t level) { return Vadu::LogSource(level, kArchiveLogTag); }
+
+// An outcome as the log shows it.
+const char* Digit(bool outcome) { return outcome ? "1" : "0"; }
+
+String Utf8(const WString& text) { return Vadu::ToUtf8(text); }
+
+// A path as the tool is given it: with forward slashes on Windows (on POSIX "\" is an ordinary
+// file-name character and stays), and never starting like a switch or a list file.
+WString ToolPath(const WString& path) {
+  WString text =
+      Vadu::NativePathStyle() == Vadu::PathStyle::Windows ? ToForwardSlashes(Utf8(path)) : path;
+  if (!text.IsEmpty() && (text[0] == u'-' || text[0] == u'@')) text = WString(u"./") + text;
+  return text;
+}
+
+// One argument of the parameter text.
+WString Argument(const WString& text) { return Vadu::QuoteWindowsArgument(text); }
+
+}  // namespace
+
+WString ToForwardSlashes(const String& path) {
+  return Vadu::FromUtf8(path.ReplaceAll(String("\\"), String("/")));
+}
+
+WString TarNameFor(const WString& path, const String& extension) {
+  const String text = Utf8(path);
+  const String name = Utf8(Vadu::GetFileName(path));
+  uint32_t last = name.ReverseFind(extension);
+  String stem = last == String::npos ? String() : name.Substring(0, last);
+  if (stem.IsEmpty()) {
+    uint32_t first = text.Find(extension);
+    stem = first == String::npos ? text : text.Substring(0, first);
+  }
+  return Vadu::FromUtf8(stem + ".tar");
+}
+
+bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
+  const WString tool = EnsureArchiveTool();
+  const WString dmg(u".dmg"), tgz(u".tgz");
+  const bool image = destination.ReverseFind(dmg) != WString::npos;
+  WString archive, tar_name;
+  if (image) {
+    archive = destination.Substring(0, destination.ReverseFind(dmg)) + tgz;
+    tar_name = TarNameFor(destination, String(".dmg"));
+  } else if (destination.ReverseFind(tgz) != WString::npos) {
+    archive = destination;
+    tar_name = TarNameFor(destination, String(".tgz"));
+  } else {
+    return false;
+  }
+  const WString temp = Vadu::GetTempDir();
+  const WString tar = Vadu::JoinPath(temp, tar_name);
+  // The new archive is made beside the old one and renamed over it once it is complete.
+  const WString partial = archive + u".packing";
+  // Leftovers of an interrupted run would be updated instead of replaced.
+  Vadu::RemoveFile(tar);
+  Vadu::RemoveFile(partial);
+
+  WString sources;
+  if (root == PackRoot::kSource) {
+    sources = Argument(ToolPath(source));
+  } else {
+    // Each entry of the folder by its full path: the tool stores each under its own name.
+    WString folder =
+        Vadu::IsAbsolutePath(source) ? source : Vadu::JoinPath(Vadu::GetCurrentDir(), source);
+    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder)) {
+      if (!sources.IsEmpty()) sources += u" ";
+      sources += Argument(ToolPath(Vadu::JoinPath(folder, entry.Name())));
+    }
+  }
+
+  bool packed = false;
+  // With no file named the tool would pack the current directory: an empty folder packs nothing.
+  if (!sources.IsEmpty()) {
+    const WString tar_parameters =
+        u"a -ttar " + Argument(ToolPath(tar)) + u" " + sources + kPackSwitches;
+    const bool tarred = Vadu::RunAndWait(tool, tar_parameters, true);
+    Vadu::LogRecord(Source(Vadu::LogInfo), "Tar pack command: ")
+        << Digit(tarred) << " " << tool << " " << tar_parameters << "\r\n";
+
+    const WString gzip_parameters =
+        u"a -tgzip " + Argument(ToolPath(partial)) + u" " + Argument(ToolPath(tar)) + kPackSwitches;
+    const bool zipped = Vadu::RunAndWait(tool, gzip_parameters, true);
+    Vadu::LogRecord(Source(Vadu::LogInfo), "TGZ pack command: ")
+        << Digit(zipped) << " " << tool << " " << gzip_parameters << "\r\n";
+    packed =
+        tarred && zipped && Vadu::PathExists(partial, false) && Vadu::MoveFileTo(partial, archive);
+  }
+
+  Vadu::RemoveFile(tar);
+  if (!packed) Vadu::RemoveFile(partial);
+  if (image) Vadu::RemoveDirectoryTree(Vadu::JoinPath(temp, kStagingFolder));
+  return packed;
+}
+
+bool UnpackArchive(const WString& archive, const WString& folder) {
+  const WString tool = EnsureArchiveTool();
+  const WString out = ToolPath(folder);
+  Vadu::CreateDirectories(folder);
+  const WString parameters =
+      u"x " + Argument(ToolPath(archive)) + u" -aoa " + Argument(u"-o" + out) + kCommonSwitches;
+  const bool unpacked = Vadu::RunAndWait(tool, parameters, true);
+  Vadu::LogRecord(Source(Vadu::LogInfo), "Unpack result: ")
+      << Digit(unpacked) << " " << tool << "\r\nCommand: " << parameters << "\r\n";
+  return unpacked;
+}
+
+bool UnpackTgz(const WString& archive, const WString& folder) {
+  if (!Vadu::PathExists(archive, false) ||
+      Vadu::ToLower(Vadu::GetExtension(archive)) != WString(u"tgz")) {
+    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find tgz file: ")
+        << archive << "\r\n";
+    return false;
+  }
+  const WString tar = Vadu::JoinPath(folder, Vadu::GetFileStem(archive) + u".tar");
+  UnpackArchive(archive, folder);
+  if (!Vadu::PathExists(tar, false)) {
+    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find unpacked tar file: ")
+        << tar << "\r\n";
+    return false;
+  }
+  const bool unpacked = UnpackArchive(tar, folder);
+  Vadu::RemoveFile(tar);
+  return unpacked;
+}
+
+bool UnpackDmg(const WString& image, const WString& destination) {
+  const WString tool = EnsureArchiveTool();
+  const WString staging = Vadu::JoinPath(Vadu::GetTempDir(), kStagingFolder);
+  const WString staging_text = ToolPath(staging);
+  Vadu::RemoveDirectoryTree(staging);
+  Vadu::CreateDirectories(staging);
+
+  // The tool is started directly, its output captured through a pipe.
+  const WString parameters =
+      u"x " + Argument(ToolPath(image)) + u" " + Argument(u"-o" + staging_text) + kCommonSwitches;
+  const Vadu::CommandResult result =
+      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::None);
+  Vadu::LogRecord(Source(Vadu::LogInfo), "DMG unpack command ")
+      << tool << " " << parameters << " result: " << result.output << "\r\n";
+
+  // The staging folder exists before the run; only a tree inside it shows an extraction.
+  if (!Vadu::DirectoryExists(staging) || Vadu::ListDirectory(staging).empty()) {
+    Vadu::LogRecord(Source(Vadu::LogError), "Unapck dmg: can't find dir: ")
+        << staging_text << "\r\n";
+    Vadu::RemoveDirectoryTree(staging);
+    return false;
+  }
+  const bool moved = Vadu::MoveDirectoryTo(staging, destination, true);
+  Vadu::LogRecord(Source(Vadu::LogInfo), "Move unpacked folder from ")
+      << staging << " to " << destination << ". Result: " << Digit(moved) << "\r\n";
+  Vadu::RemoveDirectoryTree(staging);
+  return moved;
+}
+
+}  // namespace Zentu

@@ -1,0 +1,49 @@
+// The archive tool driver: unpacks .tgz archives and .dmg disk images and packs folders into .tgz
+// archives by running the 7-Zip program the utility carries (EnsureArchiveTool). Every run is
+// logged to the driver's own log file, "<executable>.7zip.log" beside the executable.
+//
+// Paths reach the tool as one argument each whatever they hold: they are quoted in the parameter
+// text by the Windows command-line rules, and no path passes through a command interpreter.
+#pragma once
+
+#include "support/string_base.h"
+
+namespace Zentu {
+
+// Every "\" of the UTF-8 path turned into "/", as wide text.
+Vadu::WString ToForwardSlashes(const Vadu::String& path);
+
+// The name of the intermediate tar file for packing to `path`: the file name of the path up to
+// the last occurrence of `extension` (".dmg" or ".tgz"), then ".tar"; "D:\out\Product.dmg" gives
+// "Product.tar". When that is empty, the path up to the first occurrence of the extension.
+Vadu::WString TarNameFor(const Vadu::WString& path, const Vadu::String& extension);
+
+// What PackTgz puts at the root of the archive.
+enum class PackRoot {
+  kSource,          // the source itself: a folder "pkg" gives "pkg/..."
+  kFolderContents,  // everything inside the source folder, each at the root
+};
+
+// Packs the source into a gzip-compressed tar archive. A destination containing ".dmg" gives the
+// archive beside it with ".tgz" in place of its last ".dmg" (and removes the disk-image staging
+// folder afterwards); otherwise a destination containing ".tgz" is the archive itself. Symbolic
+// links are stored as links. The new archive is made under a temporary name and replaces the old
+// one only once it is complete, so a failure leaves any existing archive untouched. True when the
+// archive was made.
+bool PackTgz(const Vadu::WString& source, const Vadu::WString& destination,
+             PackRoot root = PackRoot::kSource);
+
+// Extracts one archive layer into the folder (created as needed), overwriting existing files.
+// True when the tool reported success.
+bool UnpackArchive(const Vadu::WString& archive, const Vadu::WString& folder);
+
+// Extracts a .tgz archive (gzip, then tar) into the folder and removes the intermediate tar
+// file. True when both layers were extracted.
+bool UnpackTgz(const Vadu::WString& archive, const Vadu::WString& folder);
+
+// Extracts a disk image's file tree through the staging folder "dmgunpackresult" under the
+// temporary directory and moves it into the destination. True when a tree was extracted and
+// moved.
+bool UnpackDmg(const Vadu::WString& image, const Vadu::WString& destination);
+
+}  // namespace Zentu

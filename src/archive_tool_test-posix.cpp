@@ -1,0 +1,141 @@
+// POSIX checks of the archive driver against the system's own tar, and of symbolic links.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "src/archive_tool.h"
+#include "src/scoped_temp_env.h"
+#include "support/file_system.h"
+#include "support/test_util.h"
+
+namespace Zentu {
+namespace {
+
+namespace fs = std::filesystem;
+using Vadu::Testing::ReadFileBytes;
+using Vadu::Testing::TempFolder;
+using Vadu::Testing::Wide;
+using Vadu::Testing::WriteFileBytes;
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs a shell command and returns its standard output; fails the test on a non-zero exit.
+std::string Shell(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return output;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0) << command;
+  return output;
+}
+
+// The line of a listing that holds the text; empty when none does.
+std::string LineWith(const std::string& listing, const std::string& text) {
+  size_t at = listing.find(text);
+  if (at == std::string::npos) return std::string();
+  size_t begin = listing.rfind('\n', at);
+  begin = begin == std::string::npos ? 0 : begin + 1;
+  return listing.substr(begin, listing.find('\n', at) - begin);
+}
+
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> tree;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    const std::string name = it->path().lexically_relative(root).generic_string();
+    if (it->is_symlink())
+      tree[name] = "<link>" + fs::read_symlink(it->path()).string();
+    else if (it->is_directory())
+      tree[name] = "<dir>";
+    else
+      tree[name] = ReadFileBytes(it->path());
+  }
+  return tree;
+}
+
+fs::path MakeSource(const TempFolder& work) {
+  fs::path root = work.Path() / "pkg $x &y;";
+  fs::create_directories(root / "sub \"dir\"" / "deeper");
+  fs::create_directories(root / "empty");
+  std::string bytes;
+  for (int i = 0; i < 1024; ++i) bytes += static_cast<char>(i * 31);
+  WriteFileBytes(root / "bin.dat", bytes);
+  WriteFileBytes(root / "back\\slash.txt", "a backslash is a name character here");
+  WriteFileBytes(root / "sub \"dir\"" / "deeper" / "x'.txt", "quoted");
+  return root;
+}
+
+TEST(ArchiveToolPosix, SystemTarReadsOurArchivesAndWeReadItsArchives) {
+  Testing::ScopedTempEnvironment temp;
+  TempFolder work;
+  const fs::path source = MakeSource(work);
+
+  const fs::path ours = work.Path() / "ours %1.tgz";
+  ASSERT_TRUE(PackTgz(Wide(source), Wide(ours)));
+  const fs::path by_tar = work.Path() / "by tar";
+  fs::create_directories(by_tar);
+  Shell("tar -xzf " + Quote(ours.string()) + " -C " + Quote(by_tar.string()));
+  EXPECT_EQ(Tree(by_tar / source.filename()), Tree(source));
+
+  const fs::path native = work.Path() / "native & co.tgz";
+  Shell("tar -czf " + Quote(native.string()) + " -C " + Quote(source.string()) + " .");
+  const fs::path by_us = work.Path() / "by us";
+  ASSERT_TRUE(UnpackTgz(Wide(native), Wide(by_us)));
+  EXPECT_EQ(Tree(by_us), Tree(source));
+}
+
+TEST(ArchiveToolPosix, LinksArePackedAsLinksNeverAsWhatTheyPointAt) {
+  Testing::ScopedTempEnvironment temp;
+  TempFolder work;
+  const fs::path outside = work.Path() / "outside";
+  fs::create_directories(outside);
+  WriteFileBytes(outside / "secret.txt", "must not travel");
+  const fs::path source = work.Path() / "bundle";
+  fs::create_directories(source / "Frameworks");
+  WriteFileBytes(source / "Frameworks" / "lib.so", "library");
+  fs::create_directory_symlink(outside, source / "escape");
+  fs::create_symlink("Frameworks/lib.so", source / "current");
+
+  const fs::path archive = work.Path() / "bundle.tgz";
+  ASSERT_TRUE(PackTgz(Wide(source), Wide(archive)));
+  ASSERT_TRUE(PackTgz(Wide(source), Wide(work.Path() / "contents.tgz"), PackRoot::kFolderContents));
+  for (const fs::path& packed : {archive, work.Path() / "contents.tgz"}) {
+    const std::string listing = Shell("tar -tvzf " + Quote(packed.string()));
+    EXPECT_EQ(listing.find("secret"), std::string::npos) << listing;
+    EXPECT_EQ(LineWith(listing, "escape -> " + outside.string()).substr(0, 1), "l") << listing;
+    EXPECT_EQ(LineWith(listing, "current -> Frameworks/lib.so").substr(0, 1), "l") << listing;
+  }
+}
+
+TEST(ArchiveToolPosix, RemovingAnUnpackedImageLeavesWhatItsLinkPointsAt) {
+  Testing::ScopedTempEnvironment temp;
+  TempFolder work;
+  const fs::path destination = work.Path() / "dest";
+  ASSERT_TRUE(UnpackDmg(Wide(fs::path(ZENTU_FIXTURES_DIR) / "zentu.dmg"), Wide(destination)));
+  const fs::path link = destination / "Applications";
+  ASSERT_TRUE(fs::is_symlink(link));
+  // Whatever the link names (the tool roots absolute links in its output folder), put a folder
+  // there and check that removing the unpacked tree leaves it alone.
+  fs::path target = fs::read_symlink(link);
+  if (target.is_relative()) target = destination / target;
+  ASSERT_FALSE(fs::exists(target));
+  fs::create_directories(target);
+  WriteFileBytes(target / "keep.txt", "kept");
+
+  EXPECT_TRUE(Vadu::RemoveDirectoryTree(Wide(destination)));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(destination)));
+  EXPECT_EQ(ReadFileBytes(target / "keep.txt"), "kept");
+  fs::remove_all(target);
+}
+
+}  // namespace
+}  // namespace Zentu

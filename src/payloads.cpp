@@ -1,0 +1,179 @@
+#include "src/payloads.h"
+
+#include <functional>
+#include <map>
+
+#include "support/file_mode.h"
+#include "support/file_system.h"
+#include "support/lock.h"
+
+namespace Zentu {
+
+using Vadu::String;
+using Vadu::WString;
+
+namespace {
+
+// A named file's content is produced on demand from its stored block.
+using Producer = std::function<String()>;
+using FileTable = std::map<String, Producer>;
+
+const FileTable& Table() {
+  static const FileTable table = [] {
+    FileTable built;
+    for (const StoredBlock& block : StoredBlocks()) {
+      if (block.kind != StoredKind::kNamedFile) continue;
+      const unsigned char* data = block.data;
+      uint32_t size = block.size;
+      built.emplace(String(block.name),
+                    [data, size] { return UnscramblePayload(data, size, PayloadKey()); });
+    }
+    return built;
+  }();
+  return table;
+}
+
+const StoredBlock* FindTool(const String& file_name) {
+  for (const StoredBlock& block : StoredBlocks())
+    if (block.kind != StoredKind::kNamedFile && file_name == block.name) return &block;
+  return nullptr;
+}
+
+// The version text and the minimal version, kept once computed.
+struct VersionState {
+  Vadu::CritSection lock;
+  bool computed = false;
+  String version;
+  String minimal_version;
+};
+
+VersionState& Versions() {
+  static VersionState state;
+  return state;
+}
+
+}  // namespace
+
+String UnscramblePayload(const unsigned char* block, uint32_t size, const String& key) {
+  if (!block || size == 0) return String();
+  String plain(reinterpret_cast<const char*>(block), size);
+  uint32_t key_length = key.Length();
+  if (key_length == 0) return plain;
+  char* out = plain.MutableData();
+  const char* k = key.CStr();
+  for (uint32_t i = 0; i < size; ++i) out[i] = static_cast<char>(out[i] ^ k[i % key_length]);
+  return plain;
+}
+
+String PayloadKey() {
+  static const String key = [] {
+    std::span<const unsigned char> stored = StoredKey();
+    return String(reinterpret_cast<const char*>(stored.data()),
+                  static_cast<uint32_t>(stored.size()));
+  }();
+  return key;
+}
+
+String ToolPayloadContent(const String& file_name) {
+  const StoredBlock* block = FindTool(file_name);
+  return block ? UnscramblePayload(block->data, block->size, PayloadKey()) : String();
+}
+
+std::vector<String> ToolPayloadNames(StoredKind kind) {
+  std::vector<String> names;
+  for (const StoredBlock& block : StoredBlocks())
+    if (block.kind == kind) names.emplace_back(block.name);
+  return names;
+}
+
+String BuildDateText() { return String(__DATE__); }
+
+String BuildTimeText() { return String(__TIME__); }
+
+WString ToolFolderName(const String& date, const String& time) {
+  return Vadu::FromUtf8(Vadu::ToHex(date + time));
+}
+
+WString EnsureArchiveTool() {
+  WString folder =
+      Vadu::JoinPath(Vadu::GetTempDir(), ToolFolderName(BuildDateText(), BuildTimeText()));
+  std::vector<const StoredBlock*> tools;
+  for (const StoredBlock& block : StoredBlocks())
+    if (block.kind == StoredKind::kArchiveTool) tools.push_back(&block);
+  if (tools.empty()) return WString();
+
+  // Present means: a file of the payload's size, so that a write cut short is made good.
+  std::map<WString, uint64_t> sizes;
+  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder))
+    if (!entry.IsDirectory()) sizes[entry.Name()] = entry.Size();
+  bool complete = true;
+  for (const StoredBlock* tool : tools) {
+    auto found = sizes.find(Vadu::FromUtf8(String(tool->name)));
+    if (found == sizes.end() || found->second != tool->size) complete = false;
+  }
+
+  WString program = Vadu::JoinPath(folder, Vadu::FromUtf8(String(tools.front()->name)));
+  if (!complete) {
+    for (const StoredBlock* tool : tools) {
+      WString path = Vadu::JoinPath(folder, Vadu::FromUtf8(String(tool->name)));
+      Vadu::WriteWholeFile(UnscramblePayload(tool->data, tool->size, PayloadKey()), path);
+    }
+    Vadu::SetExecutable(program);
+  }
+  return program;
+}
+
+String EmbeddedFileContent(const String& name) {
+  const FileTable& table = Table();
+  auto found = table.find(name);
+  return found == table.end() ? String() : found->second();
+}
+
+std::vector<String> EmbeddedFileNames() {
+  std::vector<String> names;
+  for (const auto& entry : Table()) names.push_back(entry.first);
+  return names;
+}
+
+String VersionTextForDate(const String& date) {
+  std::vector<String> pieces;
+  for (const String& piece : date.Split(String(" ")))
+    if (!piece.IsEmpty()) pieces.push_back(piece);
+  if (pieces.size() != 3) return String();
+
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  String month;
+  for (int i = 0; i < 12; ++i)
+    if (pieces[0] == kMonths[i]) month = String::FromNumber(i + 1);
+  String day = String::FromNumber(pieces[1].ToInt32());
+  String year = pieces[2].Substring(2);
+  if (month.IsEmpty() || day.IsEmpty() || year.IsEmpty()) return String();
+  return year + "." + month + "." + day;
+}
+
+String VersionTextFor(const String& version_file_name, const String& date) {
+  for (const String& name : EmbeddedFileNames())
+    if (name == version_file_name) return EmbeddedFileContent(name);
+  return VersionTextForDate(date);
+}
+
+String BuildVersionText() {
+  VersionState& state = Versions();
+  Vadu::AutoLock guard(&state.lock);
+  if (!state.computed) {
+    state.minimal_version = EmbeddedFileContent(String("minimal_version"));
+    state.version =
+        VersionTextFor(EmbeddedFileContent(String("build_version_file_name")), BuildDateText());
+    state.computed = true;
+  }
+  return state.version;
+}
+
+String MinimalVersionText() {
+  VersionState& state = Versions();
+  Vadu::AutoLock guard(&state.lock);
+  return state.minimal_version;
+}
+
+}  // namespace Zentu

@@ -1,0 +1,87 @@
+#include "src/usage.h"
+
+#include <cstdio>
+
+#include "src/option_names.h"
+#include "src/payloads.h"
+#include "support/file_system.h"
+
+namespace Zentu {
+
+using Vadu::String;
+
+std::vector<String> UsageLines(const String& program, const String& version) {
+  const String target = Vadu::ToUtf8(kTargetOption);
+  const String resource = Vadu::ToUtf8(kResourceOption);
+  const String icon = Vadu::ToUtf8(kIconOption);
+  const String command = String("        ") + program + " ";
+  const String resourcePath("        <RESOURCE_PATH>        - path to directory with resources");
+  const String zentuFile("        <ZENTU_FILE>           - path to Zentu executable file");
+  const String where("      where:");
+  const String empty;
+  return {
+      String("    Zentu Rebrand ") + version,
+      empty,
+      String("    Commands: "),
+      String("    1) Add Resources with oem info to zentu executable file:"),
+      empty,
+      command + resource + " <RESOURCE_PATH> " + target + " <ZENTU_FILE>",
+      empty,
+      where,
+      resourcePath,
+      zentuFile,
+      empty,
+      String("    2) Create XML file with OEM Information (oem_info.xml):"),
+      empty,
+      command + Vadu::ToUtf8(kGetXmlOption),
+      empty,
+      String("    3) Change the Icon of zentu executable file :"),
+      empty,
+      command + icon + " <ICON_FILE_NAME> " + target + " <ZENTU_FILE>",
+      String("      or"),
+      command + icon + " <ICON_FILE_NAME> " + resource + " <RESOURCE_PATH> " + target +
+          " <ZENTU_FILE>",
+      empty,
+      where,
+      String("        <ICON_FILE_NAME>       - path to icon file(*.ico for Windows/Linux"),
+      String("                                 and *.icns for MacOS)."),
+      String("                                 Icon file contains a group of icons"),
+      String("                                 on the size of 128x128, 64x64,"),
+      String("                                 48x48, 32x32, 24x24, 16x16"),
+      resourcePath,
+      zentuFile,
+      empty,
+      String("    4) Create Resource package file (resource.oem):"),
+      empty,
+      command + Vadu::ToUtf8(kPackResourceOption) + " <RESOURCE_PATH> " +
+          Vadu::ToUtf8(kOutDirOption) + " <OUTPUT_DIR_PATH>",
+      empty,
+      where,
+      resourcePath,
+      String("        <OUTPUT_DIR_PATH>      - path to directory where will write result "
+             "(optional)"),
+      empty,
+      String("    1) Unpack resources from executable file:"),
+      empty,
+      command + Vadu::ToUtf8(kUnpackOption) + " <ZENTU_FILE>",
+      empty,
+      where,
+      String("        <ZENTU_FILE>           - path to Zentu executable file which resources you "
+             "want unpack"),
+      empty,
+  };
+}
+
+std::vector<String> UsageLines() {
+  return UsageLines(Vadu::ToUtf8(Vadu::GetFileName(Vadu::GetModulePath())), BuildVersionText());
+}
+
+void PrintUsage() {
+  for (const String& line : UsageLines()) {
+    std::fwrite(line.CStr(), 1, line.Length(), stdout);
+    std::fputc('\n', stdout);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace Zentu

@@ -1,0 +1,183 @@
+#include "icon_replacer.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "pe_image.h"
+
+namespace iconchanger {
+namespace {
+
+constexpr size_t kGroupHeaderSize = 6;
+constexpr size_t kGroupEntrySize = 14;
+
+// The first leaf found under `dir` (depth first), if any.
+const ResourceEntry* FirstLeaf(const ResourceDirectory& dir) {
+  for (const ResourceEntry& e : dir.entries) {
+    if (!e.is_directory()) return &e;
+    if (const ResourceEntry* leaf = FirstLeaf(*e.directory)) return leaf;
+  }
+  return nullptr;
+}
+
+// Icon IDs referenced by every language of one group; malformed group data references nothing.
+void CollectGroupIconIds(const ResourceEntry& group, std::set<uint32_t>& ids) {
+  auto collect = [&](const ResourceEntry& leaf) {
+    try {
+      for (const GroupIconEntry& entry : ParseGroupIcon(leaf.data)) ids.insert(entry.id);
+    } catch (const Error&) {
+    }
+  };
+  if (!group.is_directory()) return collect(group);
+  for (const ResourceEntry& lang : group.directory->entries) {
+    if (!lang.is_directory()) collect(lang);
+  }
+}
+
+}  // namespace
+
+std::vector<GroupIconEntry> ParseGroupIcon(ByteSpan data) {
+  if (data.size() < kGroupHeaderSize || LoadU16(data.data()) != 0 ||
+      LoadU16(data.data() + 2) != 1) {
+    throw Error("malformed icon group resource");
+  }
+  const size_t count = LoadU16(data.data() + 4);
+  if (data.size() < kGroupHeaderSize + count * kGroupEntrySize) {
+    throw Error("truncated icon group resource");
+  }
+  std::vector<GroupIconEntry> entries(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* p = data.data() + kGroupHeaderSize + i * kGroupEntrySize;
+    GroupIconEntry& e = entries[i];
+    e.width = p[0];
+    e.height = p[1];
+    e.color_count = p[2];
+    e.reserved = p[3];
+    e.planes = LoadU16(p + 4);
+    e.bit_count = LoadU16(p + 6);
+    e.bytes_in_res = LoadU32(p + 8);
+    e.id = LoadU16(p + 12);
+  }
+  return entries;
+}
+
+Bytes SerializeGroupIcon(const std::vector<GroupIconEntry>& entries) {
+  if (entries.size() > 0xffff) throw Error("too many icon images");
+  Bytes out;
+  AppendU16(out, 0);
+  AppendU16(out, 1);
+  AppendU16(out, static_cast<uint16_t>(entries.size()));
+  for (const GroupIconEntry& e : entries) {
+    out.push_back(e.width);
+    out.push_back(e.height);
+    out.push_back(e.color_count);
+    out.push_back(e.reserved);
+    AppendU16(out, e.planes);
+    AppendU16(out, e.bit_count);
+    AppendU32(out, e.bytes_in_res);
+    AppendU16(out, e.id);
+  }
+  return out;
+}
+
+void ReplaceApplicationIcon(ResourceDirectory& root, const IcoFile& ico) {
+  if (ico.images.empty()) throw Error("icon file has no images");
+  const ResourceEntry* any_leaf = FirstLeaf(root);
+  const uint32_t fallback_language = any_leaf ? any_leaf->name.id : kDefaultLanguage;
+
+  // Subdirectories live on the heap, so these stay valid while root's entries grow.
+  ResourceEntry& group_type = root.FindOrAddDirectory(kRtGroupIcon);
+  if (!group_type.is_directory()) throw Error("malformed icon group resource directory");
+  ResourceDirectory& groups = *group_type.directory;
+  if (groups.entries.empty()) {
+    ResourceEntry group;
+    group.name = ResourceName::Id(1);
+    group.directory = std::make_unique<ResourceDirectory>();
+    groups.Insert(std::move(group));
+  }
+  ResourceEntry& group = groups.entries.front();
+  if (!group.is_directory()) throw Error("malformed icon group resource");
+  for (const ResourceEntry& lang : group.directory->entries) {
+    if (lang.is_directory()) throw Error("malformed icon group resource");
+  }
+
+  std::set<uint32_t> old_ids, other_ids;
+  CollectGroupIconIds(group, old_ids);
+  for (size_t i = 1; i < groups.entries.size(); ++i) {
+    CollectGroupIconIds(groups.entries[i], other_ids);
+  }
+
+  ResourceEntry& icon_type = root.FindOrAddDirectory(kRtIcon);
+  if (!icon_type.is_directory()) throw Error("malformed icon resource directory");
+  ResourceDirectory& icons = *icon_type.directory;
+  std::vector<ResourceEntry>& icon_entries = icons.entries;
+  std::erase_if(icon_entries, [&](const ResourceEntry& e) {
+    return !e.name.is_string && old_ids.count(e.name.id) && !other_ids.count(e.name.id);
+  });
+
+  std::set<uint32_t> taken = other_ids;
+  for (const ResourceEntry& e : icon_entries) {
+    if (!e.name.is_string) taken.insert(e.name.id);
+  }
+  std::vector<uint32_t> languages;
+  for (const ResourceEntry& lang : group.directory->entries) languages.push_back(lang.name.id);
+  if (languages.empty()) languages.push_back(fallback_language);
+  std::vector<GroupIconEntry> group_entries;
+  uint32_t next_id = 1;
+  for (const IconImage& image : ico.images) {
+    while (taken.count(next_id)) ++next_id;
+    if (next_id > 0xffff) throw Error("no free icon resource IDs left");
+    if (image.data.size() > 0xffffffffu) throw Error("icon image too large");
+    taken.insert(next_id);
+
+    ResourceEntry icon;
+    icon.name = ResourceName::Id(next_id);
+    icon.directory = std::make_unique<ResourceDirectory>();
+    for (uint32_t language : languages) {
+      ResourceEntry leaf;
+      leaf.name = ResourceName::Id(language);
+      leaf.data = image.data;
+      icon.directory->entries.push_back(std::move(leaf));
+    }
+    icons.Insert(std::move(icon));
+
+    GroupIconEntry entry;
+    entry.width = image.width;
+    entry.height = image.height;
+    entry.color_count = image.color_count;
+    entry.reserved = image.reserved;
+    entry.planes = image.planes;
+    entry.bit_count = image.bit_count;
+    entry.bytes_in_res = static_cast<uint32_t>(image.data.size());
+    entry.id = static_cast<uint16_t>(next_id);
+    group_entries.push_back(entry);
+  }
+
+  const Bytes group_data = SerializeGroupIcon(group_entries);
+  if (group.directory->entries.empty()) {
+    ResourceEntry leaf;
+    leaf.name = ResourceName::Id(languages.front());
+    group.directory->entries.push_back(std::move(leaf));
+  }
+  for (ResourceEntry& lang : group.directory->entries) lang.data = group_data;
+}
+
+Bytes ChangeExecutableIcon(Bytes executable, const IcoFile& ico) {
+  const PeImage image(std::move(executable));
+  ResourceDirectory root;
+  const DataDirectory resources = image.directory(kResourceDirectoryIndex);
+  if (resources.rva != 0) {
+    const RvaReader read = [&image](uint32_t rva, uint32_t size, Bytes& out) {
+      return image.ReadRva(rva, size, out);
+    };
+    // Resource data is normally distinct bytes of the file; allow some sharing, no more.
+    root = ParseResourceTree(resources.rva, read, 2 * uint64_t{image.bytes().size()});
+  }
+  ReplaceApplicationIcon(root, ico);
+  const ResourcePlacement placement = image.PlanResourceSection();
+  const Bytes section = BuildResourceSection(root, placement.rva);
+  return image.WithResourceSection(placement, section);
+}
+
+}  // namespace iconchanger

@@ -1,0 +1,484 @@
+// Runs the iconchanger program on copies of real cross-compiled executables and checks the
+// result with this project's parsers and, where installed, with wrestool, osslsigncode and wine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "icon_replacer.h"
+#include "pe_image.h"
+#include "test_support.h"
+
+namespace iconchanger {
+namespace {
+namespace fs = std::filesystem;
+using testing::DibIcon;
+using testing::PngIcon;
+using testing::Quote;
+using testing::WriteIco;
+
+std::vector<IconImage> NewImages() {
+  IconImage png = PngIcon(32, 2);
+  png.bit_count = 0;  // Left for the tool to fill in.
+  return {DibIcon(16, 8, 1), png, DibIcon(48, 32, 3), PngIcon(64, 4)};
+}
+
+// What the images look like once read back from an icon group (plane/bit counts filled in).
+std::vector<IconImage> AsStored(const std::vector<IconImage>& images) {
+  return ParseIco(WriteIco(images)).images;
+}
+
+std::set<uint32_t> GroupIds(const ResourceEntry& group) {
+  std::set<uint32_t> ids;
+  for (const ResourceEntry& lang : group.directory->entries) {
+    for (const GroupIconEntry& e : ParseGroupIcon(lang.data)) ids.insert(e.id);
+  }
+  return ids;
+}
+
+std::set<uint32_t> IdsOfType(const ResourceDirectory& root, uint32_t type) {
+  std::set<uint32_t> ids;
+  for (const ResourceEntry& t : root.entries) {
+    if (t.name != ResourceName::Id(type)) continue;
+    for (const ResourceEntry& e : t.directory->entries) ids.insert(e.name.id);
+  }
+  return ids;
+}
+
+const ResourceEntry* TypeEntry(const ResourceDirectory& root, uint32_t type) {
+  for (const ResourceEntry& t : root.entries) {
+    if (t.name == ResourceName::Id(type)) return &t;
+  }
+  return nullptr;
+}
+
+// Header invariants of a well-formed edited image.
+void ExpectConsistentHeaders(const PeImage& image) {
+  EXPECT_EQ(ComputePeChecksum(image.bytes(), image.checksum_offset()), image.checksum());
+  std::vector<SectionHeader> sections = image.sections();
+  std::sort(sections.begin(), sections.end(),
+            [](const auto& a, const auto& b) { return a.virtual_address < b.virtual_address; });
+  uint64_t end = 0;
+  for (const SectionHeader& s : sections) {
+    EXPECT_EQ(s.virtual_address % image.section_alignment(), 0u);
+    EXPECT_GE(s.virtual_address, end) << "sections overlap";
+    if (s.size_of_raw_data != 0) {
+      EXPECT_EQ(s.pointer_to_raw_data % image.file_alignment(), 0u);
+      EXPECT_EQ(s.size_of_raw_data % image.file_alignment(), 0u);
+    }
+    end = AlignUp(uint64_t{s.virtual_address} + s.MappedSize(), image.section_alignment());
+  }
+  EXPECT_EQ(image.size_of_image(), end);
+  const DataDirectory resources = image.directory(kResourceDirectoryIndex);
+  Bytes ignored;
+  EXPECT_TRUE(image.ReadRva(resources.rva, resources.size, ignored));
+  EXPECT_EQ(image.directory(kSecurityDirectoryIndex).size, 0u);
+}
+
+class IconChangerTest : public ::testing::Test {
+ protected:
+  fs::path Stage(const fs::path& source, const std::string& name = "my app.exe") {
+    fs::copy_file(source, dir_.path() / name, fs::copy_options::overwrite_existing);
+    return dir_.path() / name;
+  }
+  fs::path StageIcon(const Bytes& ico, const std::string& name = "new icon.ico") {
+    testing::WriteBytes(dir_.path() / name, ico);
+    return dir_.path() / name;
+  }
+  testing::CommandResult Tool(const std::string& args) {
+    return testing::RunCommand(testing::ToolCommand() + " " + args, scratch_.path());
+  }
+  testing::CommandResult Tool(const fs::path& exe, const fs::path& ico) {
+    return Tool(Quote(exe) + " " + Quote(ico));
+  }
+  testing::CommandResult Run(const std::string& command) {
+    return testing::RunCommand(command, scratch_.path());
+  }
+
+  testing::TempDir dir_;
+  testing::TempDir scratch_;
+};
+
+// --- The edit itself, on every fixture ---------------------------------------------------
+
+struct FixtureCase {
+  const char* file;
+  bool in_place;
+};
+
+class ReplaceTest : public IconChangerTest, public ::testing::WithParamInterface<FixtureCase> {
+ protected:
+  // Checks `edited` against `original` after the icon was replaced by `images`.
+  void ExpectIconReplaced(const PeImage& original, const PeImage& edited,
+                          const std::vector<IconImage>& images) {
+    ExpectConsistentHeaders(edited);
+    const ResourceDirectory before = testing::ReadResources(original);
+    const ResourceDirectory after = testing::ReadResources(edited);
+
+    // Every resource other than icons and the first icon group is byte-for-byte the same.
+    for (const ResourceEntry& type : before.entries) {
+      if (type.name == ResourceName::Id(kRtIcon) || type.name == ResourceName::Id(kRtGroupIcon)) {
+        continue;
+      }
+      const auto same = std::find(after.entries.begin(), after.entries.end(), type);
+      EXPECT_NE(same, after.entries.end()) << "resource type " << type.name.id << " changed";
+    }
+    EXPECT_EQ(after.entries.size(), before.entries.size() + !TypeEntry(before, kRtIcon) +
+                                        !TypeEntry(before, kRtGroupIcon));
+
+    const ResourceEntry* groups_before = TypeEntry(before, kRtGroupIcon);
+    const ResourceEntry* groups_after = TypeEntry(after, kRtGroupIcon);
+    ASSERT_NE(groups_after, nullptr);
+    const ResourceEntry& group = groups_after->directory->entries.front();
+    std::set<uint32_t> languages, old_languages{kDefaultLanguage};
+    for (const ResourceEntry& lang : group.directory->entries) languages.insert(lang.name.id);
+    std::set<uint32_t> freed, kept_by_others;
+    if (groups_before) {
+      const ResourceEntry& old_group = groups_before->directory->entries.front();
+      EXPECT_EQ(group.name, old_group.name);
+      old_languages.clear();
+      for (const ResourceEntry& lang : old_group.directory->entries)
+        old_languages.insert(lang.name.id);
+      freed = GroupIds(old_group);
+      // Later groups are untouched.
+      ASSERT_EQ(groups_after->directory->entries.size(), groups_before->directory->entries.size());
+      for (size_t i = 1; i < groups_before->directory->entries.size(); ++i) {
+        EXPECT_EQ(groups_after->directory->entries[i], groups_before->directory->entries[i]);
+        const std::set<uint32_t> ids = GroupIds(groups_before->directory->entries[i]);
+        kept_by_others.insert(ids.begin(), ids.end());
+      }
+    }
+    EXPECT_EQ(languages, old_languages);  // Languages are kept.
+
+    // The group lists the new images; each ID holds its image in each of the group's languages.
+    const std::vector<IconImage> stored = AsStored(images);
+    std::set<uint32_t> new_ids;
+    for (const ResourceEntry& lang : group.directory->entries) {
+      const std::vector<GroupIconEntry> entries = ParseGroupIcon(lang.data);
+      ASSERT_EQ(entries.size(), stored.size());
+      for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].width, stored[i].width);
+        EXPECT_EQ(entries[i].height, stored[i].height);
+        EXPECT_EQ(entries[i].bit_count, stored[i].bit_count);
+        EXPECT_EQ(entries[i].planes, stored[i].planes);
+        EXPECT_EQ(entries[i].bytes_in_res, stored[i].data.size());
+        const ResourceEntry* icon =
+            testing::FindLeaf(after, kRtIcon, ResourceName::Id(entries[i].id), lang.name.id);
+        ASSERT_NE(icon, nullptr);
+        EXPECT_TRUE(icon->data == stored[i].data) << "image " << i;
+        new_ids.insert(entries[i].id);
+      }
+    }
+    EXPECT_EQ(new_ids.size(), stored.size());
+
+    // Icons only the old group used are gone; all others remain as they were.
+    std::set<uint32_t> expected_ids;
+    for (uint32_t id : IdsOfType(before, kRtIcon)) {
+      if (!freed.count(id) || kept_by_others.count(id)) {
+        expected_ids.insert(id);
+        EXPECT_FALSE(new_ids.count(id)) << "icon ID " << id << " reused";
+      }
+    }
+    expected_ids.insert(new_ids.begin(), new_ids.end());
+    EXPECT_EQ(IdsOfType(after, kRtIcon), expected_ids);
+
+    // Data after the image (here the COFF symbol and string tables) moves along intact.
+    const uint32_t symbols_before =
+        LoadU32(&original.bytes()[LoadU32(&original.bytes()[0x3c]) + 12]);
+    const uint32_t symbols_after = LoadU32(&edited.bytes()[LoadU32(&edited.bytes()[0x3c]) + 12]);
+    const Bytes overlay(original.bytes().begin() + original.ImageEnd(), original.bytes().end());
+    ASSERT_EQ(edited.bytes().size(), edited.ImageEnd() + overlay.size());
+    EXPECT_TRUE(
+        std::equal(overlay.begin(), overlay.end(), edited.bytes().begin() + edited.ImageEnd()));
+    if (symbols_before != 0) {
+      EXPECT_EQ(symbols_after - edited.ImageEnd(), symbols_before - original.ImageEnd());
+    }
+  }
+
+  // With wrestool: the group reads back as exactly the new .ico, and each icon raw.
+  void ExpectWrestoolSees(const fs::path& exe, const std::vector<IconImage>& images) {
+#ifdef ICONCHANGER_WRESTOOL
+    const PeImage edited(testing::ReadBytes(exe));
+    const ResourceDirectory tree = testing::ReadResources(edited);
+    const ResourceEntry& group = TypeEntry(tree, kRtGroupIcon)->directory->entries.front();
+    const std::string wrestool = Quote(std::string(ICONCHANGER_WRESTOOL));
+    for (const ResourceEntry& lang : group.directory->entries) {
+      const testing::CommandResult ico =
+          Run(wrestool + " -x -t 14 -n " + std::to_string(group.name.id) + " -L " +
+              std::to_string(lang.name.id) + " " + Quote(exe));
+      ASSERT_EQ(ico.status, 0) << ico.err;
+      // wrestool writes a few stray bytes after the icon file (also for linker-made files), so
+      // compare the icon file it starts with.
+      const Bytes expected = WriteIco(AsStored(images));
+      const Bytes extracted(ico.out.begin(), ico.out.end());
+      ASSERT_GE(extracted.size(), expected.size());
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), extracted.begin()))
+          << "language " << lang.name.id;
+    }
+    const std::vector<GroupIconEntry> entries =
+        ParseGroupIcon(group.directory->entries.front().data);
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const testing::CommandResult raw =
+          Run(wrestool + " -x -R -t 3 -n " + std::to_string(entries[i].id) + " -L " +
+              std::to_string(group.directory->entries.front().name.id) + " " + Quote(exe));
+      EXPECT_TRUE(raw.out == std::string(images[i].data.begin(), images[i].data.end()))
+          << "icon " << entries[i].id;
+    }
+#else
+    (void)exe;
+    (void)images;
+#endif
+  }
+};
+
+TEST_P(ReplaceTest, ReplacesTheIconAndKeepsEverythingElse) {
+  const auto fixture = testing::Fixture(GetParam().file);
+  if (!fixture) GTEST_SKIP() << "fixture not built";
+  const fs::path exe = Stage(*fixture);
+  const PeImage original(testing::ReadBytes(exe));
+#ifdef ICONCHANGER_WRESTOOL
+  const std::string version = "-x -R -t 16 " + Quote(exe);
+  const std::string version_before =
+      Run(Quote(std::string(ICONCHANGER_WRESTOOL)) + " " + version).out;
+#endif
+
+  const testing::CommandResult result = Tool(exe, StageIcon(WriteIco(NewImages())));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  const PeImage edited(testing::ReadBytes(exe));
+  ExpectIconReplaced(original, edited, NewImages());
+  const size_t added = GetParam().in_place ? 0 : 1;
+  EXPECT_EQ(edited.sections().size(), original.sections().size() + added);
+  if (!GetParam().in_place) {
+    const bool had_rsrc = std::any_of(
+        original.sections().begin(), original.sections().end(), [](const SectionHeader& s) {
+          return std::string(s.name.begin(), s.name.end()).find(".rsrc") == 0;
+        });
+    const std::string name(edited.sections().back().name.begin(),
+                           edited.sections().back().name.end());
+    EXPECT_EQ(name,
+              std::string(had_rsrc ? ".rsrc2" : ".rsrc") + std::string(had_rsrc ? 2 : 3, '\0'));
+    EXPECT_EQ(edited.sections().back().characteristics, kResourceSectionCharacteristics);
+  }
+  ExpectWrestoolSees(exe, NewImages());
+#ifdef ICONCHANGER_WRESTOOL
+  EXPECT_TRUE(Run(Quote(std::string(ICONCHANGER_WRESTOOL)) + " " + version).out == version_before);
+  if (TypeEntry(testing::ReadResources(original), 16)) {
+    EXPECT_FALSE(version_before.empty());
+  }
+#endif
+
+  // A second edit rewrites the now-last resource section in place instead of adding another.
+  const std::vector<IconImage> second = {PngIcon(24, 7)};
+  const testing::CommandResult again = Tool(exe, StageIcon(WriteIco(second), "second.ico"));
+  ASSERT_EQ(again.status, 0) << again.err;
+  const PeImage twice(testing::ReadBytes(exe));
+  ExpectIconReplaced(edited, twice, second);
+  EXPECT_EQ(twice.sections().size(), edited.sections().size());
+  ExpectWrestoolSees(exe, second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, ReplaceTest,
+                         ::testing::Values(FixtureCase{"fixture32.exe", false},
+                                           FixtureCase{"fixture32_last.exe", true},
+                                           FixtureCase{"fixture32_nores.exe", false},
+                                           FixtureCase{"fixture64.exe", false},
+                                           FixtureCase{"fixture64_last.exe", true},
+                                           FixtureCase{"fixture64_nores.exe", false}),
+                         [](const auto& info) {
+                           std::string name = info.param.file;
+                           return name.substr(0, name.find('.'));
+                         });
+
+// --- Failures leave everything as it was -------------------------------------------------
+
+TEST_F(IconChangerTest, FailsWithOneLineAndLeavesTheFileUntouched) {
+  const auto fixture = testing::Fixture("fixture32.exe");
+  if (!fixture) GTEST_SKIP() << "fixture not built";
+  const Bytes exe_bytes = testing::ReadBytes(*fixture);
+  const Bytes good_ico = WriteIco(NewImages());
+  Bytes truncated_ico = good_ico;
+  truncated_ico.resize(good_ico.size() - 10);
+  Bytes cursor = good_ico;
+  cursor[2] = 2;
+  Bytes no_room = exe_bytes;  // Headers end right at the section table.
+  {
+    const PeImage image(exe_bytes);
+    const uint32_t pe = LoadU32(&exe_bytes[0x3c]);
+    const size_t table_end =
+        pe + 24 + LoadU16(&exe_bytes[pe + 20]) + image.sections().size() * kSectionHeaderSize;
+    StoreU32(&no_room[pe + 24 + 60], static_cast<uint32_t>(table_end));
+  }
+  Bytes looping = exe_bytes;  // The first resource subdirectory points back at the root.
+  {
+    const PeImage image(exe_bytes);
+    const DataDirectory resources = image.directory(kResourceDirectoryIndex);
+    for (const SectionHeader& s : image.sections()) {
+      if (resources.rva >= s.virtual_address &&
+          resources.rva < s.virtual_address + s.MappedSize()) {
+        StoreU32(&looping[s.pointer_to_raw_data + (resources.rva - s.virtual_address) + 20],
+                 0x80000000u);
+      }
+    }
+  }
+  const Bytes half(exe_bytes.begin(), exe_bytes.begin() + exe_bytes.size() / 2);
+  const std::string text = "this is not an executable\n";
+  const struct {
+    const char* name;
+    Bytes exe;
+    Bytes ico;
+  } cases[] = {
+      {"truncated icon", exe_bytes, truncated_ico},
+      {"cursor instead of icon", exe_bytes, cursor},
+      {"empty icon", exe_bytes, {}},
+      {"text instead of executable", Bytes(text.begin(), text.end()), good_ico},
+      {"truncated executable", half, good_ico},
+      {"resource loop", looping, good_ico},
+      {"no room for a section header", no_room, good_ico},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path exe = dir_.path() / "target app.exe";
+    testing::WriteBytes(exe, c.exe);
+    const testing::CommandResult result = Tool(exe, StageIcon(c.ico));
+    EXPECT_NE(result.status, 0);
+    EXPECT_EQ(result.err.rfind("iconchanger: error: ", 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(testing::ReadBytes(exe) == c.exe) << "file changed";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 2);
+  }
+  EXPECT_NE(
+      Tool(Quote(dir_.path() / "missing.exe") + " " + Quote(dir_.path() / "new icon.ico")).status,
+      0);
+  EXPECT_NE(
+      Tool(Quote(dir_.path() / "target app.exe") + " " + Quote(dir_.path() / "missing.ico")).status,
+      0);
+  for (const std::string args : {"", "a.exe", "a.exe b.ico c"}) {
+    const testing::CommandResult usage = Tool(args);
+    EXPECT_NE(usage.status, 0);
+    EXPECT_NE(usage.err.find("usage:"), std::string::npos);
+  }
+}
+
+// --- Overlay data and signatures ---------------------------------------------------------
+
+TEST_F(IconChangerTest, DropsTheCertificateTableAndKeepsOtherOverlayData) {
+  int seen = 0;
+  for (const char* name : {"fixture32_last.exe", "fixture64.exe"}) {
+    const auto fixture = testing::Fixture(name);
+    if (!fixture) continue;
+    SCOPED_TRACE(name);
+    ++seen;
+    Bytes bytes = testing::ReadBytes(*fixture);
+    const PeImage plain(bytes);
+    const std::string appended = "ZENTU-INSTALLER-PAYLOAD";
+    bytes.insert(bytes.end(), appended.begin(), appended.end());
+    bytes.resize(AlignUp(bytes.size(), 8), 0);
+    const Bytes kept_tail(bytes.begin() + plain.ImageEnd(), bytes.end());
+    const std::string signature = "PKCS7-SIGNED-DATA-BLOB!!";
+    const uint32_t certificate = static_cast<uint32_t>(bytes.size());
+    AppendU32(bytes, static_cast<uint32_t>(8 + signature.size()));  // WIN_CERTIFICATE.
+    AppendU16(bytes, 0x0200);
+    AppendU16(bytes, 0x0002);
+    bytes.insert(bytes.end(), signature.begin(), signature.end());
+    const size_t security = LoadU32(&bytes[0x3c]) + 24 + (plain.is_pe32_plus() ? 112 : 96) + 32;
+    StoreU32(&bytes[security], certificate);
+    StoreU32(&bytes[security + 4], static_cast<uint32_t>(8 + signature.size()));
+    const fs::path exe = dir_.path() / "signed.exe";
+    testing::WriteBytes(exe, bytes);
+
+    const testing::CommandResult result = Tool(exe, StageIcon(WriteIco(NewImages())));
+    ASSERT_EQ(result.status, 0) << result.err;
+    const PeImage edited(testing::ReadBytes(exe));
+    ExpectConsistentHeaders(edited);
+    const Bytes& out = edited.bytes();
+    ASSERT_EQ(out.size(), edited.ImageEnd() + kept_tail.size());
+    EXPECT_TRUE(std::equal(kept_tail.begin(), kept_tail.end(), out.begin() + edited.ImageEnd()));
+    EXPECT_EQ(std::search(out.begin(), out.end(), signature.begin(), signature.end()), out.end());
+  }
+  if (seen == 0) GTEST_SKIP() << "fixtures not built";
+}
+
+#if defined(ICONCHANGER_OSSLSIGNCODE) && defined(ICONCHANGER_OPENSSL)
+TEST_F(IconChangerTest, RemovesARealAuthenticodeSignature) {
+  const auto fixture = testing::Fixture("fixture64.exe");
+  if (!fixture) GTEST_SKIP() << "fixture not built";
+  const fs::path key = scratch_.path() / "key.pem", cert = scratch_.path() / "cert.pem";
+  const testing::CommandResult made =
+      Run(Quote(std::string(ICONCHANGER_OPENSSL)) + " req -x509 -newkey rsa:2048 -nodes -days 1" +
+          " -subj /CN=zentu-test -keyout " + Quote(key) + " -out " + Quote(cert));
+  ASSERT_EQ(made.status, 0) << made.err;
+  const fs::path exe = dir_.path() / "signed app.exe";
+  const std::string osslsigncode = Quote(std::string(ICONCHANGER_OSSLSIGNCODE));
+  const testing::CommandResult signed_ok =
+      Run(osslsigncode + " sign -certs " + Quote(cert) + " -key " + Quote(key) + " -in " +
+          Quote(*fixture) + " -out " + Quote(exe));
+  ASSERT_EQ(signed_ok.status, 0) << signed_ok.err;
+  const std::string extract = osslsigncode + " extract-signature -in " + Quote(exe) + " -out ";
+  ASSERT_EQ(Run(extract + Quote(scratch_.path() / "before.sig")).status, 0);
+  ASSERT_NE(PeImage(testing::ReadBytes(exe)).directory(kSecurityDirectoryIndex).size, 0u);
+
+  const testing::CommandResult result = Tool(exe, StageIcon(WriteIco(NewImages())));
+  ASSERT_EQ(result.status, 0) << result.err;
+  ExpectConsistentHeaders(PeImage(testing::ReadBytes(exe)));
+  EXPECT_NE(Run(extract + Quote(scratch_.path() / "after.sig")).status, 0);
+}
+#endif
+
+// --- The edited programs still run -------------------------------------------------------
+
+#ifdef ICONCHANGER_WINE
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST_F(IconChangerTest, EditedProgramsRunAndWindowsFindsTheNewIcons) {
+  const std::string env =
+      "WINEDEBUG=-all WINEPREFIX=" + Quote(fs::temp_directory_path() / "iconchanger-wineprefix") +
+      " ";
+  int ran = 0;
+  for (const char* name :
+       {"fixture64.exe", "fixture64_last.exe", "fixture64_nores.exe", "fixture32.exe"}) {
+    const auto fixture = testing::Fixture(name);
+    if (!fixture) continue;
+    SCOPED_TRACE(name);
+    const bool wide = PeImage(testing::ReadBytes(*fixture)).is_pe32_plus();
+    const std::string wine = env + Quote(std::string(wide ? ICONCHANGER_WINE64 : ICONCHANGER_WINE));
+    const fs::path exe = Stage(*fixture, std::string("run ") + name);
+    const testing::CommandResult before = Run(wine + " " + Quote(exe));
+    if (before.status != 0 || before.out.find("fixture: hello") == std::string::npos) {
+      continue;  // This wine cannot run this kind of program here (e.g. no 32-bit support).
+    }
+    ++ran;
+    ASSERT_EQ(Tool(exe, StageIcon(WriteIco(NewImages()))).status, 0);
+    const testing::CommandResult after = Run(wine + " " + Quote(exe));
+    ASSERT_EQ(after.status, 0) << after.err;
+
+    std::vector<std::string> expected;
+    for (const std::string& line : Lines(before.out)) {
+      if (line.rfind("icon", 0) != 0 && line.rfind("checksum", 0) != 0) expected.push_back(line);
+    }
+    const std::vector<IconImage> stored = AsStored(NewImages());
+    expected.push_back("icons: " + std::to_string(stored.size()));
+    for (const IconImage& image : stored) {
+      expected.push_back("icon: " + std::to_string(image.width) + " " +
+                         std::to_string(image.height) + " " + std::to_string(image.bit_count) +
+                         " " + std::to_string(image.data.size()) + " found");
+    }
+    expected.push_back("checksum: ok");
+    EXPECT_EQ(Lines(after.out), expected);
+  }
+  if (ran == 0) GTEST_SKIP() << "wine could not run any fixture";
+}
+#endif
+
+}  // namespace
+}  // namespace iconchanger

@@ -1,0 +1,351 @@
+#include "pe_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace iconchanger {
+namespace {
+
+constexpr uint16_t kPe32Magic = 0x10b;
+constexpr uint16_t kPe32PlusMagic = 0x20b;
+constexpr size_t kCoffHeaderSize = 20;
+constexpr size_t kDebugEntrySize = 28;
+
+SectionHeader LoadSectionHeader(const uint8_t* p) {
+  SectionHeader s;
+  std::memcpy(s.name.data(), p, 8);
+  s.virtual_size = LoadU32(p + 8);
+  s.virtual_address = LoadU32(p + 12);
+  s.size_of_raw_data = LoadU32(p + 16);
+  s.pointer_to_raw_data = LoadU32(p + 20);
+  s.pointer_to_relocations = LoadU32(p + 24);
+  s.pointer_to_linenumbers = LoadU32(p + 28);
+  s.number_of_relocations = LoadU16(p + 32);
+  s.number_of_linenumbers = LoadU16(p + 34);
+  s.characteristics = LoadU32(p + 36);
+  return s;
+}
+
+void StoreSectionHeader(uint8_t* p, const SectionHeader& s) {
+  std::memcpy(p, s.name.data(), 8);
+  StoreU32(p + 8, s.virtual_size);
+  StoreU32(p + 12, s.virtual_address);
+  StoreU32(p + 16, s.size_of_raw_data);
+  StoreU32(p + 20, s.pointer_to_raw_data);
+  StoreU32(p + 24, s.pointer_to_relocations);
+  StoreU32(p + 28, s.pointer_to_linenumbers);
+  StoreU16(p + 32, s.number_of_relocations);
+  StoreU16(p + 34, s.number_of_linenumbers);
+  StoreU32(p + 36, s.characteristics);
+}
+
+uint64_t MappedEnd(const SectionHeader& s) {
+  return uint64_t{s.virtual_address} + std::max(s.virtual_size, s.size_of_raw_data);
+}
+
+bool Overlaps(uint64_t a_begin, uint64_t a_end, uint64_t b_begin, uint64_t b_end) {
+  return a_begin < b_end && b_begin < a_end;
+}
+
+}  // namespace
+
+PeImage::PeImage(Bytes file) : file_(std::move(file)) {
+  ParseHeaders();
+  CheckSectionRanges();
+}
+
+void PeImage::ParseHeaders() {
+  if (file_.size() > 0xffffffffu) throw Error("file too large for a PE image");
+  if (file_.size() < 0x40 || file_[0] != 'M' || file_[1] != 'Z') {
+    throw Error("not a PE executable (no MZ header)");
+  }
+  const uint32_t pe_offset = LoadU32(file_.data() + 0x3c);
+  if (!InBounds(file_.size(), pe_offset, 4 + kCoffHeaderSize) ||
+      std::memcmp(file_.data() + pe_offset, "PE\0\0", 4) != 0) {
+    throw Error("not a PE executable (no PE signature)");
+  }
+  coff_header_offset_ = pe_offset + 4;
+  const uint16_t section_count = LoadU16(file_.data() + coff_header_offset_ + 2);
+  size_of_optional_header_ = LoadU16(file_.data() + coff_header_offset_ + 16);
+  optional_header_offset_ = coff_header_offset_ + kCoffHeaderSize;
+  if (!InBounds(file_.size(), optional_header_offset_, size_of_optional_header_) ||
+      size_of_optional_header_ < 2) {
+    throw Error("truncated PE optional header");
+  }
+  const uint8_t* opt = file_.data() + optional_header_offset_;
+  const uint16_t magic = LoadU16(opt);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) throw Error("unknown PE optional header");
+  pe32_plus_ = magic == kPe32PlusMagic;
+  const size_t directories_offset = pe32_plus_ ? 112 : 96;
+  if (size_of_optional_header_ < directories_offset) throw Error("PE optional header too small");
+  section_alignment_ = LoadU32(opt + 32);
+  file_alignment_ = LoadU32(opt + 36);
+  size_of_image_ = LoadU32(opt + 56);
+  size_of_headers_ = LoadU32(opt + 60);
+  directory_count_ = LoadU32(opt + directories_offset - 4);
+  if (uint64_t{directory_count_} * 8 > size_of_optional_header_ - directories_offset) {
+    throw Error("PE data directories exceed the optional header");
+  }
+  if (!IsPowerOfTwo(file_alignment_) || file_alignment_ > 0x10000 ||
+      !IsPowerOfTwo(section_alignment_) || section_alignment_ < file_alignment_) {
+    throw Error("invalid PE section or file alignment");
+  }
+  if (size_of_headers_ > file_.size()) throw Error("truncated PE headers");
+
+  const uint64_t table_end = uint64_t{SectionTableOffset()} + uint64_t{section_count} * 40;
+  if (table_end > file_.size()) throw Error("truncated PE section table");
+  for (size_t i = 0; i < section_count; ++i) {
+    sections_.push_back(LoadSectionHeader(file_.data() + SectionTableOffset() + i * 40));
+  }
+}
+
+void PeImage::CheckSectionRanges() const {
+  for (const SectionHeader& s : sections_) {
+    if (s.size_of_raw_data != 0 &&
+        !InBounds(file_.size(), s.pointer_to_raw_data, s.size_of_raw_data)) {
+      throw Error("truncated PE file: section data extends past the end of the file");
+    }
+    if (MappedEnd(s) > 0xffffffffu) throw Error("PE section extends past the address space");
+  }
+}
+
+size_t PeImage::DirectoryOffset(size_t index) const {
+  return optional_header_offset_ + (pe32_plus_ ? 112 : 96) + index * 8;
+}
+
+DataDirectory PeImage::directory(size_t index) const {
+  if (index >= directory_count_) return {};
+  const uint8_t* p = file_.data() + DirectoryOffset(index);
+  return {LoadU32(p), LoadU32(p + 4)};
+}
+
+uint64_t PeImage::ImageEnd() const {
+  uint64_t end = size_of_headers_;
+  for (const SectionHeader& s : sections_) {
+    if (s.size_of_raw_data != 0) {
+      end = std::max(end, uint64_t{s.pointer_to_raw_data} + s.size_of_raw_data);
+    }
+  }
+  return end;
+}
+
+bool PeImage::ReadRva(uint32_t rva, uint32_t size, Bytes& out) const {
+  // Any section whose file-backed part holds the whole range (an empty range may sit at its end).
+  for (const SectionHeader& s : sections_) {
+    const uint64_t backed = std::min(s.MappedSize(), s.size_of_raw_data);
+    if (rva < s.virtual_address || !InBounds(backed, rva - s.virtual_address, size)) continue;
+    const uint8_t* begin = file_.data() + s.pointer_to_raw_data + (rva - s.virtual_address);
+    out.assign(begin, begin + size);
+    return true;
+  }
+  uint64_t headers_end = size_of_headers_;
+  for (const SectionHeader& s : sections_) {
+    headers_end = std::min<uint64_t>(headers_end, s.virtual_address);
+  }
+  if (InBounds(headers_end, rva, size)) {
+    out.assign(file_.begin() + rva, file_.begin() + rva + size);
+    return true;
+  }
+  return false;
+}
+
+bool PeImage::HeaderGapIsFree(uint64_t begin, uint64_t end) const {
+  if (end > size_of_headers_) return false;
+  for (const SectionHeader& s : sections_) {
+    if (s.size_of_raw_data != 0 && end > s.pointer_to_raw_data) return false;
+  }
+  // The bound import table lives in the header area, addressed by file offset.
+  const DataDirectory bound = directory(kBoundImportDirectoryIndex);
+  if (bound.rva != 0 && Overlaps(begin, end, bound.rva, uint64_t{bound.rva} + bound.size)) {
+    return false;
+  }
+  return std::all_of(file_.begin() + begin, file_.begin() + end, [](uint8_t b) { return b == 0; });
+}
+
+ResourcePlacement PeImage::PlanResourceSection() const {
+  if (directory_count_ <= kResourceDirectoryIndex) {
+    throw Error("PE image has no resource data directory slot");
+  }
+  ResourcePlacement placement;
+  const DataDirectory resources = directory(kResourceDirectoryIndex);
+  if (resources.rva != 0 && !sections_.empty()) {
+    const size_t last = sections_.size() - 1;
+    const SectionHeader& s = sections_[last];
+    bool usable = s.virtual_address == resources.rva && s.size_of_raw_data != 0 &&
+                  s.pointer_to_raw_data >= size_of_headers_;
+    for (size_t i = 0; usable && i < last; ++i) {
+      const SectionHeader& other = sections_[i];
+      if (MappedEnd(other) > s.virtual_address) usable = false;
+      if (other.size_of_raw_data != 0 &&
+          uint64_t{other.pointer_to_raw_data} + other.size_of_raw_data > s.pointer_to_raw_data) {
+        usable = false;
+      }
+    }
+    for (size_t i = 0; usable && i < directory_count_; ++i) {
+      if (i == kResourceDirectoryIndex || i == kSecurityDirectoryIndex) continue;
+      const DataDirectory d = directory(i);
+      if (d.rva != 0 && Overlaps(d.rva, uint64_t{d.rva} + std::max<uint32_t>(d.size, 1),
+                                 s.virtual_address, MappedEnd(s))) {
+        usable = false;
+      }
+    }
+    const uint32_t symbols = LoadU32(file_.data() + coff_header_offset_ + 8);
+    if (symbols >= s.pointer_to_raw_data &&
+        symbols - uint64_t{s.pointer_to_raw_data} < s.size_of_raw_data) {
+      usable = false;
+    }
+    if (usable) {
+      placement.in_place = true;
+      placement.section_index = last;
+      placement.rva = s.virtual_address;
+      placement.raw_offset = s.pointer_to_raw_data;
+      placement.name = s.name;
+      return placement;
+    }
+  }
+
+  const uint64_t table_end = SectionTableOffset() + sections_.size() * kSectionHeaderSize;
+  if (sections_.size() >= 0xffff || !HeaderGapIsFree(table_end, table_end + kSectionHeaderSize)) {
+    throw Error("no room for another section header before the first section's data");
+  }
+  uint64_t virtual_end = size_of_headers_;
+  for (const SectionHeader& s : sections_) virtual_end = std::max(virtual_end, MappedEnd(s));
+  const uint64_t rva = AlignUp(virtual_end, section_alignment_);
+  const uint64_t raw = AlignUp(ImageEnd(), file_alignment_);
+  if (rva > 0x7fffffffu || raw > 0x7fffffffu) throw Error("PE image too large for a new section");
+  placement.section_index = sections_.size();
+  placement.rva = static_cast<uint32_t>(rva);
+  placement.raw_offset = static_cast<uint32_t>(raw);
+  // ".rsrc" unless taken (an older resource section stays in the image), then ".rsrc2", ...
+  for (int suffix = 1; suffix <= 9; ++suffix) {
+    std::array<uint8_t, 8> name{'.', 'r', 's', 'r', 'c', 0, 0, 0};
+    if (suffix > 1) name[5] = static_cast<uint8_t>('0' + suffix);
+    const bool taken = std::any_of(sections_.begin(), sections_.end(),
+                                   [&](const SectionHeader& s) { return s.name == name; });
+    placement.name = name;
+    if (!taken) break;
+  }
+  return placement;
+}
+
+Bytes PeImage::WithResourceSection(const ResourcePlacement& placement, ByteSpan resources) const {
+  if (resources.empty() || resources.size() > 0x7fffffffu) {
+    throw Error("invalid resource section size");
+  }
+  const uint64_t old_end = ImageEnd();
+  const uint64_t raw_size = AlignUp(resources.size(), file_alignment_);
+
+  Bytes out(file_.begin(), file_.begin() + (placement.in_place ? placement.raw_offset : old_end));
+  out.resize(placement.raw_offset, 0);
+  out.insert(out.end(), resources.begin(), resources.end());
+  out.resize(placement.raw_offset + raw_size, 0);
+  const uint64_t new_end = out.size();
+
+  // Overlay: everything after the image, less the certificate table.
+  DataDirectory certificate = directory(kSecurityDirectoryIndex);
+  if (certificate.size == 0) certificate.rva = 0;
+  if (certificate.size != 0 &&
+      (certificate.rva < old_end || !InBounds(file_.size(), certificate.rva, certificate.size))) {
+    throw Error("certificate table is not within the data after the image");
+  }
+  const uint64_t cert_begin = certificate.size != 0 ? certificate.rva : file_.size();
+  const uint64_t cert_end = certificate.size != 0 ? cert_begin + certificate.size : file_.size();
+  // Maps a file offset in the old overlay to its new offset (0 when it pointed into the
+  // certificate table, which is gone).
+  auto move_overlay_offset = [&](uint64_t offset) -> uint64_t {
+    if (offset < cert_begin) return new_end + (offset - old_end);
+    if (offset < cert_end) return 0;
+    return new_end + (offset - old_end) - (cert_end - cert_begin);
+  };
+  out.insert(out.end(), file_.begin() + old_end, file_.begin() + cert_begin);
+  out.insert(out.end(), file_.begin() + cert_end, file_.end());
+  if (out.size() > 0xffffffffu) throw Error("resulting PE file too large");
+
+  // Section table.
+  std::vector<SectionHeader> sections = sections_;
+  if (placement.in_place) {
+    SectionHeader& s = sections[placement.section_index];
+    s.virtual_size = static_cast<uint32_t>(resources.size());
+    s.size_of_raw_data = static_cast<uint32_t>(raw_size);
+  } else {
+    SectionHeader s;
+    s.name = placement.name;
+    s.virtual_size = static_cast<uint32_t>(resources.size());
+    s.virtual_address = placement.rva;
+    s.size_of_raw_data = static_cast<uint32_t>(raw_size);
+    s.pointer_to_raw_data = placement.raw_offset;
+    s.characteristics = kResourceSectionCharacteristics;
+    sections.push_back(s);
+    StoreU16(out.data() + coff_header_offset_ + 2, static_cast<uint16_t>(sections.size()));
+  }
+  const SectionHeader& written = sections[placement.section_index];
+  StoreSectionHeader(out.data() + SectionTableOffset() + placement.section_index * 40, written);
+
+  // Optional header: SizeOfInitializedData, SizeOfImage, data directories.
+  uint8_t* opt = out.data() + optional_header_offset_;
+  int64_t initialized = LoadU32(opt + 8);
+  initialized += int64_t{written.size_of_raw_data} -
+                 (placement.in_place ? sections_[placement.section_index].size_of_raw_data : 0);
+  StoreU32(opt + 8, static_cast<uint32_t>(std::clamp<int64_t>(initialized, 0, 0xffffffff)));
+  uint64_t virtual_end = size_of_headers_;
+  for (const SectionHeader& s : sections) virtual_end = std::max(virtual_end, MappedEnd(s));
+  const uint64_t image_size = AlignUp(virtual_end, section_alignment_);
+  if (image_size > 0xffffffffu) throw Error("resulting PE image too large");
+  StoreU32(opt + 56, static_cast<uint32_t>(image_size));
+  StoreU32(out.data() + DirectoryOffset(kResourceDirectoryIndex), placement.rva);
+  StoreU32(out.data() + DirectoryOffset(kResourceDirectoryIndex) + 4,
+           static_cast<uint32_t>(resources.size()));
+  if (directory_count_ > kSecurityDirectoryIndex) {
+    StoreU32(out.data() + DirectoryOffset(kSecurityDirectoryIndex), 0);
+    StoreU32(out.data() + DirectoryOffset(kSecurityDirectoryIndex) + 4, 0);
+  }
+
+  // File pointers into the overlay move with it.
+  uint8_t* coff = out.data() + coff_header_offset_;
+  const uint32_t symbols = LoadU32(coff + 8);
+  if (symbols != 0 && symbols >= old_end) {
+    const uint64_t moved = move_overlay_offset(symbols);
+    StoreU32(coff + 8, static_cast<uint32_t>(moved));
+    if (moved == 0) StoreU32(coff + 12, 0);
+  }
+  const DataDirectory debug = directory(kDebugDirectoryIndex);
+  for (uint32_t i = 0; debug.rva != 0 && i < debug.size / kDebugEntrySize; ++i) {
+    const uint64_t entry_rva = uint64_t{debug.rva} + i * kDebugEntrySize;
+    const auto section = std::find_if(sections_.begin(), sections_.end(), [&](const auto& s) {
+      return entry_rva >= s.virtual_address && entry_rva - s.virtual_address + kDebugEntrySize <=
+                                                   std::min(s.MappedSize(), s.size_of_raw_data);
+    });
+    if (section == sections_.end()) break;
+    const uint64_t file_offset =
+        section->pointer_to_raw_data + (entry_rva - section->virtual_address);
+    // Only entries in bytes copied unchanged from the old file.
+    if (file_offset + kDebugEntrySize > (placement.in_place ? placement.raw_offset : old_end))
+      break;
+    uint8_t* pointer = out.data() + file_offset + 24;
+    const uint32_t data_offset = LoadU32(pointer);
+    if (data_offset >= old_end) {
+      StoreU32(pointer, static_cast<uint32_t>(move_overlay_offset(data_offset)));
+    }
+  }
+
+  StoreU32(out.data() + checksum_offset(), ComputePeChecksum(out, checksum_offset()));
+  return out;
+}
+
+uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset) {
+  auto byte_at = [&](size_t i) -> uint32_t {
+    if (i >= file.size() || (i >= checksum_offset && i < checksum_offset + 4)) return 0;
+    return file[i];
+  };
+  uint64_t sum = 0;
+  for (size_t i = 0; i < file.size(); i += 2) {
+    sum += byte_at(i) | (byte_at(i + 1) << 8);
+    sum = (sum & 0xffff) + (sum >> 16);
+  }
+  sum = (sum & 0xffff) + (sum >> 16);
+  return static_cast<uint32_t>(sum + file.size());
+}
+
+}  // namespace iconchanger
