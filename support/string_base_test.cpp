@@ -58,6 +58,28 @@ TEST(StringStorage, AppendGrowsUnsharedBlockAndHandlesSelfReference) {
   EXPECT_EQ(w, u"wide text");
 }
 
+TEST(StringStorage, ResizeShortensInPlaceUnlessShared) {
+  String s("0123456789abcdefghij");
+  s.Resize(12);
+  EXPECT_EQ(s, "0123456789ab");
+  EXPECT_EQ(s.CStr()[12], '\0');
+  EXPECT_EQ(s.UseCount(), 1);
+  s.Resize(15);  // grows again with zeros
+  EXPECT_EQ(s, String("0123456789ab\0\0\0", 15));
+
+  // A shared block is left to its other owner.
+  String other(s);
+  other.Resize(10);
+  EXPECT_EQ(other, "0123456789");
+  EXPECT_EQ(s.Length(), 15u);
+  EXPECT_EQ(s.UseCount(), 1);
+
+  // Down to inline size: the text moves into the object.
+  s.Resize(5);
+  EXPECT_TRUE(s.IsInline());
+  EXPECT_EQ(s, "01234");
+}
+
 TEST(StringStorage, BinaryDataKeepsEmbeddedZeros) {
   const char bytes[] = {'a', 0, 'b', 0, 0, 'c', 'd', 'e', 'f'};
   String s(bytes, sizeof bytes);
@@ -140,19 +162,21 @@ TEST(StringText, HexAndCase) {
 TEST(Utf8, ConvertsBothWays) {
   EXPECT_EQ(FromUtf8(String("\xC3\xA9")), u"\u00e9");
   EXPECT_EQ(ToUtf8(u"\u00e9"), "\xC3\xA9");
-  EXPECT_EQ(ToUtf8(u"a\u20acb"), "a\xE2\x82\xAC" "b");
+  EXPECT_EQ(ToUtf8(u"a\u20acb"),
+            "a\xE2\x82\xAC"
+            "b");
   WString mixed(u"Zentu \u00fc\u4e2d\U0001F600 end");
   EXPECT_EQ(FromUtf8(ToUtf8(mixed)), mixed);
   EXPECT_EQ(ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
 TEST(Utf8, OddInputs) {
-  EXPECT_EQ(ToUtf8(WString(u"a\0b", 3)), "ab");                 // U+0000 dropped
-  EXPECT_EQ(ToUtf8(WString(u"x\xD800y", 3)), "xy");             // lone high surrogate
-  EXPECT_EQ(ToUtf8(WString(u"x\xDC00", 2)), "x");               // lone low surrogate
-  EXPECT_EQ(ToUtf8(WString(u"\xD800", 1)), "");                 // high surrogate at the end
-  EXPECT_EQ(FromUtf8(String("ab\0cd", 5)), u"ab");              // stops at a zero byte
-  EXPECT_EQ(FromUtf8(String("a\xE2\x82")), u"a");               // cut short at the end
+  EXPECT_EQ(ToUtf8(WString(u"a\0b", 3)), "ab");              // U+0000 dropped
+  EXPECT_EQ(ToUtf8(WString(u"x\xD800y", 3)), "xy");          // lone high surrogate
+  EXPECT_EQ(ToUtf8(WString(u"x\xDC00", 2)), "x");            // lone low surrogate
+  EXPECT_EQ(ToUtf8(WString(u"\xD800", 1)), "");              // high surrogate at the end
+  EXPECT_EQ(FromUtf8(String("ab\0cd", 5)), u"ab");           // stops at a zero byte
+  EXPECT_EQ(FromUtf8(String("a\xE2\x82")), u"a");            // cut short at the end
   EXPECT_EQ(FromUtf8(String("\xC3(")), WString(u"\u00e8"));  // continuation not validated
   EXPECT_EQ(ToUtf8(WString()), "");
   EXPECT_EQ(FromUtf8(String()), u"");

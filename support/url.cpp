@@ -128,8 +128,13 @@ String Url::ToString() const {
   if (host.IsEmpty()) return String();
   String effectiveScheme = scheme.IsEmpty() ? String("http") : scheme;
   String out = effectiveScheme + "://";
-  if (!user.IsEmpty() || !password.IsEmpty()) out.Append(user).Append(":").Append(password) += '@';
-  if (host.Contains(":"))
+  // An "@" inside the host would be read back as the end of user information: write an (empty)
+  // one before it.
+  if (!user.IsEmpty() || !password.IsEmpty() || host.Contains("@"))
+    out.Append(user).Append(":").Append(password) += '@';
+  // Brackets keep what a bare host would lose when read back: its colons (an IPv6 literal) and
+  // blanks at its ends.
+  if (host.Contains(":") || !(host.Trim() == host))
     out.Append("[").Append(host.ReplaceAll("%", "%25")).Append("]");
   else
     out.Append(host);

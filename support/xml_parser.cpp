@@ -1,5 +1,8 @@
 #include "support/xml_parser.h"
 
+#include <string>
+#include <string_view>
+
 namespace Vadu {
 
 namespace {
@@ -34,18 +37,41 @@ String XMLParser::Serialize(const XMLNode* node, uint32_t depth) const {
 }
 
 String XMLParser::StripComments(const String& text) {
-  static const String kOpen("<!--"), kClose("-->");
-  String result = text;
+  constexpr std::string_view kOpen = "<!--", kClose = "-->";
+  std::string s(text.ToView());
+  std::string rest;
+  // Nothing before `from` can start a comment marker: the first "<!--" and the first "-->" lie at
+  // or after the removed piece, and a removal can only form a new marker across its seam.
+  size_t from = 0;
   for (;;) {
-    uint32_t open = result.Find(kOpen);
-    uint32_t close = result.Find(kClose);
-    if (open == String::npos || close == String::npos) break;
-    // A "-->" before the "<!--" gives no positive length: the piece then runs to the end (an
-    // empty piece would never shrink the text).
-    uint32_t count = close + kClose.Length() > open ? close + kClose.Length() - open : String::npos;
-    result = result.ReplaceAll(result.Substring(open, count), String());
+    size_t open = s.find(kOpen, from);
+    size_t close = s.find(kClose, from);
+    if (open == std::string::npos || close == std::string::npos) break;
+    if (close + kClose.size() <= open) {
+      // A "-->" before the "<!--": the piece runs to the end of the text (an empty piece would
+      // never shrink it), and what is left holds no "<!--".
+      s.erase(open);
+      break;
+    }
+    // Remove every occurrence of the piece; none can start before `open`.
+    std::string piece = s.substr(open, close + kClose.size() - open);
+    size_t pos = open + piece.size();
+    size_t at = s.find(piece, pos);
+    if (at == std::string::npos) {
+      s.erase(open, piece.size());
+    } else {
+      rest.clear();
+      for (; at != std::string::npos; at = s.find(piece, pos)) {
+        rest.append(s, pos, at - pos);
+        pos = at + piece.size();
+      }
+      rest.append(s, pos, std::string::npos);
+      s.resize(open);
+      s += rest;
+    }
+    from = open >= kOpen.size() - 1 ? open - (kOpen.size() - 1) : 0;
   }
-  return result;
+  return String(std::string_view(s));
 }
 
 void XMLParser::Reset() {
