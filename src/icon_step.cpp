@@ -5,6 +5,7 @@
 
 #include "oem/resource_block.h"
 #include "oem/resource_map.h"
+#include "src/bundle.h"
 #include "src/payloads.h"
 #include "src/target_state.h"
 #include "support/file_mode.h"
@@ -74,6 +75,10 @@ void ApplyIcon(const WString& icon, const WString& workingPath) {
     if (!StripExecutable(workingPath) || !RunIconTool(workingPath, icon))
       PrintLine("ERROR: can't replace icon\n");
     AddIconResource("icon.ico", icon);
+  } else if (Vadu::EndsWithNoCase(kind, WString(u".dmg"))) {
+    if (!Vadu::EndsWithNoCase(icon, WString(u".icns"))) return;
+    PlaceBundleIcon(icon);
+    AddIconResource("icon.icns", icon);
   } else if (Vadu::EndsWithNoCase(kind, WString(u".tgz"))) {
     if (ico) AddIconResource("icon.ico", icon);
   }

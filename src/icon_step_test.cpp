@@ -16,6 +16,7 @@
 #include "pe_image.h"
 #include "resource_tree.h"
 #include "src/payloads.h"
+#include "src/scoped_temp_env.h"
 #include "src/target_state.h"
 #include "support/test_util.h"
 
@@ -207,6 +208,24 @@ TEST_F(IconStepTest, OnlyAnIcoForExecutablesAndArchivesIsTaken) {
     }
     fs::remove(fs::u8path(icon));
   }
+}
+
+TEST_F(IconStepTest, AnIcnsBecomesTheIconOfTheUnpackedBundle) {
+  Testing::ScopedTempEnvironment temp;
+  const fs::path contents = temp.Folder().Path() / "zentuunpacked" / "zentu.app" / "Contents";
+  fs::create_directories(contents / "MacOS");
+  fs::create_directories(contents / "Resources");
+  WriteFileBytes(contents / "MacOS" / "zentu", "program");
+  WriteFileBytes(contents / "Resources" / "icon.icns", "old icon");
+  Put("logo.ICNS", "icns bytes");
+
+  EXPECT_EQ(Apply(u".dmg", "logo.ICNS", Utf8(contents / "MacOS" / "zentu")), "");
+  EXPECT_EQ(ReadFileBytes(contents / "Resources" / "icon.icns"), "icns bytes");
+  EXPECT_FALSE(fs::exists(contents / "Resources" / "newicon.icns"));
+  EXPECT_EQ(ReadFileBytes(contents / "MacOS" / "zentu"), "program");
+  EXPECT_EQ(ResourceNames(), std::set<std::string>{"icon.icns"});
+  EXPECT_EQ(Std(ResourceMap().Get("icon.icns")), "icns bytes");
+  EXPECT_EQ(CurrentDirectoryNames(), std::set<std::string>{"logo.ICNS"});
 }
 
 TEST_F(IconStepTest, TheFirstToolThatSucceedsEndsTheAttempt) {
