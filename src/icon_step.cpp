@@ -6,6 +6,7 @@
 #include "oem/resource_block.h"
 #include "oem/resource_map.h"
 #include "src/bundle.h"
+#include "src/exit_code.h"
 #include "src/payloads.h"
 #include "src/target_state.h"
 #include "support/file_mode.h"
@@ -72,8 +73,11 @@ void ApplyIcon(const WString& icon, const WString& workingPath) {
   const bool ico = Vadu::EndsWithNoCase(icon, WString(u".ico"));
   if (Vadu::EndsWithNoCase(kind, WString(u".exe"))) {
     if (!ico) return;
-    if (!StripExecutable(workingPath) || !RunIconTool(workingPath, icon))
+    if (!StripExecutable(workingPath) || !RunIconTool(workingPath, icon)) {
       PrintLine("ERROR: can't replace icon\n");
+      // An error like every other: scripts must not take the old icon for the new one.
+      SetExitCode(kExitError);
+    }
     AddIconResource("icon.ico", icon);
   } else if (Vadu::EndsWithNoCase(kind, WString(u".dmg"))) {
     if (!Vadu::EndsWithNoCase(icon, WString(u".icns"))) return;

@@ -7,7 +7,7 @@
 //   kind ".tgz", icon ".ico":  nothing is changed; adds "icon.ico"
 //   anything else:             nothing
 //
-// Kinds and icon names are compared without regard to case. The step never changes the exit code.
+// Kinds and icon names are compared without regard to case. A failure does not stop the command.
 #pragma once
 
 #include "support/string_base.h"
@@ -17,8 +17,8 @@ namespace Zentu {
 // Applies `icon` to `workingPath` by the process-wide target kind. For an executable, the file is
 // first rewritten atomically without its signature and its old resource block (the resources are
 // appended again afterwards), then the icon tool runs; when either fails, "ERROR: can't replace
-// icon\n" is printed as a line. The icon file's bytes are added to the resource map in every
-// accepted case, also after a failure.
+// icon\n" is printed as a line and the exit code becomes 1. The icon file's bytes are added to
+// the resource map in every accepted case, also after a failure.
 void ApplyIcon(const Vadu::WString& icon, const Vadu::WString& workingPath);
 
 // Runs the icon tools this build carries on `executable` with `icon`, each path as one argument:

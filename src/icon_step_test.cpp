@@ -15,6 +15,7 @@
 #include "oem/resource_map.h"
 #include "pe_image.h"
 #include "resource_tree.h"
+#include "src/exit_code.h"
 #include "src/payloads.h"
 #include "src/scoped_temp_env.h"
 #include "src/target_state.h"
@@ -97,17 +98,19 @@ Images IconOfExecutable(const std::string& bytes) {
 }
 
 // Each test runs in a fresh current directory, where the tools are written, with an empty
-// resource map; the target kind and the directory are restored afterwards.
+// resource map and exit code 0; the target kind and the directory are restored afterwards.
 class IconStepTest : public ::testing::Test {
  protected:
   IconStepTest() : savedDirectory_(fs::current_path()), savedKind_(TargetKind()) {
     fs::current_path(folder_.Path());
     ResourceMap().Clear();
+    SetExitCode(kExitSuccess);
   }
   ~IconStepTest() override {
     fs::current_path(savedDirectory_);
     TargetKind() = savedKind_;
     ResourceMap().Clear();
+    SetExitCode(kExitSuccess);
   }
 
   // Writes a file below the current directory and returns its path.
@@ -156,6 +159,7 @@ TEST_F(IconStepTest, AnExecutableGetsTheIconAndLosesItsBlockAndSignature) {
   ResourceMap().Set("readme.txt", "kept");
 
   EXPECT_EQ(Apply(u".exe", icon, exe), "Success add icon\n");
+  EXPECT_EQ(ExitCode(), kExitSuccess);
 
   const std::string edited = ReadFileBytes(fs::u8path(exe));
   EXPECT_EQ(IconOfExecutable(edited), ImagesOfIco(ico));
@@ -174,6 +178,7 @@ TEST_F(IconStepTest, ABrokenIconIsReportedTwiceAndStillTravelsAsAResource) {
   const std::string icon = Put("broken.ico", broken);
 
   EXPECT_EQ(Apply(u".exe", icon, exe), "Cannot add icon\nERROR: can't replace icon\n\n");
+  EXPECT_EQ(ExitCode(), kExitError);
   // The old block is gone; the tool left the rest as it was.
   EXPECT_EQ(ReadFileBytes(fs::u8path(exe)), Std(StripBlock(Narrow(original))));
   EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), broken);
@@ -199,6 +204,7 @@ TEST_F(IconStepTest, OnlyAnIcoForExecutablesAndArchivesIsTaken) {
     ResourceMap().Clear();
     const std::string icon = Put(c.icon, MakeIco(5));
     EXPECT_EQ(Apply(c.kind, icon, exe), "");
+    EXPECT_EQ(ExitCode(), kExitSuccess);
     EXPECT_TRUE(ReadFileBytes(fs::u8path(exe)) == original) << "the target changed";
     if (c.added) {
       EXPECT_EQ(ResourceNames(), std::set<std::string>{"icon.ico"});
@@ -256,12 +262,14 @@ TEST_F(IconStepTest, AToolThatCannotBeWrittenEndsTheAttemptSilently) {
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(RunIconTool(u"app.exe", u"logo.ico"));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(ExitCode(), kExitSuccess) << "the tool runner reports only through its result";
   EXPECT_TRUE(fs::is_directory(Std(tools[0])));
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"app.exe", "logo.ico", Std(tools[0])}))
       << "a later tool was written";
 
   // As part of the step: only the step's own line.
   EXPECT_EQ(Apply(u".exe", "logo.ico", "app.exe"), "ERROR: can't replace icon\n\n");
+  EXPECT_EQ(ExitCode(), kExitError);
   EXPECT_TRUE(ReadFileBytes("app.exe") == original);
   EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), MakeIco(1));
 }
@@ -278,6 +286,7 @@ TEST_F(IconStepTest, AnExecutableThatCannotBeReadWholeIsNeitherRewrittenNorEdite
   Put("logo.ico", MakeIco(2));
 
   EXPECT_EQ(Apply(u".exe", "logo.ico", "huge.exe"), "ERROR: can't replace icon\n\n");
+  EXPECT_EQ(ExitCode(), kExitError);
   EXPECT_EQ(fs::file_size("huge.exe"), size);
   EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), MakeIco(2));
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"huge.exe", "logo.ico"}));
