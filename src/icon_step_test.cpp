@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,12 +22,14 @@
 #include "src/payloads.h"
 #include "src/scoped_temp_env.h"
 #include "src/target_state.h"
+#include "src/test_command_util.h"
 #include "support/test_util.h"
 
 namespace Zentu {
 namespace {
 
 namespace fs = std::filesystem;
+using Testing::UtilityRun;
 using Vadu::String;
 using Vadu::WString;
 using Vadu::Testing::ReadFileBytes;
@@ -290,6 +295,124 @@ TEST_F(IconStepTest, AnExecutableThatCannotBeReadWholeIsNeitherRewrittenNorEdite
   EXPECT_EQ(fs::file_size("huge.exe"), size);
   EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), MakeIco(2));
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"huge.exe", "logo.ico"}));
+}
+
+// ---- The icon with the add-resources command, run as a user would ---------------------------
+
+class IconCommand : public Testing::CommandTest {
+ protected:
+  // Runs the utility with the work folder as its current directory, where the tools go.
+  UtilityRun RunInWorkFolder(const std::string& parameters) {
+    Testing::CurrentDirectory here(work_.Path());
+    UtilityRun run = Run(parameters);
+    // A failing tool explains itself on its error stream, which the run may have captured too:
+    // that line is the tool's, not the utility's.
+    std::string own;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("iconchanger: error: ", 0) != 0) own += line + "\n";
+    run.output = own;
+    return run;
+  }
+  std::string Put(const std::string& name, const std::string& bytes) {
+    const fs::path path = work_.Path() / fs::u8path(name);
+    fs::create_directories(path.parent_path());
+    WriteFileBytes(path, bytes);
+    return name;
+  }
+  std::vector<std::string> Names(std::initializer_list<std::string> names) {
+    std::vector<std::string> sorted(names);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+  }
+};
+
+TEST_F(IconCommand, AnIconAloneReplacesTheExecutablesIconAndTravelsInTheBlock) {
+  const fs::path target = CopyFixture("sample_app64.exe", "app.exe");
+  const std::string original = ReadFileBytes(target);
+  Put("logo.ico", MakeIco(11));
+
+  UtilityRun run = RunInWorkFolder("-icon logo.ico -target app.exe");
+  EXPECT_EQ(run.output, "Success add icon\nSuccess add resources to file: app.exe\n");
+  EXPECT_EQ(run.exitCode, 0);
+  std::map<std::string, std::string> block = Testing::BlockEntries(target);
+  EXPECT_EQ(block.size(), 2u);
+  EXPECT_EQ(block["icon.ico"], MakeIco(11));
+  EXPECT_TRUE(block.count("date"));
+  EXPECT_EQ(IconOfExecutable(Testing::HostBytes(target)), ImagesOfIco(MakeIco(11)));
+  EXPECT_NE(IconOfExecutable(original), ImagesOfIco(MakeIco(11)));
+  EXPECT_EQ(NamesIn(work_.Path()), Names({"app.exe", "logo.ico"})) << "a tool file was left";
+
+  // Again on the branded file, with a name in capitals: the icon and its entry are replaced.
+  Put("LOGO2.ICO", MakeIco(12));
+  run = RunInWorkFolder("-icon LOGO2.ICO -target app.exe");
+  EXPECT_EQ(run.output, "Success add icon\nSuccess add resources to file: app.exe\n");
+  block = Testing::BlockEntries(target);
+  EXPECT_EQ(block.size(), 2u);
+  EXPECT_EQ(block["icon.ico"], MakeIco(12));
+  EXPECT_EQ(IconOfExecutable(Testing::HostBytes(target)), ImagesOfIco(MakeIco(12)));
+  EXPECT_EQ(NamesIn(work_.Path()), Names({"LOGO2.ICO", "app.exe", "logo.ico"}));
+}
+
+TEST_F(IconCommand, ABrokenIconIsReportedAndTheResourcesAreStillEmbedded) {
+  const fs::path target = work_.Path() / "app.exe";
+  const std::string host = ReadFileBytes(Testing::Fixture("sample_app64.exe"));
+  Testing::WriteWithBlock(target, host, {{"old.txt", "old"}});
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  const std::string broken = MakeIco(4).substr(0, 100);
+  Put("broken.ico", broken);
+
+  UtilityRun run = RunInWorkFolder("-resource " + Testing::Arg(resources) +
+                                   " -icon broken.ico -target " + Testing::Arg(target));
+  EXPECT_EQ(run.output,
+            "Cannot add icon\nERROR: can't replace icon\n\nSuccess add resources to file: " +
+                Testing::Text(target) + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  std::map<std::string, std::string> block = Testing::BlockEntries(target);
+  std::vector<std::string> names;
+  for (const auto& entry : block) names.push_back(entry.first);
+  EXPECT_EQ(names, Names({"a.txt", "date", "icon.ico", "old.txt"}));
+  EXPECT_EQ(block["icon.ico"], broken);
+  EXPECT_EQ(Testing::HostBytes(target), host) << "the executable was changed";
+  EXPECT_EQ(NamesIn(work_.Path()), Names({"app.exe", "broken.ico", "res"}));
+}
+
+TEST_F(IconCommand, TheTargetKindDecidesWhatAnIconDoes) {
+  const std::string program = ReadFileBytes(Testing::Fixture("sample_app64.exe"));
+  Put("logo.ico", MakeIco(6));
+  Put("logo.icns", "icns bytes");
+  const std::string bundled = "bundle/zentu.app/Contents/MacOS/zentu";  // kind ".dmg"
+  const std::string single = "zentu.app";                               // kind ".tgz"
+  const struct {
+    std::string target;
+    const char* icon;
+    const char* entry;  // the block's icon entry, or none
+  } cases[] = {
+      {"app.exe", "logo.icns", nullptr},
+      {bundled, "logo.ico", nullptr},
+      {single, "logo.ico", "icon.ico"},
+      {bundled, "logo.icns", "icon.icns"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target + " with " + c.icon);
+    Put(c.target, program);
+    UtilityRun run = RunInWorkFolder(std::string("-icon ") + c.icon + " -target " + c.target);
+    EXPECT_EQ(run.exitCode, 0);
+    const fs::path target = work_.Path() / fs::u8path(c.target);
+    if (c.entry) {
+      // No tool ran: the only line is the command's.
+      EXPECT_EQ(run.output, "Success add resources to file: " + c.target + "\n");
+      std::map<std::string, std::string> block = Testing::BlockEntries(target);
+      EXPECT_EQ(block.size(), 2u);
+      EXPECT_EQ(block[c.entry], ReadFileBytes(work_.Path() / c.icon));
+      EXPECT_EQ(Testing::HostBytes(target), program);
+    } else {
+      EXPECT_EQ(run.output, "Can not found resources\n");
+      EXPECT_EQ(ReadFileBytes(target), program);
+    }
+    fs::remove(target);
+  }
+  EXPECT_EQ(NamesIn(work_.Path()), Names({"bundle", "logo.icns", "logo.ico"}));
 }
 
 }  // namespace
