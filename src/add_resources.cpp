@@ -4,11 +4,14 @@
 #include "oem/oem_key_catalogue.h"
 #include "oem/resource_block.h"
 #include "oem/resource_map.h"
+#include "src/archive_tool.h"
+#include "src/bundle.h"
 #include "src/exit_code.h"
 #include "src/icon_step.h"
 #include "src/log_tags.h"
 #include "src/print_line.h"
 #include "src/target_state.h"
+#include "src/working_folder.h"
 #include "support/file_system.h"
 #include "support/log.h"
 
@@ -76,7 +79,68 @@ bool LoadResourcesKeeping(const WString& resources, const WString& target, Strin
   return true;
 }
 
-bool IsSeparator(char16_t c) { return c == Vadu::PathSeparator(); }
+// Where the part of `path` below `folder` begins: after the folder and its separator when the
+// path starts with them, else 0.
+uint32_t StartBelow(const WString& path, const WString& folder) {
+  const WString prefix = folder + WString(Vadu::PathSeparator());
+  return path.StartsWith(prefix) ? prefix.Length() : 0;
+}
+
+// The part of the path that names files of the target: below the working folder for a path inside
+// it, else the whole path.
+WString OwnPart(const WString& path) {
+  return path.Substring(StartBelow(path, WorkingFolderPath()));
+}
+
+// Where archive targets are unpacked.
+WString UnpackFolderPath() { return Vadu::JoinPath(WorkingFolderPath(), u"zentu"); }
+
+// How the target was opened.
+enum class Opened { kFile, kArchive, kDiskImage };
+
+struct WorkingFile {
+  WString path;
+  Opened opened = Opened::kFile;
+  // An archive or image was unpacked and the path names its application.
+  bool unpacked = false;
+};
+
+// The file that receives the block: the target itself, or, for a .tgz archive or a .dmg disk
+// image, the application inside it once unpacked into the working folder.
+WorkingFile ResolveWorkingPath(const WString& target) {
+  WorkingFile working;
+  working.path = target;
+  if (Vadu::EndsWithNoCase(target, WString(u".tgz"))) {
+    working.opened = Opened::kArchive;
+    // The archive is the target itself: a file of the same name beside the utility would be
+    // unpacked and then packed over the target.
+    const WString folder = UnpackFolderPath();
+    UnpackTgz(target, folder);
+    const WString chosen = ChooseApplicationFile(ListFilesDepthFirst(folder), folder);
+    if (!chosen.IsEmpty() && Vadu::PathExists(chosen, false)) {
+      working.path = chosen;
+      working.unpacked = true;
+    }
+  } else if (Vadu::EndsWithNoCase(target, WString(u".dmg"))) {
+    working.opened = Opened::kDiskImage;
+    const WString folder = WorkingFolderPath();
+    if (Vadu::DirectoryExists(folder)) Vadu::RemoveDirectoryTree(folder);
+    if (UnpackDmg(target, folder)) {
+      working.path = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
+      working.unpacked = true;
+    }
+  }
+  return working;
+}
+
+// Moves a finished archive over the target: first beside it (a copy when the working folder lies
+// on another file system), then renamed over it, so that the target changes in one step.
+bool PlaceArchive(const WString& packed, const WString& archive) {
+  const WString staged = archive + u".~new";
+  if (Vadu::MoveFileTo(packed, staged) && Vadu::MoveFileTo(staged, archive)) return true;
+  Vadu::RemoveFile(staged);
+  return false;
+}
 
 }  // namespace
 
@@ -123,10 +187,12 @@ std::vector<WString> ListFilesDepthFirst(const WString& folder) {
   return files;
 }
 
-WString ChooseApplicationFile(const std::vector<WString>& files) {
+WString ChooseApplicationFile(const std::vector<WString>& files, const WString& folder) {
+  const WString normal = Vadu::NormalizePath(folder);
   for (const WString& path : files) {
-    const bool app = path.Contains(u".app");
-    if (app && (path.Contains(u"MacOS") || !path.Contains(u"Contents"))) return path;
+    const WString own = path.Substring(StartBelow(path, normal));
+    const bool app = own.Contains(u".app");
+    if (app && (own.Contains(u"MacOS") || !own.Contains(u"Contents"))) return path;
   }
   return WString();
 }
@@ -138,26 +204,46 @@ void DetectTargetKind(WString& workingPath) {
     kind = u"dir";
     const WString executable = Vadu::JoinPath(workingPath, u"/Contents/MacOS/zentu");
     if (Vadu::PathExists(executable, false)) workingPath = executable;
-  } else if (workingPath.Contains(u"MacOS") && workingPath.Contains(u".app")) {
+    return;
+  }
+  const WString own = OwnPart(workingPath);
+  if (own.Contains(u"MacOS") && own.Contains(u".app")) {
     kind = u".dmg";
-  } else if (!workingPath.Contains(u"Contents") && workingPath.Contains(u".app")) {
+  } else if (!own.Contains(u"Contents") && own.Contains(u".app")) {
     kind = u".tgz";
-  } else if (workingPath.Contains(u".apk")) {
+  } else if (own.Contains(u".apk")) {
     kind = u".apk";
-  } else if (workingPath.Contains(u".exe")) {
+  } else if (own.Contains(u".exe")) {
     kind = u".exe";
   }
 }
 
 WString BundleFolderOf(const WString& workingPath) {
-  const WString marker(u".app");
-  for (uint32_t at = workingPath.Find(marker); at != WString::npos;
-       at = workingPath.Find(marker, at + 1)) {
-    const uint32_t end = at + marker.Length();
-    if (end < workingPath.Length() && IsSeparator(workingPath[end]))
-      return workingPath.Substring(0, end);
-  }
-  return WString();
+  const WString marker = WString(u".app") + WString(Vadu::PathSeparator());
+  const uint32_t at = workingPath.Find(marker, StartBelow(workingPath, WorkingFolderPath()));
+  return at == WString::npos ? WString() : workingPath.Substring(0, at + 4);
+}
+
+bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
+  const WString source = diskImage ? BundleFolderOf(workingPath) : UnpackFolderPath();
+  const WString archive = diskImage ? target + u".tgz" : target;
+  if (source.IsEmpty() || !Vadu::DirectoryExists(source)) return false;
+  // Made in a folder of our own under the archive's own name (the gzip layer names the tar file
+  // inside after it, and unpacking looks for that name), then put over the target once complete.
+  const WString folder = Vadu::JoinPath(WorkingFolderPath(), u"repacked");
+  const WString stem = Vadu::GetFileStem(archive);
+  const WString packed = Vadu::JoinPath(folder, stem + u".tgz");
+  // A name holding ".dmg" must be given with ".dmg" in place of ".tgz" to come out as itself.
+  const WString destination =
+      stem.Contains(u".dmg") ? Vadu::JoinPath(folder, stem + u".dmg") : packed;
+  Vadu::RemoveDirectoryTree(folder);
+  const bool done =
+      Vadu::CreateDirectories(folder) &&
+      PackTgz(source, destination, diskImage ? PackRoot::kSource : PackRoot::kFolderContents) &&
+      Vadu::PathExists(packed, false) && PlaceArchive(packed, archive);
+  Vadu::RemoveDirectoryTree(folder);
+  if (done) Vadu::RemoveDirectoryTree(source);
+  return done;
 }
 
 void AddResources(const WString& target, const WString& icon, const WString& resources) {
@@ -167,7 +253,8 @@ void AddResources(const WString& target, const WString& icon, const WString& res
     return;
   }
 
-  WString workingPath = target;
+  const WorkingFile working = ResolveWorkingPath(target);
+  WString workingPath = working.path;
   DetectTargetKind(workingPath);
   // The target's content is kept while it is also the content to write: a large program is then
   // read once.
@@ -175,8 +262,11 @@ void AddResources(const WString& target, const WString& icon, const WString& res
   LoadResourcesKeeping(resources, target, &targetBytes);
   if (workingPath != target) targetBytes = String();
   TakeProductName();
+  RenameAppBundle(workingPath);
 
-  if (!Vadu::PathExists(workingPath, false)) {
+  // An archive or image without an application is not written into.
+  const bool opened = working.opened != Opened::kFile;
+  if ((opened && !working.unpacked) || !Vadu::PathExists(workingPath, false)) {
     Fail("ERROR: can't find zentu executable file");
     Vadu::LogRecord(ErrorSource(), "ERROR: can't find zentu executable file ")
         << workingPath << "\n";
@@ -198,6 +288,13 @@ void AddResources(const WString& target, const WString& icon, const WString& res
   if (!WriteBlockInto(workingPath, std::move(targetBytes))) {
     Fail("ERROR: can't replace zentu executable file");
     return;
+  }
+  if (working.unpacked) {
+    UpdateBundlePlists(workingPath);
+    if (!Repack(workingPath, target, working.opened == Opened::kDiskImage)) {
+      Fail(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
+      return;
+    }
   }
   PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
 }

@@ -9,6 +9,8 @@
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
 #include "oem/resource_map.h"
+#include "src/archive_tool.h"
+#include "src/scoped_temp_env.h"
 #include "src/target_state.h"
 #include "src/test_command_util.h"
 #include "src/test_sandbox.h"
@@ -49,18 +51,24 @@ TEST(AddResourcesHelpers, DateTextIsMidnightOfTheDayInMillisecondsSinceYearOne) 
 
 TEST(AddResourcesHelpers, ChoosesTheBundleExecutableOrASingleApplicationFile) {
   const WString sep(Vadu::PathSeparator());
-  const WString root = WString(u"w") + sep + u"zentu" + sep;
+  auto path = [&](const char16_t* text) { return WString(text).ReplaceAll(u"/", sep); };
+  const WString folder = path(u"/t/zentuunpacked/zentu");
+  const WString readme = path(u"/t/zentuunpacked/zentu/readme.txt");
   // Files of a bundle other than its executable lie under "Contents" without "MacOS".
-  const WString plist = root + u"zentu.app" + sep + u"Contents" + sep + u"Info.plist";
-  const WString executable =
-      root + u"zentu.app" + sep + u"Contents" + sep + u"MacOS" + sep + u"zentu";
-  EXPECT_EQ(ChooseApplicationFile({root + u"readme.txt", plist, executable}), executable);
-  EXPECT_EQ(ChooseApplicationFile({root + u"readme.txt", root + u"zentu.app"}),
-            root + u"zentu.app");
+  const WString plist = path(u"/t/zentuunpacked/zentu/pkg/zentu.app/Contents/Info.plist");
+  const WString executable = path(u"/t/zentuunpacked/zentu/pkg/zentu.app/Contents/MacOS/zentu");
+  const WString single = path(u"/t/zentuunpacked/zentu/zentu.app");
+  EXPECT_EQ(ChooseApplicationFile({readme, plist, executable}, folder), executable);
+  EXPECT_EQ(ChooseApplicationFile({readme, single}, folder), single);
   // The first match wins.
-  EXPECT_EQ(ChooseApplicationFile({root + u"a.app", executable}), root + u"a.app");
-  EXPECT_EQ(ChooseApplicationFile({root + u"readme.txt", plist, root + u"zentu"}), WString());
-  EXPECT_EQ(ChooseApplicationFile({}), WString());
+  EXPECT_EQ(ChooseApplicationFile({single, executable}, folder), single);
+  EXPECT_EQ(ChooseApplicationFile({readme, plist}, folder), WString());
+  EXPECT_EQ(ChooseApplicationFile({}, folder), WString());
+  // Only the part below the folder counts: a temporary directory named like a bundle matches
+  // nothing by itself.
+  const WString odd = path(u"/Users/me/My.app/Contents/MacOS/tmp/zentuunpacked/zentu");
+  EXPECT_EQ(ChooseApplicationFile({odd + sep + u"readme.txt"}, odd), WString());
+  EXPECT_EQ(ChooseApplicationFile({odd + sep + u"zentu.app"}, odd), odd + sep + u"zentu.app");
 }
 
 TEST(AddResourcesHelpers, ListsFilesDepthFirstWithASubfolderWhereItIsMet) {
@@ -355,6 +363,181 @@ TEST_F(AddResourcesCommand, AnUnreadableTargetIsNotReplacedByABareBlock) {
   EXPECT_EQ(fs::file_size(huge), (uintmax_t{4} << 30) + 16);
   EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"huge.exe", "res"}));
   fs::remove(huge);
+}
+
+// ---- Archives and disk images -----------------------------------------------------------------
+
+// Archives made and read with the archive tool itself, in this process.
+class AddResourcesToPackages : public Testing::CommandTest {
+ protected:
+  // A .tgz of everything inside `folder`, each at the root; the archive's extension may be in
+  // any case.
+  void MakeTgz(const fs::path& folder, const fs::path& archive) {
+    TempFolder staging;
+    const fs::path made = staging.Path() / archive.filename().replace_extension(".tgz");
+    ASSERT_TRUE(PackTgz(Wide(folder), Wide(made), PackRoot::kFolderContents)) << archive;
+    fs::rename(made, archive);
+  }
+  // Every file of a .tgz by its path inside (with "/"), with its bytes.
+  std::map<std::string, std::string> ReadTgz(const fs::path& archive) {
+    TempFolder out;
+    EXPECT_TRUE(UnpackTgz(Wide(archive), Wide(out.Path()))) << archive;
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(out.Path()))
+      if (entry.is_regular_file())
+        files[Text(fs::relative(entry.path(), out.Path()).generic_u8string())] =
+            ReadFileBytes(entry.path());
+    return files;
+  }
+  // An OEM information document with a product name and an identifier.
+  fs::path MakeBrandResources() {
+    OemDocument document;
+    SetProductName(document, "My Cam");
+    SetVersionUniqueID(document, "com example cam");
+    return MakeResources({{"oem_info.xml", Testing::Std(document.ToXml())}, {"logo.png", "png"}});
+  }
+
+  Testing::ScopedTempEnvironment temp_;
+};
+
+const char kInfoPlist[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+    "\t<key>CFBundleExecutable</key>\n\t<string>zentu</string>\n"
+    "\t<key>CFBundleIdentifier</key>\n\t<string>com.zentu.client</string>\n"
+    "\t<key>CFBundleName</key>\n\t<string>zentu</string>\n</dict>\n</plist>\n";
+
+TEST_F(AddResourcesToPackages, ASingleApplicationFileTakesTheProductNameAndEveryFileStays) {
+  fs::path content = work_.Path() / "content";
+  fs::create_directories(content / "docs");
+  WriteFileBytes(content / "zentu.app",
+                 "\x7f"
+                 "ELF linux program");
+  WriteFileBytes(content / "readme.txt", "read me");
+  WriteFileBytes(content / "docs" / "manual.txt", "manual");
+  // A name with a space and an upper-case extension.
+  MakeTgz(content, work_.Path() / "Linux Package.TGZ");
+  // An archive of the same name beside the utility is not the one meant.
+  MakeTgz(content / "docs", sandbox_.Folder() / "Linux Package.TGZ");
+  fs::path resources = MakeBrandResources();
+
+  UtilityRun run;
+  {
+    Testing::CurrentDirectory current(work_.Path());
+    run = Run("-resource " + Arg(resources) + " -target \"Linux Package.TGZ\"");
+  }
+  EXPECT_EQ(run.output, "Success add resources to file: Linux Package.TGZ\n");
+  EXPECT_EQ(run.exitCode, 0);
+
+  std::map<std::string, std::string> files = ReadTgz(work_.Path() / "Linux Package.TGZ");
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : files) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"My_Cam.app", "docs/manual.txt", "readme.txt"}));
+  EXPECT_EQ(files["readme.txt"], "read me");
+  EXPECT_EQ(files["docs/manual.txt"], "manual");
+  WriteFileBytes(work_.Path() / "app", files["My_Cam.app"]);
+  EXPECT_EQ(HostBytes(work_.Path() / "app"),
+            "\x7f"
+            "ELF linux program");
+  std::map<std::string, std::string> entries = BlockEntries(work_.Path() / "app");
+  EXPECT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries["logo.png"], "png");
+  // Nothing is left beside the archive.
+  EXPECT_EQ(NamesIn(work_.Path()),
+            (std::vector<std::string>{"Linux Package.TGZ", "app", "content", "res"}));
+}
+
+TEST_F(AddResourcesToPackages, ABundleInAnArchiveIsRenamedAndItsPropertyListsUpdated) {
+  fs::path content = work_.Path() / "content";
+  fs::path bundle = content / "pkg" / "zentu.app" / "Contents";
+  fs::create_directories(bundle / "MacOS");
+  fs::create_directories(bundle / "Resources");
+  WriteFileBytes(bundle / "MacOS" / "zentu", "\xcf\xfa\xed\xfe mac program");
+  WriteFileBytes(bundle / "Info.plist", kInfoPlist);
+  WriteFileBytes(bundle / "Resources" / "icon.icns", "icns");
+  WriteFileBytes(content / "readme.txt", "read me");
+  fs::path archive = work_.Path() / "mac.tgz";
+  MakeTgz(content, archive);
+
+  UtilityRun run = Run("-resource " + Arg(MakeBrandResources()) + " -target " + Arg(archive));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(archive) + "\n");
+  EXPECT_EQ(run.exitCode, 0);
+
+  std::map<std::string, std::string> files = ReadTgz(archive);
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : files) names.push_back(name);
+  const std::string app = "pkg/My_Cam.app/Contents/";
+  EXPECT_EQ(names, (std::vector<std::string>{app + "Info.plist", app + "MacOS/My Cam",
+                                             app + "Resources/icon.icns", "readme.txt"}));
+  WriteFileBytes(work_.Path() / "exe", files[app + "MacOS/My Cam"]);
+  EXPECT_EQ(HostBytes(work_.Path() / "exe"), "\xcf\xfa\xed\xfe mac program");
+  EXPECT_EQ(BlockEntries(work_.Path() / "exe").count("oem_info.xml"), 1u);
+  const std::string plist = files[app + "Info.plist"];
+  EXPECT_NE(plist.find("<string>My Cam</string>"), std::string::npos) << plist;
+  EXPECT_NE(plist.find("<string>com.example.cam</string>"), std::string::npos) << plist;
+  EXPECT_EQ(files["readme.txt"], "read me");
+}
+
+TEST_F(AddResourcesToPackages, ADiskImageGivesAnArchiveBesideItAndStays) {
+  fs::path image = CopyFixture("zentu.dmg", "Cam.dmg");
+  const std::string original = ReadFileBytes(image);
+  // The archive tool may complain on standard error that it cannot make the image's link.
+  UtilityRun run =
+      RunOwnOutput("-resource " + Arg(MakeBrandResources()) + " -target " + Arg(image));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(image) + "\n");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(image), original);
+
+  std::map<std::string, std::string> files = ReadTgz(work_.Path() / "Cam.dmg.tgz");
+  const std::string executable = "My_Cam.app/Contents/MacOS/My Cam";
+  ASSERT_EQ(files.count(executable), 1u);
+  for (const auto& [name, bytes] : files) EXPECT_EQ(name.rfind("My_Cam.app/", 0), 0u) << name;
+  WriteFileBytes(work_.Path() / "exe", files[executable]);
+  EXPECT_EQ(BlockEntries(work_.Path() / "exe").at("logo.png"), "png");
+  const std::string plist = files["My_Cam.app/Contents/Info.plist"];
+  EXPECT_NE(plist.find("<string>My Cam</string>"), std::string::npos) << plist;
+  EXPECT_NE(plist.find("<string>com.example.cam</string>"), std::string::npos) << plist;
+  EXPECT_NE(files["My_Cam.app/Contents/version.plist"].find("<string>My Cam</string>"),
+            std::string::npos);
+}
+
+TEST_F(AddResourcesToPackages, AnArchiveWithoutAnApplicationIsNotWrittenInto) {
+  fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  WriteFileBytes(content / "readme.txt", "no program here");
+  fs::path empty = work_.Path() / "empty.tgz";
+  MakeTgz(content, empty);
+  fs::path broken = work_.Path() / "broken.tgz";
+  WriteFileBytes(broken, "not an archive at all");
+  fs::path notImage = work_.Path() / "broken.dmg";
+  WriteFileBytes(notImage, "not a disk image either");
+  fs::path resources = MakeResources({{"a.txt", "A"}});
+  for (const fs::path& target : {empty, broken, notImage}) {
+    const std::string before = ReadFileBytes(target);
+    UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(target));
+    EXPECT_EQ(run.output, "ERROR: can't find zentu executable file\n") << target;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(ReadFileBytes(target), before) << target;
+    EXPECT_NE(MainLog().find("ERROR: can't find zentu executable file " + Text(target) + "\n"),
+              std::string::npos);
+  }
+}
+
+TEST_F(AddResourcesToPackages, AFailedPackKeepsTheArchiveAndReportsIt) {
+  fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  WriteFileBytes(content / "zentu.app", "program");
+  fs::path archive = work_.Path() / "product.tgz";
+  MakeTgz(content, archive);
+  const std::string before = ReadFileBytes(archive);
+  // A folder where the archive tool writes its intermediate tar file makes packing fail.
+  fs::create_directories(sandbox_.Temp() / "product.tar");
+
+  UtilityRun run =
+      Run("-resource " + Arg(MakeResources({{"a.txt", "A"}})) + " -target " + Arg(archive));
+  EXPECT_EQ(run.output, "ERROR: can't pack " + Text(archive) + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(archive), before);
+  EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"content", "product.tgz", "res"}));
 }
 
 }  // namespace

@@ -110,6 +110,8 @@ class CommandTest : public testing::Test {
     return target;
   }
   UtilityRun Run(const std::string& parameters) { return sandbox_.Run(parameters); }
+  // Standard output alone, without what the archive tool writes to standard error.
+  UtilityRun RunOwnOutput(const std::string& parameters) { return sandbox_.Run(parameters, false); }
   std::string MainLog() {
     return sandbox_.ReadBeside(sandbox_.Executable().stem().string() + ".main.log");
   }
