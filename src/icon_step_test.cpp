@@ -18,6 +18,7 @@
 #include "oem/resource_map.h"
 #include "pe_image.h"
 #include "resource_tree.h"
+#include "src/archive_tool.h"
 #include "src/exit_code.h"
 #include "src/payloads.h"
 #include "src/scoped_temp_env.h"
@@ -301,30 +302,42 @@ TEST_F(IconStepTest, AnExecutableThatCannotBeReadWholeIsNeitherRewrittenNorEdite
 
 class IconCommand : public Testing::CommandTest {
  protected:
-  // Runs the utility with the work folder as its current directory, where the tools go.
+  // Runs the utility with the work folder as its current directory, where the tools go. The
+  // output is the utility's own: a failing tool explains itself on standard error.
   UtilityRun RunInWorkFolder(const std::string& parameters) {
     Testing::CurrentDirectory here(work_.Path());
-    UtilityRun run = Run(parameters);
-    // A failing tool explains itself on its error stream, which the run may have captured too:
-    // that line is the tool's, not the utility's.
-    std::string own;
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);)
-      if (line.rfind("iconchanger: error: ", 0) != 0) own += line + "\n";
-    run.output = own;
-    return run;
+    return RunOwnOutput(parameters);
   }
   std::string Put(const std::string& name, const std::string& bytes) {
-    const fs::path path = work_.Path() / fs::u8path(name);
-    fs::create_directories(path.parent_path());
-    WriteFileBytes(path, bytes);
+    WriteFileBytes(work_.Path() / fs::u8path(name), bytes);
     return name;
   }
-  std::vector<std::string> Names(std::initializer_list<std::string> names) {
+  static std::vector<std::string> Names(std::initializer_list<std::string> names) {
     std::vector<std::string> sorted(names);
     std::sort(sorted.begin(), sorted.end());
     return sorted;
   }
+  // Every file of a .tgz by its path inside (with "/"), unpacked with the archive tool here.
+  std::map<std::string, std::string> ReadTgz(const fs::path& archive) {
+    Vadu::Testing::TempFolder out;
+    EXPECT_TRUE(UnpackTgz(Wide(archive), Wide(out.Path()))) << archive;
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(out.Path()))
+      if (entry.is_regular_file())
+        files[Utf8(fs::relative(entry.path(), out.Path()).generic_u8string())] =
+            ReadFileBytes(entry.path());
+    return files;
+  }
+  // The block entries of a file's bytes.
+  std::map<std::string, std::string> BlockOf(const std::string& bytes) {
+    const fs::path file = scratch_.Path() / "file";
+    WriteFileBytes(file, bytes);
+    return Testing::BlockEntries(file);
+  }
+
+  Vadu::Testing::TempFolder scratch_;
+  // The archive tool this process runs lives here.
+  Testing::ScopedTempEnvironment temp_;
 };
 
 TEST_F(IconCommand, AnIconAloneReplacesTheExecutablesIconAndTravelsInTheBlock) {
@@ -377,42 +390,58 @@ TEST_F(IconCommand, ABrokenIconIsReportedAndTheResourcesAreStillEmbedded) {
   EXPECT_EQ(NamesIn(work_.Path()), Names({"app.exe", "broken.ico", "res"}));
 }
 
-TEST_F(IconCommand, TheTargetKindDecidesWhatAnIconDoes) {
-  const std::string program = ReadFileBytes(Testing::Fixture("sample_app64.exe"));
-  Put("logo.ico", MakeIco(6));
+TEST_F(IconCommand, AnIcnsForAnExecutableChangesNothing) {
+  const fs::path target = CopyFixture("sample_app64.exe", "app.exe");
   Put("logo.icns", "icns bytes");
-  const std::string bundled = "bundle/zentu.app/Contents/MacOS/zentu";  // kind ".dmg"
-  const std::string single = "zentu.app";                               // kind ".tgz"
-  const struct {
-    std::string target;
-    const char* icon;
-    const char* entry;  // the block's icon entry, or none
-  } cases[] = {
-      {"app.exe", "logo.icns", nullptr},
-      {bundled, "logo.ico", nullptr},
-      {single, "logo.ico", "icon.ico"},
-      {bundled, "logo.icns", "icon.icns"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.target + " with " + c.icon);
-    Put(c.target, program);
-    UtilityRun run = RunInWorkFolder(std::string("-icon ") + c.icon + " -target " + c.target);
-    EXPECT_EQ(run.exitCode, 0);
-    const fs::path target = work_.Path() / fs::u8path(c.target);
-    if (c.entry) {
-      // No tool ran: the only line is the command's.
-      EXPECT_EQ(run.output, "Success add resources to file: " + c.target + "\n");
-      std::map<std::string, std::string> block = Testing::BlockEntries(target);
-      EXPECT_EQ(block.size(), 2u);
-      EXPECT_EQ(block[c.entry], ReadFileBytes(work_.Path() / c.icon));
-      EXPECT_EQ(Testing::HostBytes(target), program);
-    } else {
-      EXPECT_EQ(run.output, "Can not found resources\n");
-      EXPECT_EQ(ReadFileBytes(target), program);
-    }
-    fs::remove(target);
-  }
-  EXPECT_EQ(NamesIn(work_.Path()), Names({"bundle", "logo.icns", "logo.ico"}));
+  UtilityRun run = RunInWorkFolder("-icon logo.icns -target app.exe");
+  EXPECT_EQ(run.output, "Can not found resources\n");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(ReadFileBytes(target) == ReadFileBytes(Testing::Fixture("sample_app64.exe")));
+}
+
+TEST_F(IconCommand, AnIcoTravelsInAnArchiveWithoutAnyToolRunning) {
+  const fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  WriteFileBytes(content / "zentu.app", "linux program");
+  WriteFileBytes(content / "readme.txt", "read me");
+  ASSERT_TRUE(PackTgz(Wide(content), Wide(work_.Path() / "linux.tgz"), PackRoot::kFolderContents));
+  Put("logo.ico", MakeIco(8));
+
+  UtilityRun run = RunInWorkFolder("-icon logo.ico -target linux.tgz");
+  EXPECT_EQ(run.output, "Success add resources to file: linux.tgz\n");
+  EXPECT_EQ(run.exitCode, 0);
+  std::map<std::string, std::string> files = ReadTgz(work_.Path() / "linux.tgz");
+  EXPECT_EQ(files["readme.txt"], "read me");
+  std::map<std::string, std::string> block = BlockOf(files["zentu.app"]);
+  EXPECT_EQ(block.size(), 2u);
+  EXPECT_EQ(block["icon.ico"], MakeIco(8));
+  EXPECT_TRUE(block.count("date"));
+  EXPECT_EQ(NamesIn(work_.Path()), Names({"content", "linux.tgz", "logo.ico"}));
+}
+
+TEST_F(IconCommand, AnIcnsBecomesTheIconOfADiskImagesBundle) {
+  const fs::path image = CopyFixture("zentu.dmg", "Cam.dmg");
+  Put("logo.icns", "icns bytes");
+  Put("logo.ico", MakeIco(2));
+
+  UtilityRun run = RunInWorkFolder("-icon logo.icns -target Cam.dmg");
+  EXPECT_EQ(run.output, "Success add resources to file: Cam.dmg\n");
+  EXPECT_EQ(run.exitCode, 0);
+  const fs::path packed = work_.Path() / "Cam.dmg.tgz";
+  const std::string archive = ReadFileBytes(packed);
+  std::map<std::string, std::string> files = ReadTgz(packed);
+  EXPECT_EQ(files["zentu.app/Contents/Resources/icon.icns"], "icns bytes");
+  EXPECT_EQ(files.count("zentu.app/Contents/Resources/newicon.icns"), 0u);
+  std::map<std::string, std::string> block = BlockOf(files["zentu.app/Contents/MacOS/zentu"]);
+  EXPECT_EQ(block.size(), 2u);
+  EXPECT_EQ(block["icon.icns"], "icns bytes");
+
+  // An .ico means nothing to a bundle: there is nothing to embed.
+  run = RunInWorkFolder("-icon logo.ico -target Cam.dmg");
+  EXPECT_EQ(run.output, "Can not found resources\n");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(ReadFileBytes(packed) == archive);
+  EXPECT_EQ(NamesIn(work_.Path()), Names({"Cam.dmg", "Cam.dmg.tgz", "logo.icns", "logo.ico"}));
 }
 
 }  // namespace
