@@ -185,6 +185,35 @@ String AppendBlock(const String& bytes, const SettingsMap& map) {
   return result;
 }
 
+String AppendBlock(String&& bytes, const SettingsMap& map) {
+  if (!map.HasEntries()) return std::move(bytes);
+  uint32_t base = 0, entryAt = 0;
+  bool hasEntry = false;
+  {
+    SignatureFreeView view(bytes);
+    // Cutting a certificate table out moves the host's bytes: that takes a new buffer anyway.
+    if (view.Length() != bytes.Length()) return AppendBlock(static_cast<const String&>(bytes), map);
+    BlockLocation old = FindBlockIn(view);
+    base = old.length ? old.offset : view.Length();
+    hasEntry = view.SecurityEntry(&entryAt);
+  }
+  String payload = map.Save();
+  if (payload.IsEmpty()) return String();
+  uint64_t total = uint64_t{base} + payload.Length() + kTrailerSize;
+  if (total >= String::npos) return String();
+  // The host's bytes stay where they are; only the end of the buffer changes.
+  String result = std::move(bytes);
+  result.Resize(static_cast<uint32_t>(total));
+  char* out = result.MutableData();
+  if (hasEntry && uint64_t{entryAt} + kDirectoryEntrySize <= base)
+    std::memset(out + entryAt, 0, kDirectoryEntrySize);
+  std::memcpy(out + base, payload.Data(), payload.Length());
+  WriteU32(out + base + payload.Length(), payload.Length());
+  std::memcpy(out + base + payload.Length() + 4, kMarker, sizeof kMarker);
+  if (SignatureFreeView(result).Length() != result.Length()) return String();
+  return result;
+}
+
 bool LoadBlock(SettingsMap& map, const String& bytes) {
   String payload = ExtractBlock(bytes);
   if (payload.IsEmpty()) {

@@ -45,6 +45,9 @@ Vadu::String StripBlock(const Vadu::String& bytes);
 // when the block cannot be built: the compressed map or the result would be longer than a string
 // can hold, or the host is a PE header cut short that the block's bytes would complete.
 Vadu::String AppendBlock(const Vadu::String& bytes, const Vadu::SettingsMap& map);
+// The same result, built in the host's own buffer when nothing else shares it and there is no
+// signature to cut: a large program is then never held twice. `bytes` is consumed.
+Vadu::String AppendBlock(Vadu::String&& bytes, const Vadu::SettingsMap& map);
 
 // Replaces the contents of `map` with the block of a file; a file without a block empties it.
 // False when there is no block or it is corrupt.

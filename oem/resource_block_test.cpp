@@ -203,6 +203,42 @@ TEST(AppendBlock, PackageFromAnEmptyFileIsExactlyTheBlock) {
   EXPECT_EQ(FindBlock(S(package)).offset, 0u);
 }
 
+TEST(AppendBlock, BuildingInTheHostsOwnBufferGivesTheSameBytes) {
+  SettingsMap big = SampleMap();
+  SettingsMap small;
+  small.Set("n", "1");
+  const std::string plain = Fixture("sample_app64.exe");
+  const std::string withBlock = Fixture("sample_app64_block.exe");
+  const std::string hosts[] = {plain,
+                               withBlock,
+                               withBlock + std::string(3, '\0'),
+                               Fixture("sample_app64_signed.exe"),
+                               std::string(),
+                               "short"};
+  for (const std::string& host : hosts) {
+    for (const SettingsMap* map : {&big, &small}) {
+      const String shared = S(host);
+      const std::string copied = Std(AppendBlock(shared, *map));
+      EXPECT_FALSE(copied.empty());
+      EXPECT_EQ(Std(AppendBlock(S(host), *map)), copied);
+      EXPECT_EQ(Std(shared), host);
+    }
+  }
+
+  // A buffer that another string shares is left to it.
+  String owner = S(withBlock);
+  String handed = owner;
+  EXPECT_FALSE(AppendBlock(std::move(handed), big).IsEmpty());
+  EXPECT_EQ(Std(owner), withBlock);
+
+  // Embedding the same map again gives a block of the same size in the very same buffer.
+  String once = AppendBlock(S(plain), big);
+  const char* buffer = once.Data();
+  String twice = AppendBlock(std::move(once), big);
+  EXPECT_EQ(twice.Data(), buffer);
+  EXPECT_EQ(Std(twice), Std(AppendBlock(S(plain), big)));
+}
+
 TEST(AppendBlock, EmptyMapLeavesTheFileAsItIs) {
   const String signedExe = S(Fixture("sample_app64_signed.exe"));
   String out = AppendBlock(signedExe, SettingsMap());
@@ -405,6 +441,8 @@ TEST(Signatures, AppendingClearsAnEntryThatPointsPastTheEnd) {
   EXPECT_NE(Std(ExtractBlock(S(host + block))), Std(map.Save()));
 
   const std::string out = Std(AppendBlock(hostBytes, map));
+  // Built in the host's own buffer, the entry is cleared just the same.
+  EXPECT_EQ(Std(AppendBlock(S(host), map)), out);
   EXPECT_EQ(GetLe32(out, pe.EntryAt()), 0u);
   EXPECT_EQ(GetLe32(out, pe.EntryAt() + 4), 0u);
   EXPECT_EQ(out.substr(0, pe.EntryAt()), host.substr(0, pe.EntryAt()));

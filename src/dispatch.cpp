@@ -1,9 +1,12 @@
 #include "src/dispatch.h"
 
+#include "src/add_resources.h"
 #include "src/exit_code.h"
 #include "src/log_tags.h"
 #include "src/option_names.h"
+#include "src/package_command.h"
 #include "src/template_command.h"
+#include "src/unpack_command.h"
 #include "src/usage.h"
 #include "support/log.h"
 
@@ -27,14 +30,17 @@ std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions() {
 void DispatchCommand(const Vadu::CommandLineOptions& options) {
   using Vadu::WString;
   if (options.HasOption(kUnpackOption)) {
-    // The unpack command arrives with its own issue of work.
+    UnpackResources(options);
   } else if (options.HasOption(kGetXmlOption)) {
     RunTemplateCommand();
   } else if ((options.HasOption(kResourceOption) || options.HasOption(kIconOption)) &&
              options.HasOption(kTargetOption)) {
-    // The add-resources command arrives with its own issue of work.
+    const WString resources = options.GetOptionValue(kResourceOption);
+    const WString icon = options.GetOptionValue(kIconOption);
+    const WString target = options.GetOptionValue(kTargetOption);
+    AddResources(target, icon, resources);
   } else if (options.HasOption(kPackResourceOption)) {
-    // The package command arrives with its own issue of work.
+    PackResources(options);
   } else {
     Vadu::LogRecord(Vadu::LogSource(Vadu::LogWarning, kFrontEndLogTag),
                     "Absent or unknown command line parameter(s)\n");

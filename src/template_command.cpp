@@ -1,22 +1,11 @@
 #include "src/template_command.h"
 
-#include <cstdio>
-
 #include "oem/oem_template.h"
 #include "src/exit_code.h"
+#include "src/print_line.h"
 #include "support/file_system.h"
 
 namespace Zentu {
-
-namespace {
-
-void PrintLine(const char* text) {
-  std::fputs(text, stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
-
-}  // namespace
 
 void RunTemplateCommand() { RunTemplateCommand(Vadu::GetModuleDirectory()); }
 

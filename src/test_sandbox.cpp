@@ -17,13 +17,13 @@ UtilitySandbox::UtilitySandbox(const std::string& executableName) : name_(execut
 
 UtilitySandbox::~UtilitySandbox() = default;
 
-UtilityRun UtilitySandbox::Run(const std::string& parameters) const {
+UtilityRun UtilitySandbox::Run(const std::string& parameters, bool withStderr) const {
   // The child inherits TEMP; this process gets its own value back afterwards.
   const Vadu::WString savedTemp = Vadu::GetEnvironmentValue(u"TEMP");
   Vadu::SetEnvironmentValue(u"TEMP", Vadu::Testing::Wide(temp_.Path()));
   Vadu::CommandResult result = Vadu::RunProgramCaptured(
       Vadu::Testing::Wide(Executable()), Vadu::FromUtf8(Vadu::String(parameters.c_str())),
-      Vadu::StderrRedirect::ToOutput);
+      withStderr ? Vadu::StderrRedirect::ToOutput : Vadu::StderrRedirect::ToNull);
   Vadu::SetEnvironmentValue(u"TEMP", savedTemp);
   UtilityRun run;
   run.exitCode = result.exitCode;

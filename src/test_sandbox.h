@@ -23,7 +23,9 @@ class UtilitySandbox {
   static std::string DefaultName();
 
   // Runs the utility with the parameter text (Windows command-line rules) and TEMP set to Temp().
-  UtilityRun Run(const std::string& parameters) const;
+  // The output holds standard error too, unless `withStderr` is false (the tools the utility runs
+  // may write there).
+  UtilityRun Run(const std::string& parameters, bool withStderr = true) const;
 
   const std::filesystem::path& Folder() const { return folder_.Path(); }
   std::filesystem::path Executable() const { return folder_.Path() / name_; }

@@ -101,11 +101,20 @@ class StringBase {
     return data_;
   }
 
-  // Sets the length, keeping the first characters; new characters are zero.
+  // Sets the length, keeping the first characters; new characters are zero. An unshared heap
+  // buffer is shortened or grown in place (through realloc), so a large string is not copied.
   void Resize(uint32_t count) {
     uint32_t old = Length();
     if (count == old) return;
     if (count < old) {
+      if (count > kInlineCapacity && !IsInline() && UseCount() == 1) {
+        // A failed shrink keeps the larger block, which is still valid.
+        if (void* block = std::realloc(Counter(), BlockSize(count)))
+          data_ = reinterpret_cast<C*>(static_cast<char*>(block) + sizeof(Count));
+        length_ = count;
+        data_[count] = 0;
+        return;
+      }
       StringBase kept(data_, count);
       *this = std::move(kept);
       return;

@@ -58,6 +58,28 @@ TEST(StringStorage, AppendGrowsUnsharedBlockAndHandlesSelfReference) {
   EXPECT_EQ(w, u"wide text");
 }
 
+TEST(StringStorage, ResizeShortensInPlaceUnlessShared) {
+  String s("0123456789abcdefghij");
+  s.Resize(12);
+  EXPECT_EQ(s, "0123456789ab");
+  EXPECT_EQ(s.CStr()[12], '\0');
+  EXPECT_EQ(s.UseCount(), 1);
+  s.Resize(15);  // grows again with zeros
+  EXPECT_EQ(s, String("0123456789ab\0\0\0", 15));
+
+  // A shared block is left to its other owner.
+  String other(s);
+  other.Resize(10);
+  EXPECT_EQ(other, "0123456789");
+  EXPECT_EQ(s.Length(), 15u);
+  EXPECT_EQ(s.UseCount(), 1);
+
+  // Down to inline size: the text moves into the object.
+  s.Resize(5);
+  EXPECT_TRUE(s.IsInline());
+  EXPECT_EQ(s, "01234");
+}
+
 TEST(StringStorage, BinaryDataKeepsEmbeddedZeros) {
   const char bytes[] = {'a', 0, 'b', 0, 0, 'c', 'd', 'e', 'f'};
   String s(bytes, sizeof bytes);

@@ -1,0 +1,312 @@
+// The main job on a large executable: embedding 20 MB of resources into a 200 MB program and
+// unpacking them again, each run as a child process of the built utility, with its wall time and
+// peak resident memory. Beside them, the floors measured the same way in the same run: copying
+// the 200 MB file (streamed, and read and written whole), and compressing the 20 MB with zlib at
+// level 6.
+//
+// Sizes can be changed with ZENTU_BENCH_EXE_MB and ZENTU_BENCH_RESOURCES_MB; the data lives in a
+// folder under TMPDIR (or /tmp) that is removed at the end.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/file_system.h"
+#include "support/zlib_codec.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr double kMiB = 1024.0 * 1024.0;
+
+uint64_t SizeFromEnvironment(const char* name, uint64_t fallback) {
+  const char* text = std::getenv(name);
+  return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
+}
+
+Vadu::WString Wide(const fs::path& path) { return Vadu::FromUtf8(Vadu::String(path.c_str())); }
+
+// Pseudo-random bytes, fast enough for hundreds of megabytes.
+class Noise {
+ public:
+  explicit Noise(uint64_t seed) : state_(seed | 1) {}
+  void Fill(char* out, size_t count) {
+    for (size_t i = 0; i < count; i += 8) {
+      state_ ^= state_ << 13;
+      state_ ^= state_ >> 7;
+      state_ ^= state_ << 17;
+      for (size_t j = 0; j < 8 && i + j < count; ++j) out[i + j] = char(state_ >> (8 * j));
+    }
+  }
+
+ private:
+  uint64_t state_;
+};
+
+// Text that compresses like documentation and XML do.
+std::string SomeText(size_t count, uint64_t seed) {
+  static const char* const words[] = {
+      "<camera ", "name=\"",     "Entrance ",  "Parking ",    "stream ", "rtsp://",
+      "192.168.", "resolution=", "1920x1080 ", "</camera>\n", "motion ", "detection ",
+      "archive ", "days=",       "30 ",        "Zentu ",      "video ",  "surveillance ",
+      "OEM ",     "logo ",       "skin\n"};
+  std::string text;
+  text.reserve(count);
+  uint64_t state = seed | 1;
+  while (text.size() < count) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    text += words[(state >> 33) % (sizeof words / sizeof *words)];
+    if ((state >> 20) % 7 == 0) text += std::to_string((state >> 40) % 1000);
+  }
+  text.resize(count);
+  return text;
+}
+
+// The files of one benchmark run.
+struct DataSet {
+  fs::path folder;
+  fs::path exe;        // the original program
+  fs::path target;     // a fresh copy of it for each run
+  fs::path branded;    // the program after embedding, for unpacking
+  fs::path resources;  // the resource folder
+  fs::path utility;    // a copy of the utility (it writes beside itself)
+  uint64_t exeBytes = 0;
+  uint64_t resourceBytes = 0;
+
+  DataSet() {
+    const char* base = std::getenv("TMPDIR");
+    folder = fs::path(base && *base ? base : "/tmp") / ("zentu-bench-" + std::to_string(getpid()));
+    fs::create_directories(folder / "temp");
+    exe = folder / "program.exe";
+    target = folder / "target.exe";
+    branded = folder / "branded.exe";
+    resources = folder / "resources";
+    utility = folder / "zentu-rebrand";
+    fs::copy_file(ZENTU_UTILITY_PATH, utility);
+
+    // The program: a real small Windows executable at the start, then code-like and data-like
+    // bytes up to the size asked for.
+    exeBytes = SizeFromEnvironment("ZENTU_BENCH_EXE_MB", 200) << 20;
+    Vadu::String head = Vadu::ReadWholeFile(Wide(ZENTU_SAMPLE_EXE));
+    std::string program(head.CStr(), head.Length());
+    const size_t start = program.size();
+    program.resize(exeBytes);
+    Noise noise(1);
+    // Alternating stretches of random bytes and of zeros and text, 1 MiB each.
+    for (size_t at = start, n = 0; at < program.size(); at += 1 << 20, ++n) {
+      const size_t count = std::min<size_t>(1 << 20, program.size() - at);
+      if (n % 2 == 0) {
+        noise.Fill(&program[at], count);
+      } else {
+        std::string text = SomeText(count / 2, n);
+        std::copy(text.begin(), text.end(), program.begin() + at);
+      }
+    }
+    Write(exe, program);
+
+    // The resources: half random (images, fonts), half text (skins, XML), in files of 1 MiB to
+    // 4 MiB.
+    resourceBytes = SizeFromEnvironment("ZENTU_BENCH_RESOURCES_MB", 20) << 20;
+    fs::create_directories(resources);
+    uint64_t written = 0;
+    for (int i = 0; written < resourceBytes; ++i) {
+      const size_t size = std::min<uint64_t>((1 + i % 4) << 20, resourceBytes - written);
+      std::string bytes;
+      if (i % 2 == 0) {
+        bytes.resize(size);
+        noise.Fill(bytes.data(), size);
+      } else {
+        bytes = SomeText(size, 100 + i);
+      }
+      Write(resources / ("resource" + std::to_string(i) + (i % 2 ? ".xml" : ".png")), bytes);
+      written += size;
+    }
+  }
+  ~DataSet() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+
+  static void Write(const fs::path& path, const std::string& bytes) {
+    Vadu::String data(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    if (!Vadu::WriteWholeFile(data, Wide(path))) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      std::exit(1);
+    }
+  }
+
+  // All resource files, one after the other.
+  std::string ResourcesJoined() const {
+    std::string all;
+    for (const auto& entry : fs::directory_iterator(resources)) {
+      Vadu::String bytes = Vadu::ReadWholeFile(Wide(entry.path()));
+      all.append(bytes.CStr(), bytes.Length());
+    }
+    return all;
+  }
+};
+
+DataSet& Data() {
+  static DataSet data;
+  return data;
+}
+
+// Wall time and peak resident memory of one child process.
+struct ChildCost {
+  double seconds = 0;
+  double peakMiB = 0;
+  int status = -1;
+};
+
+ChildCost Measure(pid_t child, std::chrono::steady_clock::time_point start) {
+  ChildCost cost;
+  rusage usage{};
+  if (wait4(child, &cost.status, 0, &usage) != child) return cost;
+  cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  cost.peakMiB = usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+  return cost;
+}
+
+// Runs the utility with the arguments, TEMP pointing into the data folder, output discarded.
+ChildCost RunUtility(const std::vector<std::string>& arguments) {
+  DataSet& data = Data();
+  std::vector<std::string> texts = {data.utility.string()};
+  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> environment = {"TEMP=" + (data.folder / "temp").string()};
+  for (char** e = environ; *e; ++e)
+    if (std::string(*e).rfind("TEMP=", 0) != 0) environment.push_back(*e);
+  std::vector<char*> envp;
+  for (std::string& text : environment) envp.push_back(text.data());
+  envp.push_back(nullptr);
+
+  // fork and exec rather than posix_spawn: a child that shares this process's memory until it
+  // starts the program would inherit this process's peak as its own.
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, 1);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  if (child < 0) return ChildCost{};
+  return Measure(child, start);
+}
+
+// Runs `work` in a forked child, so that its peak memory is its own.
+ChildCost RunForked(const std::function<bool()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) _exit(work() ? 0 : 1);
+  if (child < 0) return ChildCost{};
+  return Measure(child, start);
+}
+
+void Report(benchmark::State& state, const ChildCost& cost, double* peak) {
+  if (cost.status != 0) state.SkipWithError("the measured process failed");
+  state.SetIterationTime(cost.seconds);
+  if (cost.peakMiB > *peak) *peak = cost.peakMiB;
+}
+
+void SetCounters(benchmark::State& state, double peak, uint64_t bytes) {
+  state.counters["peak_MiB"] = peak;
+  state.counters["input_MiB"] = bytes / kMiB;
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void BM_EmbedResources(benchmark::State& state) {
+  DataSet& data = Data();
+  double peak = 0;
+  for (auto _ : state) {
+    // A fresh, unbranded copy for each run; copying is not part of the measured time.
+    Vadu::CopyFileTo(Wide(data.exe), Wide(data.target));
+    Report(state,
+           RunUtility({"-resource", data.resources.string(), "-target", data.target.string()}),
+           &peak);
+  }
+  fs::copy_file(data.target, data.branded, fs::copy_options::overwrite_existing);
+  SetCounters(state, peak, data.exeBytes + data.resourceBytes);
+  state.counters["result_MiB"] = fs::file_size(data.target) / kMiB;
+}
+
+void BM_UnpackResources(benchmark::State& state) {
+  DataSet& data = Data();
+  if (!fs::exists(data.branded)) {
+    state.SkipWithError("runs after BM_EmbedResources");
+    return;
+  }
+  double peak = 0;
+  for (auto _ : state) {
+    fs::remove_all(data.folder / "unpack_res");
+    Report(state, RunUtility({"-unpack", data.branded.string()}), &peak);
+  }
+  SetCounters(state, peak, fs::file_size(data.branded));
+}
+
+// Floor: the file copied by the file system layer, streamed.
+void BM_FloorCopyExecutable(benchmark::State& state) {
+  DataSet& data = Data();
+  double peak = 0;
+  for (auto _ : state) {
+    Report(state, RunForked([&] { return Vadu::CopyFileTo(Wide(data.exe), Wide(data.target)); }),
+           &peak);
+  }
+  SetCounters(state, peak, data.exeBytes);
+}
+
+// Floor: the file read whole into memory and written whole, as a rewrite of it needs at least.
+void BM_FloorReadWriteExecutableWhole(benchmark::State& state) {
+  DataSet& data = Data();
+  double peak = 0;
+  for (auto _ : state) {
+    Report(state, RunForked([&] {
+             Vadu::String bytes = Vadu::ReadWholeFile(Wide(data.exe));
+             return !bytes.IsEmpty() && Vadu::ReplaceFileContent(bytes, Wide(data.target));
+           }),
+           &peak);
+  }
+  SetCounters(state, peak, data.exeBytes);
+}
+
+// Floor: the resources compressed with zlib at level 6, from memory to memory.
+void BM_FloorDeflateResources(benchmark::State& state) {
+  DataSet& data = Data();
+  double peak = 0;
+  for (auto _ : state) {
+    Report(state, RunForked([&] {
+             std::string all = data.ResourcesJoined();
+             Vadu::String bytes(all.data(), static_cast<uint32_t>(all.size()));
+             all = std::string();
+             return !Vadu::Deflate(bytes, 6).IsEmpty();
+           }),
+           &peak);
+  }
+  SetCounters(state, peak, data.resourceBytes);
+}
+
+#define ZENTU_CHILD_BENCHMARK(name) \
+  BENCHMARK(name)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)
+
+ZENTU_CHILD_BENCHMARK(BM_EmbedResources);
+ZENTU_CHILD_BENCHMARK(BM_UnpackResources);
+ZENTU_CHILD_BENCHMARK(BM_FloorCopyExecutable);
+ZENTU_CHILD_BENCHMARK(BM_FloorReadWriteExecutableWhole);
+ZENTU_CHILD_BENCHMARK(BM_FloorDeflateResources);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,302 @@
+#include "src/add_resources.h"
+
+#include "oem/oem_document.h"
+#include "oem/oem_key_catalogue.h"
+#include "oem/resource_block.h"
+#include "oem/resource_map.h"
+#include "src/archive_tool.h"
+#include "src/bundle.h"
+#include "src/exit_code.h"
+#include "src/icon_step.h"
+#include "src/log_tags.h"
+#include "src/print_line.h"
+#include "src/target_state.h"
+#include "src/working_folder.h"
+#include "support/file_system.h"
+#include "support/log.h"
+
+namespace Zentu {
+
+using Vadu::String;
+using Vadu::WString;
+
+namespace {
+
+// The resource that records the day of the customization.
+constexpr char kDateEntry[] = "date";
+
+Vadu::LogSource ErrorSource() { return Vadu::LogSource(Vadu::LogError, kFrontEndLogTag); }
+
+void Fail(const String& line) {
+  PrintLine(line);
+  SetExitCode(kExitError);
+}
+
+// True when the file at `path` is empty (as opposed to unreadable).
+bool IsEmptyFile(const WString& path) {
+  const WString normal = Vadu::NormalizePath(path);
+  const WString name = Vadu::GetFileName(normal);
+  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(Vadu::GetDirectoryPart(normal), name))
+    if (entry.Name() == name && !entry.IsDirectory()) return entry.Size() == 0;
+  return false;
+}
+
+// Replaces the file's content with itself carrying the resource map as its block. `content` is
+// the file's content when the caller has read it already, else empty. The block is built in the
+// content's own buffer, so a large program is held once; the file is replaced atomically and
+// stays as it was on any failure.
+bool WriteBlockInto(const WString& path, String content) {
+  if (content.IsEmpty()) {
+    content = Vadu::ReadWholeFile(path);
+    // An empty result is also what a failed read gives; only a file that is really empty may be
+    // written as a bare block.
+    if (content.IsEmpty() && !IsEmptyFile(path)) return false;
+  }
+  const String result = AppendBlock(std::move(content), ResourceMap());
+  if (result.IsEmpty()) return false;  // the block format refused the host
+  return Vadu::ReplaceFileContent(result, path);
+}
+
+// LoadResources, also handing back the target's content as read for its block.
+bool LoadResourcesKeeping(const WString& resources, const WString& target, String* targetBytes) {
+  Vadu::SettingsMap& map = ResourceMap();
+  if (PathPresent(target)) {
+    String bytes = Vadu::ReadWholeFile(target);
+    LoadBlock(map, bytes);
+    if (targetBytes) *targetBytes = std::move(bytes);
+  }
+  if (!PathPresent(resources)) return false;
+  if (Vadu::DirectoryExists(resources)) {
+    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
+      const WString path = Vadu::JoinPath(resources, entry.Name());
+      // Subdirectories, and links to them, are not resources.
+      if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
+      map.Set(Vadu::ToUtf8(entry.Name()), Vadu::ReadWholeFile(path));
+    }
+  } else {
+    map.Set(Vadu::ToUtf8(Vadu::GetFileName(resources)), Vadu::ReadWholeFile(resources));
+  }
+  return true;
+}
+
+// Where the part of `path` below `folder` begins: after the folder and its separator when the
+// path starts with them, else 0.
+uint32_t StartBelow(const WString& path, const WString& folder) {
+  const WString prefix = folder + WString(Vadu::PathSeparator());
+  return path.StartsWith(prefix) ? prefix.Length() : 0;
+}
+
+// The part of the path that names files of the target: below the working folder for a path inside
+// it, else the whole path.
+WString OwnPart(const WString& path) {
+  return path.Substring(StartBelow(path, WorkingFolderPath()));
+}
+
+// Where archive targets are unpacked.
+WString UnpackFolderPath() { return Vadu::JoinPath(WorkingFolderPath(), u"zentu"); }
+
+// How the target was opened.
+enum class Opened { kFile, kArchive, kDiskImage };
+
+struct WorkingFile {
+  WString path;
+  Opened opened = Opened::kFile;
+  // An archive or image was unpacked and the path names its application.
+  bool unpacked = false;
+};
+
+// The file that receives the block: the target itself, or, for a .tgz archive or a .dmg disk
+// image, the application inside it once unpacked into the working folder.
+WorkingFile ResolveWorkingPath(const WString& target) {
+  WorkingFile working;
+  working.path = target;
+  if (Vadu::EndsWithNoCase(target, WString(u".tgz"))) {
+    working.opened = Opened::kArchive;
+    // The archive is the target itself: a file of the same name beside the utility would be
+    // unpacked and then packed over the target.
+    const WString folder = UnpackFolderPath();
+    UnpackTgz(target, folder);
+    const WString chosen = ChooseApplicationFile(ListFilesDepthFirst(folder), folder);
+    if (!chosen.IsEmpty() && Vadu::PathExists(chosen, false)) {
+      working.path = chosen;
+      working.unpacked = true;
+    }
+  } else if (Vadu::EndsWithNoCase(target, WString(u".dmg"))) {
+    working.opened = Opened::kDiskImage;
+    const WString folder = WorkingFolderPath();
+    if (Vadu::DirectoryExists(folder)) Vadu::RemoveDirectoryTree(folder);
+    if (UnpackDmg(target, folder)) {
+      working.path = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
+      working.unpacked = true;
+    }
+  }
+  return working;
+}
+
+// Moves a finished archive over the target: first beside it (a copy when the working folder lies
+// on another file system), then renamed over it, so that the target changes in one step.
+bool PlaceArchive(const WString& packed, const WString& archive) {
+  const WString staged = archive + u".~new";
+  if (Vadu::MoveFileTo(packed, staged) && Vadu::MoveFileTo(staged, archive)) return true;
+  Vadu::RemoveFile(staged);
+  return false;
+}
+
+}  // namespace
+
+bool PathPresent(const WString& path) {
+  if (path.IsEmpty()) return false;
+  if (Vadu::PathExists(path, false) || Vadu::PathExists(path, true)) return true;
+  Fail(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
+  return false;
+}
+
+bool LoadResources(const WString& resources, const WString& target) {
+  return LoadResourcesKeeping(resources, target, nullptr);
+}
+
+void TakeProductName() {
+  const Vadu::SettingsMap& map = ResourceMap();
+  for (const String& name : map.ListNames()) {
+    if (!Vadu::EndsWithNoCase(name, String(".xml"))) continue;
+    const String product = ProductName(OemDocument(map.Get(name)));
+    if (product.IsEmpty()) continue;
+    const String word = product.ReplaceAll(" ", "_").ReplaceAll("/", "_").ReplaceAll("\\", "_");
+    ProductWord() = Vadu::FromUtf8(word);
+    return;
+  }
+}
+
+String DateText(Vadu::DateTime now) {
+  now.TruncateToDay();
+  return String::FromNumber(now.Value());
+}
+
+std::vector<WString> ListFilesDepthFirst(const WString& folder) {
+  std::vector<WString> files;
+  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder, u"*")) {
+    if (entry.IsLink()) continue;
+    const WString path = Vadu::JoinPath(folder, entry.Name());
+    if (entry.IsDirectory()) {
+      std::vector<WString> inner = ListFilesDepthFirst(path);
+      files.insert(files.end(), inner.begin(), inner.end());
+    } else {
+      files.push_back(path);
+    }
+  }
+  return files;
+}
+
+WString ChooseApplicationFile(const std::vector<WString>& files, const WString& folder) {
+  const WString normal = Vadu::NormalizePath(folder);
+  for (const WString& path : files) {
+    const WString own = path.Substring(StartBelow(path, normal));
+    const bool app = own.Contains(u".app");
+    if (app && (own.Contains(u"MacOS") || !own.Contains(u"Contents"))) return path;
+  }
+  return WString();
+}
+
+void DetectTargetKind(WString& workingPath) {
+  WString& kind = TargetKind();
+  // A folder first: a bundle folder's name holds ".app" as well.
+  if (Vadu::DirectoryExists(workingPath)) {
+    kind = u"dir";
+    const WString executable = Vadu::JoinPath(workingPath, u"/Contents/MacOS/zentu");
+    if (Vadu::PathExists(executable, false)) workingPath = executable;
+    return;
+  }
+  const WString own = OwnPart(workingPath);
+  if (own.Contains(u"MacOS") && own.Contains(u".app")) {
+    kind = u".dmg";
+  } else if (!own.Contains(u"Contents") && own.Contains(u".app")) {
+    kind = u".tgz";
+  } else if (own.Contains(u".apk")) {
+    kind = u".apk";
+  } else if (own.Contains(u".exe")) {
+    kind = u".exe";
+  }
+}
+
+WString BundleFolderOf(const WString& workingPath) {
+  const WString marker = WString(u".app") + WString(Vadu::PathSeparator());
+  const uint32_t at = workingPath.Find(marker, StartBelow(workingPath, WorkingFolderPath()));
+  return at == WString::npos ? WString() : workingPath.Substring(0, at + 4);
+}
+
+bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
+  const WString source = diskImage ? BundleFolderOf(workingPath) : UnpackFolderPath();
+  const WString archive = diskImage ? target + u".tgz" : target;
+  if (source.IsEmpty() || !Vadu::DirectoryExists(source)) return false;
+  // Made in a folder of our own under the archive's own name (the gzip layer names the tar file
+  // inside after it, and unpacking looks for that name), then put over the target once complete.
+  const WString folder = Vadu::JoinPath(WorkingFolderPath(), u"repacked");
+  const WString stem = Vadu::GetFileStem(archive);
+  const WString packed = Vadu::JoinPath(folder, stem + u".tgz");
+  // A name holding ".dmg" must be given with ".dmg" in place of ".tgz" to come out as itself.
+  const WString destination =
+      stem.Contains(u".dmg") ? Vadu::JoinPath(folder, stem + u".dmg") : packed;
+  Vadu::RemoveDirectoryTree(folder);
+  const bool done =
+      Vadu::CreateDirectories(folder) &&
+      PackTgz(source, destination, diskImage ? PackRoot::kSource : PackRoot::kFolderContents) &&
+      Vadu::PathExists(packed, false) && PlaceArchive(packed, archive);
+  Vadu::RemoveDirectoryTree(folder);
+  if (done) Vadu::RemoveDirectoryTree(source);
+  return done;
+}
+
+void AddResources(const WString& target, const WString& icon, const WString& resources) {
+  if (!PathPresent(target)) {
+    Fail(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
+    Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
+    return;
+  }
+
+  const WorkingFile working = ResolveWorkingPath(target);
+  WString workingPath = working.path;
+  DetectTargetKind(workingPath);
+  // The target's content is kept while it is also the content to write: a large program is then
+  // read once.
+  String targetBytes;
+  LoadResourcesKeeping(resources, target, &targetBytes);
+  if (workingPath != target) targetBytes = String();
+  TakeProductName();
+  RenameAppBundle(workingPath);
+
+  // An archive or image without an application is not written into.
+  const bool opened = working.opened != Opened::kFile;
+  if ((opened && !working.unpacked) || !Vadu::PathExists(workingPath, false)) {
+    Fail("ERROR: can't find zentu executable file");
+    Vadu::LogRecord(ErrorSource(), "ERROR: can't find zentu executable file ")
+        << workingPath << "\n";
+    return;
+  }
+
+  if (PathPresent(icon)) {
+    targetBytes = String();  // the icon step may rewrite the file
+    ApplyIcon(icon, workingPath);
+  }
+
+  Vadu::SettingsMap& map = ResourceMap();
+  if (!map.HasEntries()) {
+    PrintLine("Can not found resources");
+    return;
+  }
+  map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
+
+  if (!WriteBlockInto(workingPath, std::move(targetBytes))) {
+    Fail("ERROR: can't replace zentu executable file");
+    return;
+  }
+  if (working.unpacked) {
+    UpdateBundlePlists(workingPath);
+    if (!Repack(workingPath, target, working.opened == Opened::kDiskImage)) {
+      Fail(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
+      return;
+    }
+  }
+  PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
+}
+
+}  // namespace Zentu

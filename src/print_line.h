@@ -1,0 +1,12 @@
+// The commands' way of reporting: one line of UTF-8 text on standard output.
+#pragma once
+
+#include "support/string_base.h"
+
+namespace Zentu {
+
+// Writes the text and a line feed to standard output and flushes it, so that lines keep their
+// order with the output of the tools the commands run.
+void PrintLine(const Vadu::String& text);
+
+}  // namespace Zentu
