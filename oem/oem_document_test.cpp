@@ -76,84 +76,39 @@ TEST(OemDocumentToXml, WithoutVisibleItems) {
 
 TEST(OemDocumentToXml, LayoutOfItemsGroupsAndComments) {
   OemDocument document;
-  document.Set("Second key", "", "Beta");
-  document.Set("Inner one", "1", "One", "Group");
+  document.Set("Second key:\r\n  0 - zero\r\n", "", "Beta");
+  document.Set("Inner one\n  next", "1", "One", "Group");
   document.Set("", "hidden", "Hidden", "", "", true);
-  document.Set("First key", "alpha", "Alpha");
+  document.Set("Use <Tag>.</Tag> & \"quotes\"", "<a href='x'>&b</a>", "Alpha");
   document.Set("", "2", "Two", "Group");
   document.Set("Deep", "d", "Deep", "Group", "Sub");
-  document.Set("Last", "z", "Zed");
-  // Group is created where its first item (DeepGroupSub) falls, and gathers all of its items.
-  EXPECT_EQ(Str(document.ToXml()), kHead +
-                                       "<vendormark>\n"
-                                       "  <oem>\n"
-                                       "    <!-- First key -->\n"
-                                       "    <Alpha>alpha</Alpha>\n"
-                                       "    <!-- Second key -->\n"
-                                       "    <Beta />\n"
-                                       "    <Group>\n"
-                                       "      <Sub>\n"
-                                       "        <!-- Deep -->\n"
-                                       "        <Deep>d</Deep>\n"
-                                       "      </Sub>\n"
-                                       "      <!-- Inner one -->\n"
-                                       "      <One>1</One>\n"
-                                       "      <Two>2</Two>\n"
-                                       "    </Group>\n"
-                                       "    <!-- Last -->\n"
-                                       "    <Zed>z</Zed>\n"
-                                       "  </oem>\n"
-                                       "</vendormark>");
-}
-
-TEST(OemDocumentToXml, CommentsKeepTheirLineBreaksAndMarkupValuesAreEscaped) {
-  OemDocument document;
-  document.Set("Head:\r\n  0 - zero\r\n", "", "Key");
-  document.Set("Plain\n  next", "", "Other", "G");
-  document.Set("Use <Tag>.</Tag> & \"quotes\"", "<a href='x'>&b</a>", "Markup");
+  // A group is created where its first item (DeepGroupSub) falls and gathers all of its items;
+  // comments keep their text and line breaks, values are escaped.
   EXPECT_EQ(Str(document.ToXml()),
             kHead +
                 "<vendormark>\n"
                 "  <oem>\n"
-                "    <!-- Head:\r\n"
+                "    <!-- Use <Tag>.</Tag> & \"quotes\" -->\n"
+                "    <Alpha>&lt;a href=&apos;x&apos;&rt;&amp;b&lt;/a&rt;</Alpha>\n"
+                "    <!-- Second key:\r\n"
                 "      0 - zero\r\n"
                 "     -->\n"
-                "    <Key />\n"
-                "    <!-- Use <Tag>.</Tag> & \"quotes\" -->\n"
-                "    <Markup>&lt;a href=&apos;x&apos;&rt;&amp;b&lt;/a&rt;</Markup>\n"
-                "    <G>\n"
-                "      <!-- Plain\n"
+                "    <Beta />\n"
+                "    <Group>\n"
+                "      <Sub>\n"
+                "        <!-- Deep -->\n"
+                "        <Deep>d</Deep>\n"
+                "      </Sub>\n"
+                "      <!-- Inner one\n"
                 "        next -->\n"
-                "      <Other />\n"
-                "    </G>\n"
+                "      <One>1</One>\n"
+                "      <Two>2</Two>\n"
+                "    </Group>\n"
                 "  </oem>\n"
                 "</vendormark>");
 }
 
 // --- Loading -------------------------------------------------------------------------------
-
-TEST(OemDocumentLoad, ReadsItemsGroupsAndDecodedValues) {
-  OemDocument document;
-  EXPECT_TRUE(
-      document.Load("<?xml version=\"1.0\"?>\n<!-- c -->\n<anything attr=\"1\"><oem x=\"y\">\n"
-                    "  <!-- about A --><A>a &lt;1&rt; &amp;amp;</A>\n"
-                    "  <Sms><Login>%LOGIN%</Login><Empty /></Sms>\n"
-                    "  <Outer><Inner><Deep>d</Deep></Inner><Flat>f</Flat></Outer>\n"
-                    "</oem></anything>",
-                    false));
-  EXPECT_EQ(Keys(document),
-            (std::vector<std::string>{"A", "DeepOuterInner", "EmptySms", "FlatOuter", "LoginSms"}));
-  const OemItem* a = document.Find("A");
-  // One decoding pass: "&amp;amp;" becomes "&amp;".
-  EXPECT_EQ(Str(a->value), "a <1> &amp;");
-  EXPECT_TRUE(a->description.IsEmpty());
-  EXPECT_FALSE(a->hidden);
-  EXPECT_EQ(document.Find("DeepOuterInner")->path, (std::vector<String>{"Outer", "Inner"}));
-  EXPECT_EQ(document.Find("FlatOuter")->path, (std::vector<String>{"Outer"}));
-  EXPECT_EQ(Str(document.Find("LoginSms")->name), "Login");
-  EXPECT_EQ(Str(document.Value("LoginSms", "")), "%LOGIN%");
-  EXPECT_TRUE(document.Find("EmptySms")->value.IsEmpty());
-}
 
 TEST(OemDocumentLoad, WhichItemsAreRead) {
   using Items = std::vector<std::pair<std::string, std::string>>;
@@ -161,6 +116,17 @@ TEST(OemDocumentLoad, WhichItemsAreRead) {
     const char* text;
     Items items;
   } cases[] = {
+      // Any root; comments are skipped; groups add their names to the key; one decoding pass.
+      {"<?xml version=\"1.0\"?>\n<!-- c -->\n<anything attr=\"1\"><oem x=\"y\">\n"
+       "  <!-- about A --><A>a &lt;1&rt; &amp;amp;</A>\n"
+       "  <Sms><Login>%LOGIN%</Login><Empty /></Sms>\n"
+       "  <Outer><Inner><Deep>d</Deep></Inner><Flat>f</Flat></Outer>\n"
+       "</oem></anything>",
+       {{"A", "a <1> &amp;"},
+        {"DeepOuterInner", "d"},
+        {"EmptySms", ""},
+        {"FlatOuter", "f"},
+        {"LoginSms", "%LOGIN%"}}},
       // The first "oem" section that holds items wins.
       {"<root><oem></oem><oem>ignored text</oem><other><A>no</A></other>"
        "<oem><A>first</A></oem><oem><A>second</A><B>b</B></oem></root>",
