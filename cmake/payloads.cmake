@@ -170,7 +170,47 @@ else()
                       "ZENTU_ARCHIVE_TOOL to the path of a 7-Zip program (7zz)")
 endif()
 
-# Icon tools (kind icon_tool) are added here when they are built.
+# The icon tool, our own program (tools/iconchanger). Windows carries an x86-64 and an i686 build,
+# tried in that order; both are compiled here with the mingw-w64 compilers whatever the
+# architecture of this build (the i686 build under both names when there is no x86-64
+# compiler). POSIX carries the native program this project builds.
+if(WIN32)
+  get_target_property(icon_sources iconchanger_lib SOURCES)
+  get_target_property(icon_dir iconchanger_lib SOURCE_DIR)
+  list(APPEND icon_sources main.cpp)
+  list(TRANSFORM icon_sources PREPEND ${icon_dir}/)
+  file(GLOB icon_headers CONFIGURE_DEPENDS ${icon_dir}/*.h)
+  find_program(ZENTU_ICON_TOOL_CXX_x86_64 NAMES x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-g++)
+  find_program(ZENTU_ICON_TOOL_CXX_i686 NAMES i686-w64-mingw32-g++-posix i686-w64-mingw32-g++)
+  if(NOT ZENTU_ICON_TOOL_CXX_i686)
+    message(FATAL_ERROR "i686-w64-mingw32-g++-posix not found: run scripts/setup.sh (mingw-w64)")
+  endif()
+  if(NOT ZENTU_ICON_TOOL_CXX_x86_64)
+    message(STATUS "No x86-64 mingw-w64 compiler: the 32-bit icon tool is carried under both names")
+    set(ZENTU_ICON_TOOL_CXX_x86_64 ${ZENTU_ICON_TOOL_CXX_i686})
+  endif()
+  foreach(arch x86_64 i686)
+    if(arch STREQUAL "x86_64")
+      set(name iconchanger_win64.exe)
+    else()
+      set(name iconchanger_win32.exe)
+    endif()
+    set(tool ${CMAKE_BINARY_DIR}/icon_tools/${name})
+    # Small and self-contained: optimised, stripped, the C++ runtime linked in.
+    add_custom_command(
+      OUTPUT ${tool}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icon_tools
+      COMMAND ${ZENTU_ICON_TOOL_CXX_${arch}} -std=c++20 -O2 -Wall -Wextra -s -static -municode
+              -I${icon_dir} ${icon_sources} -o ${tool}
+      DEPENDS ${icon_sources} ${icon_headers}
+      COMMENT "Building the icon tool ${name}"
+      VERBATIM)
+    zentu_embed_file(KIND icon_tool NAME ${name} SOURCE ${tool})
+  endforeach()
+else()
+  zentu_embed_file(KIND icon_tool NAME iconchanger SOURCE $<TARGET_FILE:iconchanger>
+                   DEPENDS iconchanger)
+endif()
 
 # The named files: the project's own contents (src/embedded/), in the order of their names.
 foreach(name build_version_file_name connection_certificate_readme.txt

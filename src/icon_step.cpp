@@ -1,9 +1,91 @@
 #include "src/icon_step.h"
 
+#include <cstdio>
+#include <vector>
+
+#include "oem/resource_block.h"
+#include "oem/resource_map.h"
+#include "src/bundle.h"
+#include "src/exit_code.h"
+#include "src/payloads.h"
+#include "src/target_state.h"
+#include "support/file_mode.h"
+#include "support/file_system.h"
+#include "support/process.h"
+
 namespace Zentu {
 
-// Replacing icons is not built yet: the icon is checked for existence by the caller and
-// otherwise left out.
-void ApplyIcon(const Vadu::WString& /*icon*/, const Vadu::WString& /*workingPath*/) {}
+using Vadu::String;
+using Vadu::WString;
+
+namespace {
+
+void PrintLine(const char* text) {
+  std::fputs(text, stdout);
+  std::fputc('\n', stdout);
+  // The tool writes to the same console; keep the lines in order.
+  std::fflush(stdout);
+}
+
+// Adds the icon file to the resource map under `name`.
+void AddIconResource(const char* name, const WString& icon) {
+  ResourceMap().Set(String(name), Vadu::ReadWholeFile(icon));
+}
+
+// Rewrites the executable without its signature and resource block, so that the tool sees a
+// plain executable. The replacement is atomic: on failure the file is as it was. An executable
+// that cannot be read is left alone and counts as a failure (writing back the empty result of a
+// failed read would destroy it).
+bool StripExecutable(const WString& executable) {
+  const String content = Vadu::ReadWholeFile(executable);
+  if (content.IsEmpty()) return false;
+  return Vadu::ReplaceFileContent(StripBlock(content), executable);
+}
+
+}  // namespace
+
+bool RunIconTool(const WString& executable, const WString& icon) {
+  const WString parameters =
+      Vadu::QuoteWindowsArgument(executable) + u" " + Vadu::QuoteWindowsArgument(icon);
+  const std::vector<String> tools = ToolPayloadNames(StoredKind::kIconTool);
+  bool succeeded = false;
+  for (size_t i = 0; i < tools.size() && !succeeded; ++i) {
+    // A bare name: the current directory.
+    const WString file = Vadu::FromUtf8(tools[i]);
+    const bool written =
+        Vadu::WriteWholeFile(ToolPayloadContent(tools[i]), file) && Vadu::SetExecutable(file);
+    if (written) {
+      succeeded = Vadu::RunAndWait(file, parameters, /*hidden=*/false);
+      if (succeeded)
+        PrintLine("Success add icon");
+      else if (i + 1 == tools.size())
+        PrintLine("Cannot add icon");
+    }
+    Vadu::RemoveFile(file);
+    if (!written) break;
+  }
+  return succeeded;
+}
+
+void ApplyIcon(const WString& icon, const WString& workingPath) {
+  const WString& kind = TargetKind();
+  if (kind.IsEmpty()) return;
+  const bool ico = Vadu::EndsWithNoCase(icon, WString(u".ico"));
+  if (Vadu::EndsWithNoCase(kind, WString(u".exe"))) {
+    if (!ico) return;
+    if (!StripExecutable(workingPath) || !RunIconTool(workingPath, icon)) {
+      PrintLine("ERROR: can't replace icon\n");
+      // An error like every other: scripts must not take the old icon for the new one.
+      SetExitCode(kExitError);
+    }
+    AddIconResource("icon.ico", icon);
+  } else if (Vadu::EndsWithNoCase(kind, WString(u".dmg"))) {
+    if (!Vadu::EndsWithNoCase(icon, WString(u".icns"))) return;
+    PlaceBundleIcon(icon);
+    AddIconResource("icon.icns", icon);
+  } else if (Vadu::EndsWithNoCase(kind, WString(u".tgz"))) {
+    if (ico) AddIconResource("icon.ico", icon);
+  }
+}
 
 }  // namespace Zentu

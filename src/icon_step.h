@@ -1,13 +1,32 @@
-// The icon step of the add-resources command: applies a user's icon file to the executable or
-// bundle that receives the resources, and adds the icon to the resource map.
+// The icon step of the add-resources command: applies the user's icon file to the working path
+// according to the target kind, and adds the icon file to the resource map so that it travels
+// with the other resources.
+//
+//   kind ".exe", icon ".ico":  the icon tool replaces the executable's icon; adds "icon.ico"
+//   kind ".dmg", icon ".icns": the bundle's icon file is replaced; adds "icon.icns"
+//   kind ".tgz", icon ".ico":  nothing is changed; adds "icon.ico"
+//   anything else:             nothing
+//
+// Kinds and icon names are compared without regard to case. A failure does not stop the command.
 #pragma once
 
 #include "support/string_base.h"
 
 namespace Zentu {
 
-// Called with an icon path that exists and the working path (the file that receives the block),
-// before the block is written. Acts by the process-wide target kind.
+// Applies `icon` to `workingPath` by the process-wide target kind. For an executable, the file is
+// first rewritten atomically without its signature and its old resource block (the resources are
+// appended again afterwards), then the icon tool runs; when either fails, "ERROR: can't replace
+// icon\n" is printed as a line and the exit code becomes 1. The icon file's bytes are added to
+// the resource map in every accepted case, also after a failure.
 void ApplyIcon(const Vadu::WString& icon, const Vadu::WString& workingPath);
+
+// Runs the icon tools this build carries on `executable` with `icon`, each path as one argument:
+// every tool is written into the current directory under its bare name just before it runs and
+// removed afterwards. The tools are tried in order (Windows: "iconchanger_win64.exe", then
+// "iconchanger_win32.exe"; POSIX: the one "iconchanger") until one succeeds, which prints
+// "Success add icon"; when the last one fails, "Cannot add icon" is printed. A tool that cannot be
+// written ends the attempt silently. True when a tool succeeded.
+bool RunIconTool(const Vadu::WString& executable, const Vadu::WString& icon);
 
 }  // namespace Zentu

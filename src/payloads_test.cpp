@@ -75,6 +75,37 @@ TEST(Payloads, CarriesThePlatformsArchiveToolByteForByte) {
   EXPECT_TRUE(ToolPayloadContent("minimal_version").IsEmpty()) << "a named file is no tool";
 }
 
+// The machine field of a PE file's COFF header; 0 when the bytes are no PE file.
+unsigned PeMachine(const std::string& bytes) {
+  auto at = [&](size_t offset, int size) {
+    unsigned value = 0;
+    for (int i = size - 1; i >= 0; --i)
+      value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
+    return value;
+  };
+  if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return 0;
+  const size_t pe = at(0x3c, 4);
+  if (pe + 6 > bytes.size() || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return 0;
+  return at(pe + 4, 2);
+}
+
+TEST(Payloads, CarriesThePlatformsIconToolsByteForByte) {
+  std::vector<String> names = ToolPayloadNames(StoredKind::kIconTool);
+  if (OnWindows()) {
+    // Tried in this order: the x86-64 build, then the i686 one.
+    ASSERT_EQ(names, (std::vector<String>{"iconchanger_win64.exe", "iconchanger_win32.exe"}));
+    EXPECT_EQ(PeMachine(Std(ToolPayloadContent(names[0]))), 0x8664u);
+    EXPECT_EQ(PeMachine(Std(ToolPayloadContent(names[1]))), 0x14cu);
+  } else {
+    ASSERT_EQ(names, std::vector<String>{"iconchanger"});
+  }
+  for (const String& name : names) {
+    std::string original = Original(Std(name));
+    ASSERT_FALSE(original.empty()) << Std(name);
+    EXPECT_TRUE(Std(ToolPayloadContent(name)) == original) << Std(name) << " differs";
+  }
+}
+
 TEST(Payloads, NamedFilesAreTheSixOwnFilesInByteOrder) {
   std::vector<String> expected = {"build_version_file_name",
                                   "connection_certificate_readme.txt",

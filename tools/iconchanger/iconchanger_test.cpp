@@ -429,7 +429,20 @@ TEST_F(IconChangerTest, RemovesARealAuthenticodeSignature) {
 
 // --- The edited programs still run -------------------------------------------------------
 
-#ifdef ICONCHANGER_WINE
+#if defined(ICONCHANGER_WINE_RUNNER) || defined(ICONCHANGER_WINE64)
+// The command prefix that runs a Windows program: the given runner, which keeps its own prefix,
+// or Wine in a prefix of these tests.
+std::string WineCommand(bool wide) {
+#ifdef ICONCHANGER_WINE_RUNNER
+  (void)wide;
+  return Quote(std::string(ICONCHANGER_WINE_RUNNER));
+#else
+  return "WINEDEBUG=-all WINEPREFIX=" +
+         Quote(fs::temp_directory_path() / "iconchanger-wineprefix") + " " +
+         Quote(std::string(wide ? ICONCHANGER_WINE64 : ICONCHANGER_WINE32));
+#endif
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -441,9 +454,6 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST_F(IconChangerTest, EditedProgramsRunAndWindowsFindsTheNewIcons) {
-  const std::string env =
-      "WINEDEBUG=-all WINEPREFIX=" + Quote(fs::temp_directory_path() / "iconchanger-wineprefix") +
-      " ";
   int ran = 0;
   for (const char* name :
        {"fixture64.exe", "fixture64_last.exe", "fixture64_nores.exe", "fixture32.exe"}) {
@@ -451,7 +461,7 @@ TEST_F(IconChangerTest, EditedProgramsRunAndWindowsFindsTheNewIcons) {
     if (!fixture) continue;
     SCOPED_TRACE(name);
     const bool wide = PeImage(testing::ReadBytes(*fixture)).is_pe32_plus();
-    const std::string wine = env + Quote(std::string(wide ? ICONCHANGER_WINE64 : ICONCHANGER_WINE));
+    const std::string wine = WineCommand(wide);
     const fs::path exe = Stage(*fixture, std::string("run ") + name);
     const testing::CommandResult before = Run(wine + " " + Quote(exe));
     if (before.status != 0 || before.out.find("fixture: hello") == std::string::npos) {
