@@ -165,6 +165,7 @@ DataSet& Data() {
 // Wall time and peak resident memory of one child process.
 struct ChildCost {
   double seconds = 0;
+  double cpuSeconds = 0;  // user and system time, which other load on the machine does not inflate
   double peakMiB = 0;
   int status = -1;
 };
@@ -175,6 +176,8 @@ ChildCost Measure(pid_t child, std::chrono::steady_clock::time_point start) {
   if (wait4(child, &cost.status, 0, &usage) != child) return cost;
   cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   cost.peakMiB = usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+  auto seconds = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+  cost.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   return cost;
 }
 
@@ -216,30 +219,38 @@ ChildCost RunForked(const std::function<bool()>& work) {
   return Measure(child, start);
 }
 
-void Report(benchmark::State& state, const ChildCost& cost, double* peak) {
+// The largest peak and the total processor time of the measured processes.
+struct Totals {
+  double peakMiB = 0;
+  double cpuSeconds = 0;
+};
+
+void Report(benchmark::State& state, const ChildCost& cost, Totals* totals) {
   if (cost.status != 0) state.SkipWithError("the measured process failed");
   state.SetIterationTime(cost.seconds);
-  if (cost.peakMiB > *peak) *peak = cost.peakMiB;
+  if (cost.peakMiB > totals->peakMiB) totals->peakMiB = cost.peakMiB;
+  totals->cpuSeconds += cost.cpuSeconds;
 }
 
-void SetCounters(benchmark::State& state, double peak, uint64_t bytes) {
-  state.counters["peak_MiB"] = peak;
+void SetCounters(benchmark::State& state, const Totals& totals, uint64_t bytes) {
+  state.counters["peak_MiB"] = totals.peakMiB;
+  state.counters["cpu_ms"] = 1000 * totals.cpuSeconds / double(state.iterations());
   state.counters["input_MiB"] = bytes / kMiB;
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
 }
 
 void BM_EmbedResources(benchmark::State& state) {
   DataSet& data = Data();
-  double peak = 0;
+  Totals totals;
   for (auto _ : state) {
     // A fresh, unbranded copy for each run; copying is not part of the measured time.
     Vadu::CopyFileTo(Wide(data.exe), Wide(data.target));
     Report(state,
            RunUtility({"-resource", data.resources.string(), "-target", data.target.string()}),
-           &peak);
+           &totals);
   }
   fs::copy_file(data.target, data.branded, fs::copy_options::overwrite_existing);
-  SetCounters(state, peak, data.exeBytes + data.resourceBytes);
+  SetCounters(state, totals, data.exeBytes + data.resourceBytes);
   state.counters["result_MiB"] = fs::file_size(data.target) / kMiB;
 }
 
@@ -249,43 +260,43 @@ void BM_UnpackResources(benchmark::State& state) {
     state.SkipWithError("runs after BM_EmbedResources");
     return;
   }
-  double peak = 0;
+  Totals totals;
   for (auto _ : state) {
     fs::remove_all(data.folder / "unpack_res");
-    Report(state, RunUtility({"-unpack", data.branded.string()}), &peak);
+    Report(state, RunUtility({"-unpack", data.branded.string()}), &totals);
   }
-  SetCounters(state, peak, fs::file_size(data.branded));
+  SetCounters(state, totals, fs::file_size(data.branded));
 }
 
 // Floor: the file copied by the file system layer, streamed.
 void BM_FloorCopyExecutable(benchmark::State& state) {
   DataSet& data = Data();
-  double peak = 0;
+  Totals totals;
   for (auto _ : state) {
     Report(state, RunForked([&] { return Vadu::CopyFileTo(Wide(data.exe), Wide(data.target)); }),
-           &peak);
+           &totals);
   }
-  SetCounters(state, peak, data.exeBytes);
+  SetCounters(state, totals, data.exeBytes);
 }
 
 // Floor: the file read whole into memory and written whole, as a rewrite of it needs at least.
 void BM_FloorReadWriteExecutableWhole(benchmark::State& state) {
   DataSet& data = Data();
-  double peak = 0;
+  Totals totals;
   for (auto _ : state) {
     Report(state, RunForked([&] {
              Vadu::String bytes = Vadu::ReadWholeFile(Wide(data.exe));
              return !bytes.IsEmpty() && Vadu::ReplaceFileContent(bytes, Wide(data.target));
            }),
-           &peak);
+           &totals);
   }
-  SetCounters(state, peak, data.exeBytes);
+  SetCounters(state, totals, data.exeBytes);
 }
 
 // Floor: the resources compressed with zlib at level 6, from memory to memory.
 void BM_FloorDeflateResources(benchmark::State& state) {
   DataSet& data = Data();
-  double peak = 0;
+  Totals totals;
   for (auto _ : state) {
     Report(state, RunForked([&] {
              std::string all = data.ResourcesJoined();
@@ -293,9 +304,9 @@ void BM_FloorDeflateResources(benchmark::State& state) {
              all = std::string();
              return !Vadu::Deflate(bytes, 6).IsEmpty();
            }),
-           &peak);
+           &totals);
   }
-  SetCounters(state, peak, data.resourceBytes);
+  SetCounters(state, totals, data.resourceBytes);
 }
 
 #define ZENTU_CHILD_BENCHMARK(name) \

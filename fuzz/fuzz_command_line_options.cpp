@@ -1,6 +1,6 @@
 // Parses arbitrary argument lists with the utility's option table. The input is split at zero
-// bytes into UTF-8 arguments. Checks what must hold for any input: every defined option the
-// parser reports is found under both spellings, and no stored value carries blanks at its ends.
+// bytes into UTF-8 arguments. Checks what must hold for any input: a lookup with the dash finds
+// the option stored with or without it, and no defined option's value has blanks at its ends.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -29,13 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.ParseArguments(arguments);
 
   for (const auto& definition : definitions) {
-    const WString bare = definition.name.Substring(1);
-    if (options.HasOption(definition.name) != options.HasOption(bare)) std::abort();
-    if (!(options.GetOptionValue(definition.name) == options.GetOptionValue(bare))) std::abort();
-    if (definition.takesValue && options.Values().count(definition.name)) {
-      const WString& value = options.Values().at(definition.name);
-      if (!(value.Trim() == value)) std::abort();
-    }
+    const WString& name = definition.name;
+    const WString bare = name.Substring(1);
+    const auto& values = options.Values();
+    const bool stored = values.count(name) || values.count(bare);
+    if (options.HasOption(name) != stored) std::abort();
+    const WString expected = values.count(name)   ? values.at(name)
+                             : values.count(bare) ? values.at(bare)
+                                                  : WString();
+    if (!(options.GetOptionValue(name) == expected)) std::abort();
+    if (definition.takesValue && values.count(name) && !(values.at(name).Trim() == values.at(name)))
+      std::abort();
   }
   return 0;
 }

@@ -18,20 +18,21 @@ using Vadu::Testing::TempFolder;
 using Vadu::Testing::Wide;
 using Vadu::Testing::WriteFileBytes;
 
-const char kHost[] = "MZ pretend program bytes\x00\x01\x02 and more";
+const char kHostBytes[] = "MZ pretend program bytes\x00\x01\x02 and more";
+const std::string kHost(kHostBytes, sizeof kHostBytes - 1);
 
 std::string WithBlock(const SettingsMap& map) {
-  Vadu::String bytes = AppendBlock(Vadu::String(kHost, sizeof kHost - 1), map);
-  return Str(bytes);
+  return Str(AppendBlock(Vadu::String(kHost.data(), uint32_t(kHost.size())), map));
 }
 
-// A map and a document holding something, so that the tests see them replaced.
-void Prefill(SettingsMap& map, OemDocument& document) {
+// Loads `name` from `folder` into a map and a document that held something before.
+void Load(const TempFolder& folder, const char* name, SettingsMap& map, OemDocument& document) {
   map.Set("stale", "x");
   SetCompanyName(document, "stale");
+  LoadOemInformation(Wide(folder.Path() / name), map, document);
 }
 
-TEST(OwnOemInformation, LoadsTheBlockAndItsOemInformation) {
+TEST(OwnOemInformation, LoadsTheBlockAndItsNormalisedOemInformation) {
   TempFolder folder;
   SettingsMap embedded;
   embedded.Set("oem_info.xml",
@@ -39,60 +40,38 @@ TEST(OwnOemInformation, LoadsTheBlockAndItsOemInformation) {
                "<ApplicationServiceName>Acme Core 2</ApplicationServiceName></oem></vendormark>");
   embedded.Set("skin/logo.png", "\x89PNG");
   WriteFileBytes(folder.Path() / "program.exe", WithBlock(embedded));
-
   SettingsMap map;
   OemDocument document;
-  Prefill(map, document);
-  LoadOemInformation(Wide(folder.Path() / "program.exe"), map, document);
-  EXPECT_EQ(map.Count(), 2u);
-  EXPECT_EQ(Str(map.Get("skin/logo.png")), "\x89PNG");
+  Load(folder, "program.exe", map, document);
+  EXPECT_EQ(map.Serialize(), embedded.Serialize());
   EXPECT_EQ(document.Size(), 2u);
   EXPECT_EQ(Str(ProductName(document)), "Acme Vision");
-  // Loaded with the service name normalised.
   EXPECT_EQ(Str(document.Value("ApplicationServiceName", "")), "AcmeCore");
 }
 
-TEST(OwnOemInformation, BlockWithoutOemInformationLeavesTheDocumentEmpty) {
+TEST(OwnOemInformation, WhatCannotBeLoadedLeavesThemEmpty) {
   TempFolder folder;
-  SettingsMap embedded;
-  embedded.Set("readme.txt", "hello");
-  WriteFileBytes(folder.Path() / "program.exe", WithBlock(embedded));
-  SettingsMap map;
-  OemDocument document;
-  Prefill(map, document);
-  LoadOemInformation(Wide(folder.Path() / "program.exe"), map, document);
-  EXPECT_EQ(map.Count(), 1u);
-  EXPECT_TRUE(document.IsEmpty());
-}
-
-TEST(OwnOemInformation, FileWithoutBlockOrMissingLeavesBothEmpty) {
-  TempFolder folder;
-  WriteFileBytes(folder.Path() / "plain.exe", std::string(kHost, sizeof kHost - 1));
-  for (const char* name : {"plain.exe", "missing.exe"}) {
-    SettingsMap map;
-    OemDocument document;
-    Prefill(map, document);
-    LoadOemInformation(Wide(folder.Path() / name), map, document);
-    EXPECT_FALSE(map.HasEntries()) << name;
-    EXPECT_TRUE(document.IsEmpty()) << name;
-  }
-}
-
-TEST(OwnOemInformation, CorruptBlockLeavesBothEmpty) {
-  TempFolder folder;
+  SettingsMap readme;
+  readme.Set("readme.txt", "hello");
+  WriteFileBytes(folder.Path() / "no-oem-info.exe", WithBlock(readme));
+  WriteFileBytes(folder.Path() / "plain.exe", kHost);
   SettingsMap embedded;
   embedded.Set("oem_info.xml", "<r><oem><A>1</A></oem></r>");
-  std::string bytes = WithBlock(embedded);
-  // Spoil the compressed payload just after the host bytes.
-  bytes[sizeof kHost + 2] ^= 0x55;
-  bytes[sizeof kHost + 3] ^= 0x55;
-  WriteFileBytes(folder.Path() / "program.exe", bytes);
-  SettingsMap map;
-  OemDocument document;
-  Prefill(map, document);
-  LoadOemInformation(Wide(folder.Path() / "program.exe"), map, document);
-  EXPECT_FALSE(map.HasEntries());
-  EXPECT_TRUE(document.IsEmpty());
+  std::string corrupt = WithBlock(embedded);
+  corrupt[kHost.size() + 3] ^= 0x55;  // inside the compressed payload
+  corrupt[kHost.size() + 4] ^= 0x55;
+  WriteFileBytes(folder.Path() / "corrupt.exe", corrupt);
+  const struct {
+    const char* name;
+    size_t entries;
+  } cases[] = {{"no-oem-info.exe", 1}, {"plain.exe", 0}, {"missing.exe", 0}, {"corrupt.exe", 0}};
+  for (const auto& c : cases) {
+    SettingsMap map;
+    OemDocument document;
+    Load(folder, c.name, map, document);
+    EXPECT_EQ(map.Count(), c.entries) << c.name;
+    EXPECT_TRUE(document.IsEmpty()) << c.name;
+  }
 }
 
 TEST(OwnOemInformation, TheTestProgramCarriesNoBlock) {

@@ -91,72 +91,45 @@ std::string SampleRaw() {
          Entry("oem_info.xml", "<OemInfo ProductName=\"Sample\"/>");
 }
 
-TEST(BlockSearch, FindsABlockBuiltByHandAndLoadsIt) {
-  const std::string host = "host program bytes";
-  const std::string payload = Compress(Entry("b.txt", "bee") + Entry("a.txt", "ay"));
-  const std::string file = host + Block(payload);
-  BlockLocation found = FindBlock(S(file));
-  EXPECT_EQ(found.offset, host.size());
-  EXPECT_EQ(found.length, payload.size());
-  EXPECT_EQ(Std(ExtractBlock(S(file))), payload);
-
-  SettingsMap map;
-  map.Set("stale", "x");
-  EXPECT_TRUE(LoadBlock(map, S(file)));
-  EXPECT_EQ(map.ListNames(), (std::vector<String>{"a.txt", "b.txt"}));
-  EXPECT_EQ(map.Get("b.txt"), "bee");
+TEST(BlockSearch, OnlyAConsistentTrailerNearestTheEndCounts) {
+  const std::string payload = Compress(Entry("k", "v"));
+  const std::string file = "host" + Block(payload);
+  const struct {
+    std::string bytes;
+    uint32_t offset, length;
+  } cases[] = {
+      {file, 4, uint32_t(payload.size())},
+      {Block(payload), 0, uint32_t(payload.size())},  // a package with no host bytes
+      {"p" + Le32(1) + "OEM", 0, 1},                  // eight bytes can hold a block
+      {Le32(3) + "OEM", 0, 0},                        // seven cannot
+      {"OEM", 0, 0},
+      {"", 0, 0},
+      // The length must be non-zero and fit before its field.
+      {"host" + payload + Le32(0) + "OEM", 0, 0},
+      {payload + Le32(uint32_t(payload.size() + 1)) + "OEM", 0, 0},
+      {"x" + Le32(0xFFFFFFFF) + "OEM", 0, 0},
+      // The marker nearest the end decides; the search does not go on to an earlier one.
+      {file + Le32(0) + "OEM", 0, 0},
+      {file + Le32(1000) + "OEM", 0, 0},
+  };
+  for (const auto& c : cases) {
+    BlockLocation found = FindBlock(S(c.bytes));
+    EXPECT_EQ(found.offset, c.offset) << c.bytes;
+    EXPECT_EQ(found.length, c.length) << c.bytes;
+  }
 }
 
 TEST(BlockSearch, UpToSevenTrailingBytesAreTolerated) {
   const std::string payload = Compress(Entry("k", "v"));
   const std::string file = "host" + Block(payload);
-  for (size_t tail = 0; tail <= 7; ++tail) {
+  for (size_t tail = 0; tail <= 9; ++tail) {
     for (char fill : {'\0', 'O', 'M'}) {
       std::string padded = file + std::string(tail, fill);
-      EXPECT_EQ(Std(ExtractBlock(S(padded))), payload) << tail << fill;
-      EXPECT_EQ(Std(StripBlock(S(padded))), "host") << tail << fill;
+      bool found = tail <= kMaxBlockTail;
+      EXPECT_EQ(Std(ExtractBlock(S(padded))), found ? payload : "") << tail << fill;
+      EXPECT_EQ(Std(StripBlock(S(padded))), found ? "host" : padded) << tail << fill;
     }
   }
-  for (size_t tail : {8, 9, 20}) {
-    std::string padded = file + std::string(tail, '\0');
-    EXPECT_EQ(FindBlock(S(padded)).length, 0u) << tail;
-    EXPECT_TRUE(ExtractBlock(S(padded)).IsEmpty()) << tail;
-    EXPECT_EQ(Std(StripBlock(S(padded))), padded) << tail;
-  }
-}
-
-TEST(BlockSearch, LengthFieldMustBeNonZeroAndFitBeforeIt) {
-  const std::string payload = Compress(Entry("k", "v"));
-  // Zero, even with a valid zlib stream in front.
-  std::string zero = "host" + payload + Le32(0) + "OEM";
-  EXPECT_EQ(FindBlock(S(zero)).length, 0u);
-  SettingsMap map;
-  map.Set("stale", "x");
-  EXPECT_FALSE(LoadBlock(map, S(zero)));
-  EXPECT_FALSE(map.HasEntries());
-  // One byte more than what precedes the length field.
-  std::string tooLong = payload + Le32(uint32_t(payload.size() + 1)) + "OEM";
-  EXPECT_EQ(FindBlock(S(tooLong)).length, 0u);
-  EXPECT_EQ(FindBlock(S("x" + Le32(0xFFFFFFFF) + "OEM")).length, 0u);
-  // Exactly what precedes it: a package with no host bytes.
-  BlockLocation whole = FindBlock(S(Block(payload)));
-  EXPECT_EQ(whole.offset, 0u);
-  EXPECT_EQ(whole.length, payload.size());
-}
-
-TEST(BlockSearch, ShortFilesAndTheFirstMarkerFromTheEnd) {
-  // Seven bytes or less never hold a block; eight can.
-  EXPECT_EQ(FindBlock(S(Le32(3) + "OEM")).length, 0u);
-  EXPECT_EQ(FindBlock(S("OEM")).length, 0u);
-  EXPECT_EQ(FindBlock(String()).length, 0u);
-  EXPECT_TRUE(ExtractBlock(String()).IsEmpty());
-  BlockLocation tiny = FindBlock(S("p" + Le32(1) + "OEM"));
-  EXPECT_EQ(tiny.offset, 0u);
-  EXPECT_EQ(tiny.length, 1u);
-  // The marker nearest the end decides; the search does not go on to an earlier one.
-  const std::string file = "host" + Block(Compress(Entry("k", "v")));
-  EXPECT_EQ(FindBlock(S(file + Le32(0) + "OEM")).length, 0u);
-  EXPECT_EQ(FindBlock(S(file + Le32(1000) + "OEM")).length, 0u);
 }
 
 TEST(AppendBlock, UnsignedExecutableGetsPayloadLengthAndMarker) {
@@ -189,18 +162,8 @@ TEST(AppendBlock, ReplacesAnExistingBlockAndItsTail) {
   std::string once = Std(AppendBlock(S(host), first));
   std::string twice = Std(AppendBlock(S(once + std::string(5, '\0')), second));
   EXPECT_EQ(twice, host + Block(Std(second.Save())));
-  SettingsMap loaded;
-  EXPECT_TRUE(LoadBlock(loaded, S(twice)));
-  EXPECT_EQ(loaded.ListNames(), std::vector<String>{"new.txt"});
-}
-
-TEST(AppendBlock, PackageFromAnEmptyFileIsExactlyTheBlock) {
-  SettingsMap map = SampleMap();
-  String saved = map.Save();
-  const std::string package = Std(AppendBlock(String(), map));
-  EXPECT_EQ(package, Block(Std(saved)));
-  EXPECT_EQ(Uncompress(package.substr(0, saved.Length()), SampleRaw().size()), SampleRaw());
-  EXPECT_EQ(FindBlock(S(package)).offset, 0u);
+  // A package made from an empty file is exactly the block.
+  EXPECT_EQ(Std(AppendBlock(String(), second)), Block(Std(second.Save())));
 }
 
 TEST(AppendBlock, BuildingInTheHostsOwnBufferGivesTheSameBytes) {
@@ -239,11 +202,14 @@ TEST(AppendBlock, BuildingInTheHostsOwnBufferGivesTheSameBytes) {
   EXPECT_EQ(Std(twice), Std(AppendBlock(S(plain), big)));
 }
 
-TEST(AppendBlock, EmptyMapLeavesTheFileAsItIs) {
+TEST(AppendBlock, UnchangedFilesShareTheirBuffer) {
   const String signedExe = S(Fixture("sample_app64_signed.exe"));
-  String out = AppendBlock(signedExe, SettingsMap());
-  EXPECT_EQ(out.Data(), signedExe.Data());  // the same buffer: no copy, signature kept
+  // An empty map leaves the file as it is, signature included.
+  EXPECT_EQ(AppendBlock(signedExe, SettingsMap()).Data(), signedExe.Data());
   EXPECT_TRUE(AppendBlock(String(), SettingsMap()).IsEmpty());
+  const String exe = S(Fixture("sample_app64.exe"));
+  EXPECT_EQ(RemoveSignature(exe).Data(), exe.Data());
+  EXPECT_EQ(StripBlock(exe).Data(), exe.Data());
 }
 
 TEST(Signatures, RemovalRestoresTheUnsignedProgram) {
@@ -368,34 +334,27 @@ TEST(Signatures, CertificateTableIsCutOutWhereverItLies) {
 }
 
 TEST(Signatures, InconsistentHeadersLeaveTheFileUnchanged) {
-  auto variant = [](auto change) {
+  const struct {
+    uint32_t certAt, certSize, directories;
+  } cases[] = {
+      {0, 124, 16},          {900, 0, 16},  {900, 125, 16},  // one byte past the end
+      {0xFFFFFFF0, 124, 16},                                 // would wrap a 32-bit sum
+      {900, 0xFFFFFFF0, 16}, {900, 124, 4},                  // no security entry
+      {0x100, 0x100, 16},                                    // covers its own entry
+  };
+  for (const auto& c : cases) {
     Synthetic pe;
-    change(pe);
-    return pe;
-  };
-  const Synthetic cases[] = {
-      variant([](Synthetic& p) { p.certAt = 0; }),
-      variant([](Synthetic& p) { p.certSize = 0; }),
-      variant([](Synthetic& p) { p.certSize = 125; }),       // one byte past the end
-      variant([](Synthetic& p) { p.certAt = 0xFFFFFFF0; }),  // would wrap a 32-bit sum
-      variant([](Synthetic& p) { p.certSize = 0xFFFFFFF0; }),
-      variant([](Synthetic& p) { p.directories = 4; }),                     // no security entry
-      variant([](Synthetic& p) { p.certAt = 0x100, p.certSize = 0x100; }),  // covers its entry
-  };
-  for (const Synthetic& pe : cases) {
+    pe.certAt = c.certAt;
+    pe.certSize = c.certSize;
+    pe.directories = c.directories;
     String file = S(pe.Build());
-    EXPECT_EQ(RemoveSignature(file).Data(), file.Data()) << pe.certAt << " " << pe.certSize;
+    EXPECT_EQ(RemoveSignature(file).Data(), file.Data()) << c.certAt << " " << c.certSize;
   }
-  // The same table with a sound header is removed, for contrast.
-  String good = S(Synthetic().Build());
-  EXPECT_EQ(RemoveSignature(good).Length(), 900u);
-
   std::string file = Synthetic().Build();
-  std::string notPe = file;
+  EXPECT_EQ(RemoveSignature(S(file)).Length(), 900u);  // the sound header, for contrast
+  std::string notPe = file, badSignature = file, zeroOffset = file;
   notPe[0] = 'Z';
-  std::string badSignature = file;
   badSignature[0x81] = 'X';
-  std::string zeroOffset = file;
   PutLe32(zeroOffset, 0x3C, 0);
   for (const std::string& input : {notPe, badSignature, zeroOffset})
     EXPECT_EQ(Std(RemoveSignature(S(input))), input);
@@ -486,23 +445,20 @@ TEST(Signatures, HostWhoseHeaderTheBlockWouldCompleteIsRefused) {
   EXPECT_EQ(Std(ExtractBlock(AppendBlock(S(host), map))), payload);
 }
 
-TEST(Signatures, UnchangedFilesShareTheirBuffer) {
-  const String exe = S(Fixture("sample_app64.exe"));
-  EXPECT_EQ(RemoveSignature(exe).Data(), exe.Data());
-  EXPECT_EQ(StripBlock(exe).Data(), exe.Data());
-}
-
-TEST(LoadBlock, CorruptPayloadLoadsAnEmptyMap) {
+TEST(LoadBlock, ReplacesTheMapOrEmptiesIt) {
   SettingsMap map;
   map.Set("stale", "x");
-  EXPECT_FALSE(LoadBlock(map, S("host" + Block("not a zlib stream"))));
-  EXPECT_FALSE(map.HasEntries());
-  map.Set("stale", "x");
-  EXPECT_FALSE(LoadBlock(map, S("host" + Block(Compress(Entry("", "v"))))));
-  EXPECT_FALSE(map.HasEntries());
-  map.Set("stale", "x");
-  EXPECT_FALSE(LoadBlock(map, S("a file without any block")));
-  EXPECT_FALSE(map.HasEntries());
+  EXPECT_TRUE(LoadBlock(map, S("host" + Block(Compress(Entry("b", "bee") + Entry("a", "ay"))))));
+  EXPECT_EQ(map.ListNames(), (std::vector<String>{"a", "b"}));
+  EXPECT_EQ(map.Get("b"), "bee");
+  const std::string payload = Compress(Entry("k", "v"));
+  for (const std::string& file :
+       {"host" + Block("not a zlib stream"), "host" + Block(Compress(Entry("", "v"))),
+        std::string("a file without any block"), "host" + payload + Le32(0) + "OEM"}) {
+    map.Set("stale", "x");
+    EXPECT_FALSE(LoadBlock(map, S(file))) << file;
+    EXPECT_FALSE(map.HasEntries()) << file;
+  }
 }
 
 }  // namespace

@@ -62,8 +62,14 @@ bool LoadResourcesKeeping(const WString& resources, const WString& target, Strin
   Vadu::SettingsMap& map = ResourceMap();
   if (PathPresent(target)) {
     String bytes = Vadu::ReadWholeFile(target);
-    LoadBlock(map, bytes);
-    if (targetBytes) *targetBytes = std::move(bytes);
+    const String payload = ExtractBlock(bytes);
+    // Kept for the caller, or let go before the block is inflated.
+    if (targetBytes)
+      *targetBytes = std::move(bytes);
+    else
+      bytes = String();
+    // A target without a block empties the map, as a corrupt block does.
+    if (payload.IsEmpty() || !map.Load(payload)) map.Clear();
   }
   if (!PathPresent(resources)) return false;
   if (Vadu::DirectoryExists(resources)) {

@@ -64,9 +64,11 @@ TEST_F(UnpackCommand, GivesBackTheExactBytesOfEveryResourceBesideTheUtility) {
 }
 
 TEST_F(UnpackCommand, WritesNothingForAMissingFileOrAFileWithoutABlock) {
-  UtilityRun run = Run("-unpack " + Arg(work_.Path() / "nothere.exe"));
+  // -unpack comes before every other command.
+  UtilityRun run = Run("-getxml -unpack " + Arg(work_.Path() / "nothere.exe"));
   EXPECT_EQ(run.output, "ERROR: can't find nothere.exe\n");
   EXPECT_EQ(run.exitCode, 1);
+  EXPECT_FALSE(fs::exists(sandbox_.Folder() / "oem_info.xml"));
 
   fs::path plain = CopyFixture("sample_app64.exe", "plain.exe");
   fs::path corrupt = work_.Path() / "corrupt.bin";

@@ -40,13 +40,19 @@ TEST(FileLogger, EachChangeOfLevelGetsABlankLineAndAHeader) {
   logger->Write(LogDebug, "e");
   logger->Write(LogWarning, "f");
   logger->Write(LogCriticalError, "g");
+  // An unknown level has no header but still changes the level.
+  logger->Write(7, "x");
+  logger->Write(7, "y");
+  logger->Write(LogInfo, "i");
   EXPECT_EQ(ReadFileBytes(path),
             "[INFO]:\r\na"
             "\r\n[ERROR]:\r\nbc"
             "\r\n[INFO]:\r\nd"
             "\r\n[DEBUG]:\r\ne"
             "\r\n[WARNING]:\r\nf"
-            "\r\n[CRITICAL ERROR]:\r\ng");
+            "\r\n[CRITICAL ERROR]:\r\ng"
+            "\r\nxy"
+            "\r\n[INFO]:\r\ni");
 }
 
 TEST(FileLogger, AppendsToAnExistingFileWithoutALeadingBlankLine) {
@@ -62,17 +68,6 @@ TEST(FileLogger, AppendsToAnExistingFileWithoutALeadingBlankLine) {
   auto logger = MakeSmart<FileLogger>(Wide(path));
   logger->Write(LogError, "e2");
   EXPECT_EQ(ReadFileBytes(path), "earlier run\r\n[WARNING]:\r\nw1\r\n[ERROR]:\r\ne1[ERROR]:\r\ne2");
-}
-
-TEST(FileLogger, UnknownLevelHasNoHeaderButStillChangesTheLevel) {
-  TempFolder folder;
-  std::string path = folder / "unknown.log";
-  auto logger = MakeSmart<FileLogger>(Wide(path));
-  logger->Write(7, "x");
-  logger->Write(7, "y");
-  logger->Write(LogInfo, "i");
-  logger->Write(-1, "z");
-  EXPECT_EQ(ReadFileBytes(path), "xy\r\n[INFO]:\r\ni\r\nz");
 }
 
 TEST(FileLogger, FileThatCannotBeOpenedDropsTextsUntilItCan) {
@@ -113,17 +108,6 @@ TEST(Logger, AnswersTheBaseAndLoggerQueriesWithItsLoggerPart) {
   EXPECT_EQ(file->QueryInterface(0x1234), nullptr);
   EXPECT_EQ(file->RefCount(), 1);
   EXPECT_EQ(file.Block()->GetStrongCount(), 3);
-}
-
-TEST(Logger, LevelTable) {
-  EXPECT_STREQ(LevelHeader(LogCriticalError), "[CRITICAL ERROR]:\r\n");
-  EXPECT_STREQ(LevelHeader(5), "");
-  EXPECT_EQ(LevelAttribute(LogDebug), 15);
-  EXPECT_EQ(LevelAttribute(LogInfo), 10);
-  EXPECT_EQ(LevelAttribute(LogWarning), 14);
-  EXPECT_EQ(LevelAttribute(LogError), 13);
-  EXPECT_EQ(LevelAttribute(LogCriticalError), 12);
-  EXPECT_EQ(LevelAttribute(-1), 0);
 }
 
 }  // namespace

@@ -69,66 +69,49 @@ class CurrentDirectory {
   fs::path saved_;
 };
 
-TEST(PathExistsTest, FilesAndDirectoriesAreTellApart) {
+TEST(PathExistsTest, FilesAndDirectoriesAreToldApart) {
   TempFolder folder;
   WriteFileBytes(U8(folder / "file.txt"), "x");
   fs::create_directory(U8(folder / "sub"));
-
   EXPECT_TRUE(PathExists(Wide(folder / "file.txt"), false));
   EXPECT_FALSE(PathExists(Wide(folder / "file.txt"), true));
-  EXPECT_TRUE(PathExists(Wide(folder / "sub"), true));
-  EXPECT_FALSE(PathExists(Wide(folder / "sub"), false));
   EXPECT_TRUE(DirectoryExists(Wide(folder / "sub")));
-  EXPECT_FALSE(DirectoryExists(Wide(folder / "file.txt")));
+  EXPECT_FALSE(PathExists(Wide(folder / "sub"), false));
   EXPECT_FALSE(PathExists(Wide(folder / "missing"), false));
-  EXPECT_FALSE(PathExists(Wide(folder / "missing"), true));
   EXPECT_FALSE(PathExists(u"", false));
-  EXPECT_FALSE(PathExists(u"", true));
   // The path is normalised first.
   EXPECT_TRUE(PathExists(Wide(folder / "sub//./../sub/../file.txt"), false));
   EXPECT_TRUE(DirectoryExists(Wide(folder / "sub/")));
 }
 
-TEST(WholeFileTest, WriteCreatesTheDirectoryChainAndReadsBack) {
+TEST(WholeFileTest, WriteCreatesTheDirectoryChainAppendsAndTruncates) {
   TempFolder folder;
   WString path = Wide(folder / "a/b/c/data.bin");
   std::string content = AllByteValues();
   ASSERT_TRUE(WriteWholeFile(Bytes(content), path, false));
   EXPECT_EQ(ReadFileBytes(U8(folder / "a/b/c/data.bin")), content);
   EXPECT_EQ(Std(ReadWholeFile(path)), content);
-
-  // Appending, then truncating.
   ASSERT_TRUE(WriteWholeFile(Bytes("tail"), path, true));
   EXPECT_EQ(ReadFileBytes(U8(folder / "a/b/c/data.bin")), content + "tail");
-  ASSERT_TRUE(WriteWholeFile(Bytes("new"), path, false));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "a/b/c/data.bin")), "new");
-
-  // Zero bytes create or empty a file.
+  // Zero bytes empty a file, or create one.
   ASSERT_TRUE(WriteWholeFile(String(), path, false));
-  EXPECT_TRUE(fs::exists(U8(folder / "a/b/c/data.bin")));
   EXPECT_EQ(fs::file_size(U8(folder / "a/b/c/data.bin")), 0u);
   ASSERT_TRUE(WriteWholeFile(String(), Wide(folder / "empty"), true));
   EXPECT_TRUE(fs::exists(U8(folder / "empty")));
 }
 
-TEST(WholeFileTest, WriteFailures) {
+TEST(WholeFileTest, FailuresWriteAndReadNothing) {
   TempFolder folder;
   fs::create_directory(U8(folder / "dir"));
+  WriteFileBytes(U8(folder / "file"), "keep");
+  WriteFileBytes(U8(folder / "empty"), "");
   EXPECT_FALSE(WriteWholeFile(Bytes("x"), u"", false));
   EXPECT_FALSE(WriteWholeFile(Bytes("x"), Wide(folder / "dir"), false));
   // A file stands where a directory of the path should be.
-  WriteFileBytes(U8(folder / "file"), "keep");
   EXPECT_FALSE(WriteWholeFile(Bytes("x"), Wide(folder / "file/inner.txt"), false));
   EXPECT_EQ(ReadFileBytes(U8(folder / "file")), "keep");
-}
-
-TEST(WholeFileTest, ReadGivesNothingForMissingEmptyOrUnreadable) {
-  TempFolder folder;
-  WriteFileBytes(U8(folder / "empty"), "");
-  fs::create_directory(U8(folder / "dir"));
-  EXPECT_TRUE(ReadWholeFile(Wide(folder / "missing")).IsEmpty());
-  EXPECT_TRUE(ReadWholeFile(Wide(folder / "empty")).IsEmpty());
-  EXPECT_TRUE(ReadWholeFile(Wide(folder / "dir")).IsEmpty());
+  for (const char* name : {"missing", "empty", "dir"})
+    EXPECT_TRUE(ReadWholeFile(Wide(folder / name)).IsEmpty()) << name;
   EXPECT_TRUE(ReadWholeFile(u"").IsEmpty());
 }
 
@@ -154,47 +137,35 @@ TEST(WholeFileTest, FilesTooLongForAStringGiveNothing) {
   fs::path path = U8(folder / "huge.bin");
   WriteFileBytes(path, "x");
   // Sparse files: no disk space is used and nothing of them may be read into memory.
-  for (uintmax_t size : {uintmax_t{0xFFFFFFFFu}, uintmax_t{1} << 32, (uintmax_t{1} << 32) + 5}) {
+  for (uintmax_t size : {uintmax_t{0xFFFFFFFFu}, uintmax_t{1} << 32}) {
     fs::resize_file(path, size);
     EXPECT_TRUE(ReadWholeFile(Wide(folder / "huge.bin")).IsEmpty()) << size;
   }
 }
 
-TEST(ReplaceFileContentTest, ReplacesAndLeavesNothingBehind) {
+TEST(ReplaceFileContentTest, ReplacesOrCreatesAndLeavesNothingBehind) {
   TempFolder folder;
   WriteFileBytes(U8(folder / "target.exe"), "old content that is longer");
-  WString path = Wide(folder / "target.exe");
-  std::string content = AllByteValues();
-  ASSERT_TRUE(ReplaceFileContent(Bytes(content), path));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "target.exe")), content);
-  EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"target.exe"});
-
-  ASSERT_TRUE(ReplaceFileContent(String(), path));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "target.exe")), "");
-
-  // A missing file is created; a relative name stays in the current directory.
-  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(folder / "fresh.bin")));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "fresh.bin")), "new");
+  ASSERT_TRUE(ReplaceFileContent(Bytes(AllByteValues()), Wide(folder / "target.exe")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "target.exe")), AllByteValues());
+  // A relative name stays in the current directory.
   {
     CurrentDirectory here(folder.Path());
-    ASSERT_TRUE(ReplaceFileContent(Bytes("here"), u"relative.txt"));
+    ASSERT_TRUE(ReplaceFileContent(String(), u"relative.txt"));
   }
-  EXPECT_EQ(ReadFileBytes(U8(folder / "relative.txt")), "here");
-  EXPECT_EQ(NamesIn(folder.Path()),
-            (std::vector<std::string>{"fresh.bin", "relative.txt", "target.exe"}));
+  EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"relative.txt", "target.exe"}));
 }
 
 TEST(ReplaceFileContentTest, FailureLeavesTheOriginalIntact) {
   TempFolder folder;
   fs::create_directory(U8(folder / "dir"));
   WriteFileBytes(U8(folder / "dir/inside.txt"), "inside");
-  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), Wide(folder / "dir")));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "dir/inside.txt")), "inside");
-  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), Wide(folder / "missing/file")));
-  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), Wide(folder / "dir/")));
-  EXPECT_FALSE(ReplaceFileContent(Bytes("x"), u""));
+  for (const WString& path :
+       {Wide(folder / "dir"), Wide(folder / "missing/file"), Wide(folder / "dir/"), WString()})
+    EXPECT_FALSE(ReplaceFileContent(Bytes("x"), path)) << Narrow(path);
   EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"dir"});
   EXPECT_EQ(NamesIn(U8(folder / "dir")), std::vector<std::string>{"inside.txt"});
+  EXPECT_EQ(ReadFileBytes(U8(folder / "dir/inside.txt")), "inside");
 }
 
 TEST(CreateDirectoriesTest, AbsoluteAndRelativePaths) {
@@ -204,13 +175,10 @@ TEST(CreateDirectoriesTest, AbsoluteAndRelativePaths) {
   EXPECT_TRUE(CreateDirectories(Wide(folder / "x/y")));  // already there
   {
     CurrentDirectory here(folder.Path());
-    EXPECT_TRUE(CreateDirectories(u"rel/one/./two"));
     EXPECT_TRUE(CreateDirectories(u"rel/three/../four"));
   }
-  EXPECT_TRUE(fs::is_directory(U8(folder / "rel/one/two")));
   EXPECT_TRUE(fs::is_directory(U8(folder / "rel/four")));
   EXPECT_FALSE(fs::exists(U8(folder / "rel/three")));
-
   WriteFileBytes(U8(folder / "file"), "x");
   EXPECT_FALSE(CreateDirectories(Wide(folder / "file/sub")));
   EXPECT_FALSE(CreateDirectories(Wide(folder / "file")));
@@ -220,100 +188,73 @@ TEST(CreateDirectoriesTest, AbsoluteAndRelativePaths) {
 TEST(RemoveTest, EmptyDirectoriesFilesAndTrees) {
   TempFolder folder;
   fs::create_directories(U8(folder / "empty"));
-  fs::create_directories(U8(folder / "full"));
-  WriteFileBytes(U8(folder / "full/file"), "x");
+  fs::create_directories(U8(folder / "tree/a/b/c"));
+  WriteFileBytes(U8(folder / "tree/top.txt"), "1");
+  WriteFileBytes(U8(folder / "tree/a/b/c/deeper.txt"), "3");
   EXPECT_TRUE(RemoveEmptyDirectory(Wide(folder / "empty/")));
   EXPECT_FALSE(fs::exists(U8(folder / "empty")));
   EXPECT_TRUE(RemoveEmptyDirectory(Wide(folder / "empty")));  // already gone
-  EXPECT_FALSE(RemoveEmptyDirectory(Wide(folder / "full")));
-  EXPECT_TRUE(fs::exists(U8(folder / "full/file")));
-
-  EXPECT_TRUE(RemoveFile(Wide(folder / "full/file")));
-  EXPECT_FALSE(fs::exists(U8(folder / "full/file")));
-  EXPECT_TRUE(RemoveFile(Wide(folder / "full/file")));  // no file there
-  EXPECT_FALSE(RemoveFile(u""));
-
-  fs::create_directories(U8(folder / "tree/a/b/c"));
-  fs::create_directories(U8(folder / "tree/empty"));
-  WriteFileBytes(U8(folder / "tree/top.txt"), "1");
-  WriteFileBytes(U8(folder / "tree/a/b/deep.txt"), "2");
-  WriteFileBytes(U8(folder / "tree/a/b/c/deeper.txt"), "3");
+  EXPECT_FALSE(RemoveEmptyDirectory(Wide(folder / "tree")));
+  EXPECT_TRUE(RemoveFile(Wide(folder / "tree/top.txt")));
+  EXPECT_FALSE(fs::exists(U8(folder / "tree/top.txt")));
+  EXPECT_TRUE(RemoveFile(Wide(folder / "tree/top.txt")));  // no file there
   EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "tree/")));
   EXPECT_FALSE(fs::exists(U8(folder / "tree")));
-  EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "tree")));  // never existed now
+  EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "tree")));  // none there
+  EXPECT_FALSE(RemoveFile(u""));
   EXPECT_FALSE(RemoveDirectoryTree(u""));
-  EXPECT_TRUE(fs::exists(U8(folder / "full")));
 }
 
 TEST(CopyFileTest, CopiesAndOverwritesButNeverOntoItself) {
   TempFolder folder;
   WriteFileBytes(U8(folder / "source"), AllByteValues());
   WriteFileBytes(U8(folder / "target"), std::string(5000, 'z'));
+  fs::create_directory(U8(folder / "sub"));
   EXPECT_TRUE(CopyFileTo(Wide(folder / "source"), Wide(folder / "target")));
   EXPECT_EQ(ReadFileBytes(U8(folder / "target")), AllByteValues());
-  EXPECT_EQ(ReadFileBytes(U8(folder / "source")), AllByteValues());
-  EXPECT_TRUE(CopyFileTo(Wide(folder / "source"), Wide(folder / "new")));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "new")), AllByteValues());
-
   // Onto itself, also when spelt differently: fails and the file keeps its content.
-  EXPECT_FALSE(CopyFileTo(Wide(folder / "source"), Wide(folder / "source")));
-  fs::create_directory(U8(folder / "sub"));
   EXPECT_FALSE(CopyFileTo(Wide(folder / "source"), Wide(folder / "sub/../source")));
   EXPECT_EQ(ReadFileBytes(U8(folder / "source")), AllByteValues());
-
   EXPECT_FALSE(CopyFileTo(Wide(folder / "missing"), Wide(folder / "other")));
-  EXPECT_FALSE(fs::exists(U8(folder / "other")));
   EXPECT_FALSE(CopyFileTo(Wide(folder / "sub"), Wide(folder / "other")));
+  EXPECT_FALSE(fs::exists(U8(folder / "other")));
 }
 
 TEST(MoveFileTest, RenamesOrReplaces) {
   TempFolder folder;
   WriteFileBytes(U8(folder / "a"), "content a");
   WriteFileBytes(U8(folder / "b"), "content b, longer");
+  fs::create_directory(U8(folder / "sub"));
   EXPECT_TRUE(MoveFileTo(Wide(folder / "a"), Wide(folder / "b")));
   EXPECT_FALSE(fs::exists(U8(folder / "a")));
   EXPECT_EQ(ReadFileBytes(U8(folder / "b")), "content a");
-
-  fs::create_directory(U8(folder / "sub"));
-  EXPECT_TRUE(MoveFileTo(Wide(folder / "b"), Wide(folder / "sub/c")));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "sub/c")), "content a");
-  EXPECT_FALSE(fs::exists(U8(folder / "b")));
-
   EXPECT_FALSE(MoveFileTo(Wide(folder / "missing"), Wide(folder / "d")));
-  EXPECT_FALSE(MoveFileTo(Wide(folder / "sub/c"), Wide(folder / "sub")));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "sub/c")), "content a");
+  EXPECT_FALSE(MoveFileTo(Wide(folder / "b"), Wide(folder / "sub")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "b")), "content a");
 }
 
-TEST(MoveDirectoryTest, MovesTheWholeTree) {
+TEST(MoveDirectoryTest, MovesTheWholeTreeOrOnlyTheFiles) {
   TempFolder folder;
   fs::create_directories(U8(folder / "src/one/two"));
   fs::create_directories(U8(folder / "src/empty"));
   WriteFileBytes(U8(folder / "src/top.txt"), "top");
-  WriteFileBytes(U8(folder / "src/one/mid.txt"), "mid");
   WriteFileBytes(U8(folder / "src/one/two/low.txt"), "low");
   fs::create_directories(U8(folder / "dst/one"));
   WriteFileBytes(U8(folder / "dst/top.txt"), "replaced");
   WriteFileBytes(U8(folder / "dst/kept.txt"), "kept");
-
   EXPECT_TRUE(MoveDirectoryTo(Wide(folder / "src"), Wide(folder / "dst"), true));
   EXPECT_FALSE(fs::exists(U8(folder / "src")));
   EXPECT_EQ(ReadFileBytes(U8(folder / "dst/top.txt")), "top");
   EXPECT_EQ(ReadFileBytes(U8(folder / "dst/kept.txt")), "kept");
-  EXPECT_EQ(ReadFileBytes(U8(folder / "dst/one/mid.txt")), "mid");
   EXPECT_EQ(ReadFileBytes(U8(folder / "dst/one/two/low.txt")), "low");
   EXPECT_TRUE(fs::is_directory(U8(folder / "dst/empty")));
-}
 
-TEST(MoveDirectoryTest, NonRecursiveLeavesSubdirectories) {
-  TempFolder folder;
-  fs::create_directories(U8(folder / "src/sub"));
-  WriteFileBytes(U8(folder / "src/file.txt"), "file");
-  WriteFileBytes(U8(folder / "src/sub/inner.txt"), "inner");
-  EXPECT_TRUE(MoveDirectoryTo(Wide(folder / "src"), Wide(folder / "new/target"), false));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "new/target/file.txt")), "file");
-  EXPECT_FALSE(fs::exists(U8(folder / "new/target/sub")));
-  EXPECT_EQ(ReadFileBytes(U8(folder / "src/sub/inner.txt")), "inner");
-  EXPECT_FALSE(fs::exists(U8(folder / "src/file.txt")));
+  // Not recursive: subdirectories, and with them the source, stay.
+  EXPECT_TRUE(MoveDirectoryTo(Wide(folder / "dst"), Wide(folder / "new/target"), false));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "new/target/top.txt")), "top");
+  EXPECT_FALSE(fs::exists(U8(folder / "new/target/one")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "dst/one/two/low.txt")), "low");
+  EXPECT_FALSE(fs::exists(U8(folder / "dst/top.txt")));
 }
 
 TEST(MoveDirectoryTest, RefusesToMoveIntoItself) {
@@ -324,12 +265,15 @@ TEST(MoveDirectoryTest, RefusesToMoveIntoItself) {
     return NamesIn(U8(folder / "A")) == std::vector<std::string>{"file.txt", "inner"} &&
            NamesIn(folder.Path()) == std::vector<std::string>{"A"};
   };
-  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), Wide(folder / "A/sub"), true));
-  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), Wide(folder / "A"), true));
-  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), Wide(folder / "A/inner/../"), true));
-  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A"), u"", true));
-  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "missing"), Wide(folder / "B"), true));
-  EXPECT_FALSE(MoveDirectoryTo(Wide(folder / "A/file.txt"), Wide(folder / "B"), true));
+  const std::pair<WString, WString> refused[] = {
+      {Wide(folder / "A"), Wide(folder / "A/sub")},
+      {Wide(folder / "A"), Wide(folder / "A/inner/../")},
+      {Wide(folder / "A"), u""},
+      {Wide(folder / "missing"), Wide(folder / "B")},
+      {Wide(folder / "A/file.txt"), Wide(folder / "B")},
+  };
+  for (const auto& [source, target] : refused)
+    EXPECT_FALSE(MoveDirectoryTo(source, target, true)) << Narrow(source) << " " << Narrow(target);
   {
     // A relative source and an absolute target inside it are the same place.
     CurrentDirectory here(folder.Path());
@@ -360,14 +304,11 @@ TEST(ListDirectoryTest, PatternsKindsSizesAndTimes) {
 
   std::vector<FileEntry> all = ListDirectory(Wide(folder.Path()), u"");
   EXPECT_EQ(Names(all), (std::vector<std::string>{"a.txt", "b.txt", "c.log", "sub"}));
-  EXPECT_EQ(Names(ListDirectory(Wide(folder.Path()), u"*")), Names(all));
   EXPECT_EQ(Names(ListDirectory(Wide(folder.Path()), u"*.txt")),
             (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_EQ(Names(ListDirectory(Wide(folder.Path()), u"?.log")), std::vector<std::string>{"c.log"});
-  EXPECT_TRUE(ListDirectory(Wide(folder.Path()), u"*.none").empty());
   // The directory may end in a separator of its own.
   EXPECT_EQ(Names(ListDirectory(Wide(folder / "sub/"), u"")), std::vector<std::string>{"deep.txt"});
-
   DateTime now = DateTime::NowLocal();
   for (const FileEntry& entry : all) {
     std::string name = Narrow(entry.Name());

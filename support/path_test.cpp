@@ -20,10 +20,8 @@ std::string Narrow(const WString& text) {
 
 TEST(NormalizePathTest, WindowsRules) {
   EXPECT_PATH(NormalizePath(u"C:/a//b/./c/../d \\", kWin), "C:\\a\\b\\d\\");
-  EXPECT_PATH(NormalizePath(u"C:\\a\\b", kWin), "C:\\a\\b");
   EXPECT_PATH(NormalizePath(u"", kWin), "");
   // Network paths keep their doubled opening, whichever slashes they are written with.
-  EXPECT_PATH(NormalizePath(u"\\\\server\\share\\x", kWin), "\\\\server\\share\\x");
   EXPECT_PATH(NormalizePath(u"//server//share/./x", kWin), "\\\\server\\share\\x");
   EXPECT_PATH(NormalizePath(u"\\\\\\server\\x", kWin), "\\\\server\\x");
   // Separator runs and "." components anywhere.
@@ -33,20 +31,17 @@ TEST(NormalizePathTest, WindowsRules) {
 
 TEST(NormalizePathTest, WindowsParentComponents) {
   EXPECT_PATH(NormalizePath(u"C:\\a\\b\\..\\c", kWin), "C:\\a\\c");
-  EXPECT_PATH(NormalizePath(u"C:\\a\\b\\..\\..\\c", kWin), "C:\\c");
   EXPECT_PATH(NormalizePath(u"\\a\\..\\c", kWin), "\\c");
   EXPECT_PATH(NormalizePath(u"\\\\server\\share\\..\\other", kWin), "\\\\server\\other");
   // A trailing ".." without a separator after it stays.
   EXPECT_PATH(NormalizePath(u"C:\\a\\b\\..", kWin), "C:\\a\\b\\..");
   // Relative paths: a leading component can be climbed over; leading ".." and "." stay.
   EXPECT_PATH(NormalizePath(u"a\\..\\b", kWin), "b");
-  EXPECT_PATH(NormalizePath(u"x\\y\\..\\..\\b", kWin), "b");
   EXPECT_PATH(NormalizePath(u"a\\..\\..\\b", kWin), "..\\b");
   EXPECT_PATH(NormalizePath(u"..\\..\\x\\..\\y", kWin), "..\\..\\y");
   EXPECT_PATH(NormalizePath(u".\\..\\x", kWin), ".\\..\\x");
   // Climbing above a root empties the path.
   EXPECT_PATH(NormalizePath(u"\\..\\a", kWin), "");
-  EXPECT_PATH(NormalizePath(u"C:\\..\\a", kWin), "");
   EXPECT_PATH(NormalizePath(u"C:\\a\\..\\..\\b", kWin), "");
   EXPECT_PATH(NormalizePath(u"\\\\server\\..\\x", kWin), "");
 }
@@ -61,17 +56,14 @@ TEST(NormalizePathTest, PosixRules) {
   EXPECT_PATH(NormalizePath(u"C:\\a\\\\b/./c", kPosix), "C:\\a\\\\b/c");
   EXPECT_PATH(NormalizePath(u"a\\b/../c", kPosix), "c");
   EXPECT_PATH(NormalizePath(u"C:/../x", kPosix), "x");
-  EXPECT_PATH(NormalizePath(u"/home/u/../v/./w/", kPosix), "/home/v/w/");
   EXPECT_PATH(NormalizePath(u"../../x/../y", kPosix), "../../y");
   // Above the root.
   EXPECT_PATH(NormalizePath(u"/../x", kPosix), "");
-  EXPECT_PATH(NormalizePath(u"/a/../../b", kPosix), "");
 }
 
 TEST(JoinPathTest, BothStyles) {
   EXPECT_PATH(JoinPath(u"C:\\dir\\\\", u"\\file", kWin), "C:\\dir\\file");
   EXPECT_PATH(JoinPath(u"C:/dir", u"sub/file", kWin), "C:\\dir\\sub\\file");
-  EXPECT_PATH(JoinPath(u"C:\\", u"x", kWin), "C:\\x");
   EXPECT_PATH(JoinPath(u"C:", u"x", kWin), "C:\\x");
   EXPECT_PATH(JoinPath(u"\\\\server", u"share", kWin), "\\\\server\\share");
   EXPECT_PATH(JoinPath(u"\\", u"x", kWin), "\\x");
@@ -86,7 +78,6 @@ TEST(JoinPathTest, BothStyles) {
 
 TEST(JoinPathTest, EmptyOrUnresolvableFirstPart) {
   // No directory keeps the name relative; it never lands at the root.
-  EXPECT_PATH(JoinPath(u"", u"file", kWin), "file");
   EXPECT_PATH(JoinPath(u"", u"file", kPosix), "file");
   EXPECT_PATH(JoinPath(u"", u"a//b", kPosix), "a/b");
   // A first part that climbed above its root gives nothing to work on.
@@ -98,8 +89,6 @@ TEST(PathPartsTest, DirectoryPart) {
   EXPECT_PATH(GetDirectoryPart(u"file.txt", kWin), "");
   EXPECT_PATH(GetDirectoryPart(u"C:\\a\\b.txt", kWin), "C:\\a\\");
   EXPECT_PATH(GetDirectoryPart(u"C:/a/b.txt", kWin), "C:/a\\");
-  EXPECT_PATH(GetDirectoryPart(u"C:\\a\\", kWin), "C:\\a\\");
-  EXPECT_PATH(GetDirectoryPart(u"a\\b", kWin), "a\\");
   EXPECT_PATH(GetDirectoryPart(u"\\a", kWin), "\\");
   // The opening of a network path is never the last separator.
   EXPECT_PATH(GetDirectoryPart(u"\\\\server", kWin), "");
@@ -107,52 +96,43 @@ TEST(PathPartsTest, DirectoryPart) {
 
   EXPECT_PATH(GetDirectoryPart(u"file.txt", kPosix), "");
   EXPECT_PATH(GetDirectoryPart(u"/a", kPosix), "/");
-  EXPECT_PATH(GetDirectoryPart(u"/a/b/c.txt", kPosix), "/a/b/");
   EXPECT_PATH(GetDirectoryPart(u"a\\b.txt", kPosix), "");
   EXPECT_PATH(GetDirectoryPart(u"x/a\\b.txt", kPosix), "x/");
 }
 
 TEST(PathPartsTest, FileNameStemAndExtension) {
   EXPECT_PATH(GetFileName(u"C:\\a/b.txt", kWin), "b.txt");
-  EXPECT_PATH(GetFileName(u"C:\\a\\b", kWin), "b");
   EXPECT_PATH(GetFileName(u"name", kWin), "name");
   EXPECT_PATH(GetFileName(u"C:\\a\\", kWin), "");
   EXPECT_PATH(GetFileName(u"/a/b\\c", kPosix), "b\\c");
-  EXPECT_PATH(GetFileName(u"/a/b", kPosix), "b");
 
   EXPECT_PATH(GetFileStem(u"C:\\x.y\\name", kWin), "name");
   EXPECT_PATH(GetFileStem(u"C:\\x.y\\a.tar.gz", kWin), "a.tar");
   EXPECT_PATH(GetFileStem(u"C:/x/.hidden", kWin), "");
-  EXPECT_PATH(GetFileStem(u"/x.y/name", kPosix), "name");
   EXPECT_PATH(GetFileStem(u"dir\\a.b", kPosix), "dir\\a");
 
   EXPECT_PATH(GetExtension(u"C:\\a\\b.EXE", kWin), "EXE");
-  EXPECT_PATH(GetExtension(u"a.tar.gz", kWin), "gz");
   EXPECT_PATH(GetExtension(u"file.", kWin), "");
   EXPECT_PATH(GetExtension(u"noext", kWin), "");
   // A "." in a directory is no extension of the file.
   EXPECT_PATH(GetExtension(u"C:\\x.y\\name", kWin), "");
   EXPECT_PATH(GetExtension(u"/x.y/name", kPosix), "");
-  EXPECT_PATH(GetExtension(u"/a/b.dmg", kPosix), "dmg");
   EXPECT_PATH(GetExtension(u"a.b\\c", kPosix), "b\\c");
 }
 
 TEST(PathPartsTest, AbsolutePaths) {
   EXPECT_TRUE(IsAbsolutePath(u"C:\\x", kWin));
   EXPECT_TRUE(IsAbsolutePath(u"\\x", kWin));
-  EXPECT_TRUE(IsAbsolutePath(u"/x", kWin));
   EXPECT_TRUE(IsAbsolutePath(u"\\\\server\\x", kWin));
   EXPECT_FALSE(IsAbsolutePath(u"x\\y", kWin));
   EXPECT_FALSE(IsAbsolutePath(u"", kWin));
   EXPECT_TRUE(IsAbsolutePath(u"/x", kPosix));
   EXPECT_FALSE(IsAbsolutePath(u"\\x", kPosix));
   EXPECT_FALSE(IsAbsolutePath(u"C:/x", kPosix));
-  EXPECT_FALSE(IsAbsolutePath(u"x", kPosix));
 }
 
 TEST(PathPartsTest, ContainmentIgnoresCaseOnlyOnWindows) {
   EXPECT_TRUE(IsPathWithin(u"c:\\a\\sub", u"C:\\A", kWin));
-  EXPECT_TRUE(IsPathWithin(u"C:\\A", u"c:/a/", kWin));
   EXPECT_TRUE(IsPathWithin(u"C:/a/sub/", u"C:\\A\\", kWin));
   EXPECT_TRUE(IsPathWithin(u"C:\\Ä\\x", u"c:\\ä", kWin));
   EXPECT_FALSE(IsPathWithin(u"C:\\ab", u"C:\\a", kWin));
@@ -161,7 +141,6 @@ TEST(PathPartsTest, ContainmentIgnoresCaseOnlyOnWindows) {
 
   EXPECT_FALSE(IsPathWithin(u"/x/a/sub", u"/x/A", kPosix));
   EXPECT_TRUE(IsPathWithin(u"/x/A/sub", u"/x/A", kPosix));
-  EXPECT_TRUE(IsPathWithin(u"/x/A", u"/x//A/", kPosix));
   EXPECT_FALSE(IsPathWithin(u"/x/Ab", u"/x/A", kPosix));
   EXPECT_FALSE(IsPathWithin(u"/x/A\\b", u"/x/A", kPosix));
   EXPECT_TRUE(IsPathWithin(u"/anything", u"/", kPosix));
@@ -172,7 +151,6 @@ TEST(PathPartsTest, SeparatorOfEachStyle) {
   EXPECT_EQ(PathSeparator(kPosix), u'/');
   // The native style is the one the functions use by default.
   EXPECT_EQ(NormalizePath(u"a/b\\c"), NormalizePath(u"a/b\\c", NativePathStyle()));
-  EXPECT_EQ(PathSeparator(), PathSeparator(NativePathStyle()));
 }
 
 }  // namespace

