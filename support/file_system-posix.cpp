@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "support/environment.h"
 #include "support/file_system.h"
 #include "support/file_system_platform.h"
 
@@ -76,9 +75,9 @@ WString GetCurrentDir() {
 }
 
 WString GetTempDir() {
-  for (const char16_t* name : {u"TEMP", u"TMPDIR"}) {
-    WString value = GetEnvironmentValue(name);
-    if (!value.IsEmpty()) return value;
+  for (const char* name : {"TEMP", "TMPDIR"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return FromSystemText(value);
   }
   return u"/tmp";
 }

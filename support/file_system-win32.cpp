@@ -3,7 +3,6 @@
 
 #include <vector>
 
-#include "support/environment.h"
 #include "support/file_system.h"
 #include "support/file_system_platform.h"
 
@@ -60,8 +59,12 @@ WString GetCurrentDir() {
 }
 
 WString GetTempDir() {
-  WString temp = GetEnvironmentValue(u"TEMP");
-  if (!temp.IsEmpty()) return temp;
+  DWORD needed = GetEnvironmentVariableW(L"TEMP", nullptr, 0);
+  if (needed > 1) {
+    std::vector<wchar_t> buffer(needed);
+    DWORD length = GetEnvironmentVariableW(L"TEMP", buffer.data(), needed);
+    if (length > 0 && length < needed) return FromWide(buffer.data(), length);
+  }
   // Without TEMP, the system's own choice (TMP, the user's profile, the Windows folder).
   wchar_t path[MAX_PATH + 2];
   DWORD length = GetTempPathW(MAX_PATH + 1, path);
