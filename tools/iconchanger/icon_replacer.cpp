@@ -21,6 +21,46 @@ const ResourceEntry* FirstLeaf(const ResourceDirectory& dir) {
   return nullptr;
 }
 
+// The resource tree of a parsed image; empty when it has none.
+ResourceDirectory ReadResourceTree(const PeImage& image) {
+  ResourceDirectory root;
+  const DataDirectory resources = image.directory(kResourceDirectoryIndex);
+  if (resources.rva != 0) {
+    const RvaReader read = [&image](uint32_t rva, uint32_t size, Bytes& out) {
+      return image.ReadRva(rva, size, out);
+    };
+    // Resource data is normally distinct bytes of the file; allow some sharing, no more.
+    root = ParseResourceTree(resources.rva, read, 2 * uint64_t{image.bytes().size()});
+  }
+  return root;
+}
+
+// True when one language's group data lists exactly the icon's images and `icons` holds each of
+// them in that language.
+bool GroupMatches(const ResourceEntry& language, const ResourceDirectory& icons,
+                  const IcoFile& ico) {
+  const std::vector<GroupIconEntry> entries = ParseGroupIcon(language.data);
+  if (entries.size() != ico.images.size()) return false;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const GroupIconEntry& entry = entries[i];
+    const IconImage& image = ico.images[i];
+    if (entry.width != image.width || entry.height != image.height ||
+        entry.color_count != image.color_count || entry.planes != image.planes ||
+        entry.bit_count != image.bit_count || entry.bytes_in_res != image.data.size()) {
+      return false;
+    }
+    const auto icon =
+        std::find_if(icons.entries.begin(), icons.entries.end(),
+                     [&](const ResourceEntry& e) { return e.name == ResourceName::Id(entry.id); });
+    if (icon == icons.entries.end() || !icon->is_directory()) return false;
+    const auto leaf = std::find_if(
+        icon->directory->entries.begin(), icon->directory->entries.end(),
+        [&](const ResourceEntry& e) { return e.name == language.name && !e.is_directory(); });
+    if (leaf == icon->directory->entries.end() || leaf->data != image.data) return false;
+  }
+  return true;
+}
+
 // Icon IDs referenced by every language of one group; malformed group data references nothing.
 void CollectGroupIconIds(const ResourceEntry& group, std::set<uint32_t>& ids) {
   auto collect = [&](const ResourceEntry& leaf) {
@@ -165,19 +205,42 @@ void ReplaceApplicationIcon(ResourceDirectory& root, const IcoFile& ico) {
 
 Bytes ChangeExecutableIcon(Bytes executable, const IcoFile& ico) {
   const PeImage image(std::move(executable));
-  ResourceDirectory root;
-  const DataDirectory resources = image.directory(kResourceDirectoryIndex);
-  if (resources.rva != 0) {
-    const RvaReader read = [&image](uint32_t rva, uint32_t size, Bytes& out) {
-      return image.ReadRva(rva, size, out);
-    };
-    // Resource data is normally distinct bytes of the file; allow some sharing, no more.
-    root = ParseResourceTree(resources.rva, read, 2 * uint64_t{image.bytes().size()});
-  }
+  ResourceDirectory root = ReadResourceTree(image);
   ReplaceApplicationIcon(root, ico);
   const ResourcePlacement placement = image.PlanResourceSection();
   const Bytes section = BuildResourceSection(root, placement.rva);
   return image.WithResourceSection(placement, section);
+}
+
+bool HasApplicationIcon(const ResourceDirectory& root, const IcoFile& ico) {
+  const ResourceDirectory empty;
+  const ResourceDirectory* groups = &empty;
+  const ResourceDirectory* icons = &empty;
+  for (const ResourceEntry& type : root.entries) {
+    if (!type.is_directory()) continue;
+    if (type.name == ResourceName::Id(kRtGroupIcon)) groups = type.directory.get();
+    if (type.name == ResourceName::Id(kRtIcon)) icons = type.directory.get();
+  }
+  if (ico.images.empty() || groups->entries.empty()) return false;
+  const ResourceEntry& group = groups->entries.front();
+  if (!group.is_directory() || group.directory->entries.empty()) return false;
+  try {
+    for (const ResourceEntry& language : group.directory->entries) {
+      if (language.is_directory() || !GroupMatches(language, *icons, ico)) return false;
+    }
+  } catch (const Error&) {
+    return false;
+  }
+  return true;
+}
+
+bool ExecutableHasIcon(ByteSpan executable, const IcoFile& ico) {
+  try {
+    const PeImage image(Bytes(executable.begin(), executable.end()));
+    return HasApplicationIcon(ReadResourceTree(image), ico);
+  } catch (const Error&) {
+    return false;
+  }
 }
 
 }  // namespace iconchanger

@@ -47,6 +47,16 @@ void ReplaceApplicationIcon(ResourceDirectory& root, const IcoFile& ico);
 // the rebuilt executable. Throws Error on malformed input or when the image cannot be edited.
 Bytes ChangeExecutableIcon(Bytes executable, const IcoFile& ico);
 
+// True when `ico` is the application icon of the resource tree, as ReplaceApplicationIcon leaves
+// it: every language of the first RT_GROUP_ICON lists exactly the icon's images, in order and with
+// their directory fields, and each listed RT_ICON holds that image's bytes in the group's language.
+// Malformed group data gives false.
+bool HasApplicationIcon(const ResourceDirectory& root, const IcoFile& ico);
+
+// HasApplicationIcon for an executable's bytes; false when they are not a readable PE image. Lets
+// a caller check what an icon tool claims to have done.
+bool ExecutableHasIcon(ByteSpan executable, const IcoFile& ico);
+
 }  // namespace iconchanger
 
 #endif  // ZENTU_TOOLS_ICONCHANGER_ICON_REPLACER_H_

@@ -170,5 +170,40 @@ TEST(ReplaceApplicationIconTest, RejectsMisshapenIconDirectories) {
   EXPECT_THROW(ReplaceApplicationIcon(leaf_group, kIco), Error);
 }
 
+TEST(HasApplicationIconTest, HoldsOnlyForTheWholeIconInEveryLanguage) {
+  auto replaced = [] {
+    ResourceDirectory root;
+    Put(root, kRtIcon, ResourceName::Id(1), 1033, {1});
+    Put(root, kRtGroupIcon, ResourceName::Id(10), 1033, GroupOf({1}));
+    Put(root, kRtGroupIcon, ResourceName::Id(10), 1031, GroupOf({1}));
+    ReplaceApplicationIcon(root, kIco);
+    return root;
+  };
+  EXPECT_TRUE(HasApplicationIcon(replaced(), kIco));
+
+  ResourceDirectory untouched;
+  Put(untouched, kRtIcon, ResourceName::Id(1), 1033, {1});
+  Put(untouched, kRtGroupIcon, ResourceName::Id(10), 1033, GroupOf({1}));
+  EXPECT_FALSE(HasApplicationIcon(untouched, kIco));
+  EXPECT_FALSE(HasApplicationIcon(ResourceDirectory(), kIco));
+
+  // Another icon, one image fewer, or the images in another order.
+  EXPECT_FALSE(HasApplicationIcon(replaced(), IcoFile{{DibIcon(16, 4, 9)}}));
+  EXPECT_FALSE(HasApplicationIcon(replaced(), IcoFile{{kIco.images[0], kIco.images[1]}}));
+  EXPECT_FALSE(
+      HasApplicationIcon(replaced(), IcoFile{{kIco.images[1], kIco.images[0], kIco.images[2]}}));
+
+  // One image's bytes wrong in one language only.
+  ResourceDirectory damaged = replaced();
+  const std::vector<GroupIconEntry> entries =
+      ParseGroupIcon(testing::FindLeaf(damaged, kRtGroupIcon, ResourceName::Id(10), 1031)->data);
+  ResourceDirectory& icons = *damaged.FindId(kRtIcon)->directory;
+  for (ResourceEntry& icon : icons.entries)
+    if (icon.name == ResourceName::Id(entries[2].id))
+      for (ResourceEntry& leaf : icon.directory->entries)
+        if (leaf.name == ResourceName::Id(1031)) leaf.data.back() ^= 1;
+  EXPECT_FALSE(HasApplicationIcon(damaged, kIco));
+}
+
 }  // namespace
 }  // namespace iconchanger

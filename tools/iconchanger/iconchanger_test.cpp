@@ -249,6 +249,9 @@ TEST_P(ReplaceTest, ReplacesTheIconAndKeepsEverythingElse) {
   EXPECT_EQ(result.err, "");
   const PeImage edited(testing::ReadBytes(exe));
   ExpectIconReplaced(original, edited, NewImages());
+  const IcoFile first = ParseIco(WriteIco(NewImages()));
+  EXPECT_FALSE(ExecutableHasIcon(original.bytes(), first));
+  EXPECT_TRUE(ExecutableHasIcon(edited.bytes(), first));
   const size_t added = GetParam().in_place ? 0 : 1;
   EXPECT_EQ(edited.sections().size(), original.sections().size() + added);
   if (!GetParam().in_place) {
@@ -276,6 +279,10 @@ TEST_P(ReplaceTest, ReplacesTheIconAndKeepsEverythingElse) {
   ASSERT_EQ(again.status, 0) << again.err;
   const PeImage twice(testing::ReadBytes(exe));
   ExpectIconReplaced(edited, twice, second);
+  EXPECT_FALSE(ExecutableHasIcon(twice.bytes(), first));
+  EXPECT_TRUE(ExecutableHasIcon(twice.bytes(), ParseIco(WriteIco(second))));
+  EXPECT_FALSE(ExecutableHasIcon(ByteSpan(twice.bytes()).first(twice.ImageEnd() / 2),
+                                 ParseIco(WriteIco(second))));
   EXPECT_EQ(twice.sections().size(), edited.sections().size());
   ExpectWrestoolSees(exe, second);
 }
