@@ -3,14 +3,18 @@
 #include <cstdio>
 #include <vector>
 
+#include "ico_file.h"
+#include "icon_replacer.h"
 #include "oem/resource_block.h"
 #include "oem/resource_map.h"
 #include "src/bundle.h"
 #include "src/exit_code.h"
+#include "src/log_tags.h"
 #include "src/payloads.h"
 #include "src/target_state.h"
 #include "support/file_mode.h"
 #include "support/file_system.h"
+#include "support/log.h"
 #include "support/process.h"
 
 namespace Zentu {
@@ -42,20 +46,50 @@ bool StripExecutable(const WString& executable) {
   return Vadu::ReplaceFileContent(StripBlock(content), executable);
 }
 
-}  // namespace
+iconchanger::ByteSpan Bytes(const String& bytes) {
+  return iconchanger::ByteSpan(reinterpret_cast<const uint8_t*>(bytes.Data()), bytes.Length());
+}
 
-bool RunIconTool(const WString& executable, const WString& icon) {
+// True when the executable's application icon is now the icon file's: a tool's exit status alone
+// is not trusted (a broken, blocked or emulated helper may end with 0 without doing anything).
+bool CarriesIcon(const WString& executable, const WString& icon) {
+  try {
+    const iconchanger::IcoFile images = iconchanger::ParseIco(Bytes(Vadu::ReadWholeFile(icon)));
+    return iconchanger::ExecutableHasIcon(Bytes(Vadu::ReadWholeFile(executable)), images);
+  } catch (const iconchanger::Error&) {
+    return false;
+  }
+}
+
+// Runs one tool and checks its work.
+bool RunOneIconTool(const WString& tool, const WString& executable, const WString& icon) {
   const WString parameters =
       Vadu::QuoteWindowsArgument(executable) + u" " + Vadu::QuoteWindowsArgument(icon);
-  const std::vector<String> tools = ToolPayloadNames(StoredKind::kIconTool);
+  if (!Vadu::RunAndWait(tool, parameters, /*hidden=*/false)) return false;
+  if (CarriesIcon(executable, icon)) return true;
+  Vadu::LogRecord(Vadu::LogSource(Vadu::LogError, kFrontEndLogTag), "Icon tool ")
+      << tool << " reported success, but the executable does not carry the icon\n";
+  return false;
+}
+
+}  // namespace
+
+std::vector<IconTool> CarriedIconTools() {
+  std::vector<IconTool> tools;
+  for (const String& name : ToolPayloadNames(StoredKind::kIconTool))
+    tools.push_back({name, ToolPayloadContent(name)});
+  return tools;
+}
+
+bool RunIconTools(const std::vector<IconTool>& tools, const WString& executable,
+                  const WString& icon) {
   bool succeeded = false;
   for (size_t i = 0; i < tools.size() && !succeeded; ++i) {
     // A bare name: the current directory.
-    const WString file = Vadu::FromUtf8(tools[i]);
-    const bool written =
-        Vadu::WriteWholeFile(ToolPayloadContent(tools[i]), file) && Vadu::SetExecutable(file);
+    const WString file = Vadu::FromUtf8(tools[i].name);
+    const bool written = Vadu::WriteWholeFile(tools[i].content, file) && Vadu::SetExecutable(file);
     if (written) {
-      succeeded = Vadu::RunAndWait(file, parameters, /*hidden=*/false);
+      succeeded = RunOneIconTool(file, executable, icon);
       if (succeeded)
         PrintLine("Success add icon");
       else if (i + 1 == tools.size())
@@ -65,6 +99,10 @@ bool RunIconTool(const WString& executable, const WString& icon) {
     if (!written) break;
   }
   return succeeded;
+}
+
+bool RunIconTool(const WString& executable, const WString& icon) {
+  return RunIconTools(CarriedIconTools(), executable, icon);
 }
 
 void ApplyIcon(const WString& icon, const WString& workingPath) {

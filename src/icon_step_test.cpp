@@ -24,6 +24,7 @@
 #include "src/scoped_temp_env.h"
 #include "src/target_state.h"
 #include "src/test_command_util.h"
+#include "support/file_system.h"
 #include "support/test_util.h"
 
 namespace Zentu {
@@ -255,6 +256,35 @@ TEST_F(IconStepTest, TheFirstToolThatSucceedsEndsTheAttempt) {
   EXPECT_FALSE(fs::exists(Std(tools[0])));
   for (size_t i = 1; i < tools.size(); ++i)
     EXPECT_EQ(ReadFileBytes(Std(tools[i])), "not a tool") << Std(tools[i]);
+}
+
+// A tool that ends with exit code 0 and changes nothing: the sample program (of this build's
+// width) on Windows, a shell script elsewhere.
+IconTool LyingTool() {
+  if (Vadu::NativePathStyle() == Vadu::PathStyle::Windows)
+    return {"liar.exe",
+            Narrow(Fixture(sizeof(void*) == 8 ? "sample_app64.exe" : "sample_app32.exe"))};
+  return {"liar", "#!/bin/sh\nexit 0\n"};
+}
+
+TEST_F(IconStepTest, AToolThatClaimsSuccessWithoutTheIconCountsAsFailed) {
+  const std::string original = Fixture("sample_app64.exe");
+  Put("app.exe", original);
+  Put("logo.ico", MakeIco(6));
+
+  ::testing::internal::CaptureStdout();
+  EXPECT_FALSE(RunIconTools({LyingTool()}, u"app.exe", u"logo.ico"));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Cannot add icon\n");
+  EXPECT_TRUE(ReadFileBytes("app.exe") == original);
+
+  // Before a working tool: that one is tried next and does the job.
+  std::vector<IconTool> tools = CarriedIconTools();
+  tools.insert(tools.begin(), LyingTool());
+  ::testing::internal::CaptureStdout();
+  EXPECT_TRUE(RunIconTools(tools, u"app.exe", u"logo.ico"));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Success add icon\n");
+  EXPECT_EQ(IconOfExecutable(ReadFileBytes("app.exe")), ImagesOfIco(MakeIco(6)));
+  EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"app.exe", "logo.ico"}));
 }
 
 TEST_F(IconStepTest, AToolThatCannotBeWrittenEndsTheAttemptSilently) {
