@@ -207,6 +207,17 @@ if(WIN32)
       VERBATIM)
     zentu_embed_file(KIND icon_tool NAME ${name} SOURCE ${tool})
   endforeach()
+elseif(CMAKE_OBJCOPY AND NOT APPLE)
+  # A stripped copy: the utility carries the program, not its debug information.
+  set(tool ${CMAKE_BINARY_DIR}/icon_tools/iconchanger)
+  add_custom_command(
+    OUTPUT ${tool}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icon_tools
+    COMMAND ${CMAKE_OBJCOPY} --strip-all $<TARGET_FILE:iconchanger> ${tool}
+    DEPENDS iconchanger
+    COMMENT "Stripping the icon tool iconchanger"
+    VERBATIM)
+  zentu_embed_file(KIND icon_tool NAME iconchanger SOURCE ${tool})
 else()
   zentu_embed_file(KIND icon_tool NAME iconchanger SOURCE $<TARGET_FILE:iconchanger>
                    DEPENDS iconchanger)
