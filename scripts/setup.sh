@@ -8,10 +8,9 @@ packages=(
   zlib1g-dev libgtest-dev googletest libbenchmark-dev
   clang lld clang-format
   mingw-w64 binutils-mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64
+  wine wine64 wine32:i386 qemu-user-static
   unicode-data python3
   icoutils osslsigncode openssl genisoimage
-
 )
 
 sudo_cmd=()
@@ -27,6 +26,10 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # The shipped 32-bit Windows program is tested under 32-bit Wine (wine32:i386).
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
