@@ -1,0 +1,24 @@
+// Folders of this user alone: a new folder made exclusively under a shared parent (the temporary
+// directory), where nobody else can plant, read or replace anything.
+#pragma once
+
+#include "support/string_base.h"
+
+namespace Vadu {
+
+// Makes a new folder under `parent` named `prefix` followed by 16 random hexadecimal digits:
+// created exclusively (never an existing folder, never through a link), readable, writable and
+// searchable by its owner only (Windows: the parent's permissions, which for the per-user
+// temporary folder are the user's). Returns its full path; empty when none can be made.
+WString CreatePrivateFolder(const WString& parent, const WString& prefix);
+
+// True when `path` is a folder itself (not a link to one) that belongs to the user this process
+// runs as. Windows: true for any folder that is not a reparse point.
+bool IsOwnFolder(const WString& path);
+
+namespace Platform {
+// Makes the folder with owner-only permissions; false when anything exists at the path.
+bool MakePrivateDirectory(const WString& path);
+}  // namespace Platform
+
+}  // namespace Vadu
