@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -191,19 +192,19 @@ FileHandle OpenFile(const WString& path, OpenMode mode) {
       flags |= O_RDONLY | O_NONBLOCK;
       break;
     case OpenMode::kReadWrite:
-      flags |= O_RDWR;
+      flags |= O_RDWR | O_NOFOLLOW;
       break;
     case OpenMode::kReadWriteCreate:
-      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW;
       break;
     case OpenMode::kWriteTruncate:
-      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
       break;
     case OpenMode::kWriteAppend:
-      flags |= O_WRONLY | O_CREAT | O_APPEND;
+      flags |= O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW;
       break;
     case OpenMode::kCreateNew:
-      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
       break;
   }
   int fd;
@@ -245,9 +246,28 @@ int64_t WriteSome(FileHandle file, const void* bytes, uint32_t count) {
 bool FlushFile(FileHandle file) { return fsync(static_cast<int>(file)) == 0; }
 
 void CopyPermissions(const WString& model, FileHandle file) {
+  struct stat status, own;
+  const int fd = static_cast<int>(file);
+  if (stat(SystemPath(model).CStr(), &status) != 0 || fstat(fd, &own) != 0) return;
+  mode_t mode = status.st_mode & 01777;
+  if ((status.st_mode & S_ISUID) && own.st_uid == status.st_uid) mode |= S_ISUID;
+  if ((status.st_mode & S_ISGID) && own.st_gid == status.st_gid) mode |= S_ISGID;
+  fchmod(fd, mode);
+}
+
+bool MayReplace(const WString& path) {
+  const String name = SystemPath(path);
   struct stat status;
-  if (stat(SystemPath(model).CStr(), &status) == 0)
-    fchmod(static_cast<int>(file), status.st_mode & 07777);
+  if (lstat(name.CStr(), &status) != 0 || S_ISLNK(status.st_mode)) return true;
+  return faccessat(AT_FDCWD, name.CStr(), W_OK, AT_EACCESS) == 0;
+}
+
+bool MarkInUse(FileHandle file) {
+  int result;
+  do {
+    result = flock(static_cast<int>(file), LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
 }
 
 uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }

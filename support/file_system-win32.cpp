@@ -158,6 +158,12 @@ FileHandle OpenFile(const WString& path, OpenMode mode) {
       disposition = CREATE_NEW;
       break;
   }
+  // Nothing is written through a symbolic link or junction.
+  if (mode != OpenMode::kRead) {
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return kNoFile;
+  }
   // No security attributes: the handle is not inherited by child processes.
   HANDLE file = CreateFileW(Wide(path), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -202,6 +208,14 @@ int64_t WriteSome(FileHandle file, const void* bytes, uint32_t count) {
 bool FlushFile(FileHandle file) { return FlushFileBuffers(reinterpret_cast<HANDLE>(file)) != 0; }
 
 void CopyPermissions(const WString&, FileHandle) {}
+
+bool MayReplace(const WString& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+         !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool MarkInUse(FileHandle) { return true; }
 
 uint32_t ProcessId() { return GetCurrentProcessId(); }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/file_lock.h"
 #include "support/file_system_platform.h"
 
 namespace Vadu {
@@ -18,6 +19,12 @@ using Platform::QueryPath;
 
 // Whole files move through the system calls in pieces of this size.
 constexpr uint32_t kTransferChunk = 16u << 20;
+
+// Temporary files of ReplaceFileContent: ".~<process id>-<serial>.tmp".
+constexpr char16_t kTemporaryPrefix[] = u".~";
+constexpr char16_t kTemporarySuffix[] = u".tmp";
+// How long a temporary file must have been left alone before it can count as a leftover.
+constexpr int64_t kStaleTemporaryAgeMs = 60 * 1000;
 
 bool IsSeparator(char16_t c, PathStyle style) {
   return c == PathSeparator(style) || (style == PathStyle::Windows && c == u'/');
@@ -312,10 +319,22 @@ bool WriteWholeFile(const String& bytes, const WString& path, bool append) {
   return Platform::CloseFile(file) && written;
 }
 
+bool WriteNewFile(const String& bytes, const WString& path) {
+  WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return false;
+  FileHandle file = Platform::OpenFile(normal, OpenMode::kCreateNew);
+  if (file == kNoFile) return false;
+  bool written = WriteAll(file, bytes);
+  written = Platform::CloseFile(file) && written;
+  if (!written) Platform::RemoveFileEntry(normal);
+  return written;
+}
+
 bool ReplaceFileContent(const String& bytes, const WString& path) {
   WString target = NormalizePath(path);
   if (target.IsEmpty() || GetFileName(target).IsEmpty()) return false;
   if (QueryPath(target).directory) return false;
+  if (!Platform::MayReplace(target)) return false;
 
   // A fresh, hidden name beside the target, so that the rename stays within one file system.
   static std::atomic<uint32_t> serial{0};
@@ -323,23 +342,50 @@ bool ReplaceFileContent(const String& bytes, const WString& path) {
   WString temporary;
   FileHandle file = kNoFile;
   for (int attempt = 0; attempt < 100 && file == kNoFile; ++attempt) {
-    WString name = u".~";
+    WString name = kTemporaryPrefix;
     name += WString::FromNumber(Platform::ProcessId());
     name += u'-';
     name += WString::FromNumber(serial++);
-    name += u".tmp";
+    name += kTemporarySuffix;
     temporary = JoinPath(folder, name);
     file = Platform::OpenFile(temporary, OpenMode::kCreateNew);
     if (file == kNoFile && !QueryPath(temporary).exists) return false;  // not a name clash
   }
   if (file == kNoFile) return false;
 
-  bool ok = WriteAll(file, bytes) && Platform::FlushFile(file);
+  // Marked as in use, so that a later run does not take it for the leftover of a killed one.
+  bool ok = Platform::MarkInUse(file) && WriteAll(file, bytes) && Platform::FlushFile(file);
   if (ok) Platform::CopyPermissions(target, file);
   ok = Platform::CloseFile(file) && ok;
   ok = ok && Platform::RenameEntry(temporary, target);
   if (!ok) Platform::RemoveFileEntry(temporary);
   return ok;
+}
+
+bool IsReplacementTemporaryName(const WString& name) {
+  const WString prefix(kTemporaryPrefix), suffix(kTemporarySuffix);
+  if (!name.StartsWith(prefix) || !name.EndsWith(suffix)) return false;
+  const std::u16string_view middle =
+      name.ToView().substr(prefix.Length(), name.Length() - prefix.Length() - suffix.Length());
+  const size_t dash = middle.find(u'-');
+  if (dash == 0 || dash == std::u16string_view::npos || dash + 1 == middle.size()) return false;
+  for (size_t i = 0; i < middle.size(); ++i)
+    if (i != dash && (middle[i] < u'0' || middle[i] > u'9')) return false;
+  return true;
+}
+
+uint32_t RemoveStaleTemporaries(const WString& folder) {
+  const int64_t now = DateTime::NowLocal().Value();
+  uint32_t removed = 0;
+  for (const FileEntry& entry : ListDirectory(folder, WString(kTemporaryPrefix) + u"*")) {
+    if (entry.IsDirectory() || entry.IsLink() || !IsReplacementTemporaryName(entry.Name()))
+      continue;
+    // A file just made is not marked yet: only one left alone for a while can be a leftover.
+    if (now - entry.LastWriteTime().Value() < kStaleTemporaryAgeMs) continue;
+    const WString path = JoinPath(folder, entry.Name());
+    if (!MarkerFileHeld(path) && RemoveFile(path)) ++removed;
+  }
+  return removed;
 }
 
 bool CreateDirectories(const WString& path) {

@@ -77,11 +77,23 @@ String ReadWholeFile(const WString& path);
 // Writes all bytes, first creating the directory part of the path; appends or truncates. True
 // only when every byte was written; writing zero bytes creates or empties the file.
 bool WriteWholeFile(const String& bytes, const WString& path, bool append = false);
+// Creates the file with the bytes, exclusively: fails when anything (a file, a link, a folder)
+// exists at the path, so nothing is ever written through a link or into a file planted there.
+// A file written only in part is removed again. True when every byte was written.
+bool WriteNewFile(const String& bytes, const WString& path);
 // Replaces the file's content atomically: the bytes go to a temporary file in the same folder
-// that is then renamed over the path (keeping the file's permission bits on POSIX). On any
+// (".~<process id>-<serial>.tmp") that is then renamed over the path. The new file keeps the old
+// one's permission bits on POSIX, but the set-user-ID and set-group-ID bits only when its owner
+// (group) is the old file's. A symbolic link at the path is replaced by the file, never written
+// through. A file the caller may not write (Windows: a read-only file) is not replaced. On any
 // failure the original stays byte for byte as it was, the temporary file is removed, and the
 // result is false. A missing file is created.
 bool ReplaceFileContent(const String& bytes, const WString& path);
+// True for a name of ReplaceFileContent's temporary files.
+bool IsReplacementTemporaryName(const WString& name);
+// Removes from `folder` the temporary files of ReplaceFileContent that a killed process left: those
+// that no live process holds and that nothing has written to for a minute. Returns how many.
+uint32_t RemoveStaleTemporaries(const WString& folder);
 
 // Changes. Symbolic links inside trees are removed or moved as links, never followed.
 //

@@ -27,7 +27,9 @@ bool RenameEntry(const WString& source, const WString& target);
 // Copies the content of a file over the target (created or truncated).
 bool CopyFileContent(const WString& source, const WString& target);
 
-// Open files. A handle is a file descriptor or a Windows handle; kNoFile when not open.
+// Open files. A handle is a file descriptor or a Windows handle; kNoFile when not open. Files
+// opened for writing are never opened through a symbolic link (POSIX: O_NOFOLLOW; Windows: a
+// reparse point at the path is refused).
 using FileHandle = intptr_t;
 constexpr FileHandle kNoFile = -1;
 
@@ -51,9 +53,18 @@ int64_t ReadSome(FileHandle file, void* buffer, uint32_t count);
 int64_t WriteSome(FileHandle file, const void* bytes, uint32_t count);
 // Forces written data to the disk.
 bool FlushFile(FileHandle file);
-// Gives the open file the permission bits of the file at `model` (no-op on Windows, or when
-// the model does not exist).
+// Gives the open file the permission bits of the file at `model` (a link: of the file it names),
+// except that the set-user-ID and set-group-ID bits carry over only when the open file has the
+// model's owner (group): a replacement never gains privileges. No-op on Windows, or when the model
+// does not exist.
 void CopyPermissions(const WString& model, FileHandle file);
+// False when something the caller may not write stands at the path (POSIX: a file without write
+// permission for this user; Windows: a read-only file), so that it is not swapped for a new file
+// by a rename that the folder's permissions would allow. True for a missing file or a link.
+bool MayReplace(const WString& path);
+// Marks the open file as in use for as long as it stays open, so that MarkerFileHeld sees it
+// (POSIX: an advisory lock; Windows: the open handle itself does it).
+bool MarkInUse(FileHandle file);
 uint32_t ProcessId();
 
 }  // namespace Vadu::Platform

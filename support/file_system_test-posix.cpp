@@ -4,11 +4,14 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -179,6 +182,62 @@ TEST(PosixFileTest, PermissionBitsSurviveCopyAndReplace) {
   ASSERT_TRUE(CopyFileTo(Wide(program), Wide(folder / "copy")));
   EXPECT_EQ(mode(folder.Path() / "copy"), 0751u);
   EXPECT_EQ(ReadFileBytes(folder.Path() / "copy"), "#!/bin/sh\nexit 0\n");
+}
+
+TEST(PosixFileTest, AReplacementGainsNoPrivileges) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+  TempFolder folder;
+  auto status = [](const fs::path& path) {
+    struct stat info = {};
+    stat(path.c_str(), &info);
+    return info;
+  };
+  // Another user's set-user-ID and set-group-ID program: the root-owned replacement keeps the
+  // permission bits but not the privileges.
+  const fs::path theirs = folder.Path() / "theirs";
+  WriteFileBytes(theirs, "old");
+  ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(theirs.c_str(), 06755), 0);
+  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(theirs)));
+  EXPECT_EQ(status(theirs).st_mode & 07777, 0755u);
+  EXPECT_EQ(status(theirs).st_uid, 0u);
+  // One's own keeps them.
+  const fs::path own = folder.Path() / "own";
+  WriteFileBytes(own, "old");
+  ASSERT_EQ(chmod(own.c_str(), 06750), 0);
+  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(own)));
+  EXPECT_EQ(status(own).st_mode & 07777, 06750u);
+}
+
+// Runs `check` in a child process as the unprivileged user "nobody" (when this process is root)
+// and returns its exit status.
+int AsUnprivilegedUser(const std::function<int()>& check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    _exit(check());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(PosixFileTest, AFileTheCallerMayNotWriteIsNotReplaced) {
+  TempFolder folder;
+  const fs::path target = folder.Path() / "readonly.exe";
+  WriteFileBytes(target, "original");
+  if (geteuid() == 0) {
+    // The folder is the user's, the file is not writable for the user: only a rename could change
+    // it.
+    ASSERT_EQ(chown(folder.Path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+  }
+  ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+  EXPECT_EQ(
+      AsUnprivilegedUser([&] { return ReplaceFileContent(Bytes("new"), Wide(target)) ? 1 : 0; }),
+      0);
+  EXPECT_EQ(ReadFileBytes(target), "original");
+  EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"readonly.exe"});
 }
 
 // Limits the size of files this process may write, making writes past it fail.

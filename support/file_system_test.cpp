@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/file_lock.h"
 #include "support/test_util.h"
 
 namespace Vadu {
@@ -166,6 +168,33 @@ TEST(ReplaceFileContentTest, FailureLeavesTheOriginalIntact) {
   EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"dir"});
   EXPECT_EQ(NamesIn(U8(folder / "dir")), std::vector<std::string>{"inside.txt"});
   EXPECT_EQ(ReadFileBytes(U8(folder / "dir/inside.txt")), "inside");
+}
+
+TEST(ReplaceFileContentTest, OnlyDeadTemporariesLeftAloneForAMinuteAreRemoved) {
+  TempFolder folder;
+  const auto put = [&](const std::string& name, bool old) {
+    WriteFileBytes(U8(folder / name), "partial");
+    if (old)
+      fs::last_write_time(U8(folder / name),
+                          fs::file_time_type::clock::now() - std::chrono::hours(2));
+  };
+  put(".~4242-7.tmp", true);   // a leftover
+  put(".~4243-0.tmp", false);  // just made: may not be marked yet
+  put(".~x-1.tmp", true);      // not our name
+  put(".~4244-1.tmpx", true);
+  put("target.exe", true);
+  ASSERT_TRUE(HoldMarkerFile(Wide(folder / ".~4245-2.tmp")));  // being written by a live process
+  fs::last_write_time(U8(folder / ".~4245-2.tmp"),
+                      fs::file_time_type::clock::now() - std::chrono::hours(2));
+  fs::create_directory(U8(folder / ".~4246-3.tmp"));
+
+  EXPECT_EQ(RemoveStaleTemporaries(Wide(folder.Path())), 1u);
+  EXPECT_EQ(NamesIn(folder.Path()),
+            (std::vector<std::string>{".~4243-0.tmp", ".~4244-1.tmpx", ".~4245-2.tmp",
+                                      ".~4246-3.tmp", ".~x-1.tmp", "target.exe"}));
+  EXPECT_TRUE(IsReplacementTemporaryName(u".~1-0.tmp"));
+  for (const char16_t* name : {u".~-0.tmp", u".~1-.tmp", u".~10.tmp", u"~1-0.tmp", u".~1-0.tm"})
+    EXPECT_FALSE(IsReplacementTemporaryName(name)) << Narrow(name);
 }
 
 TEST(CreateDirectoriesTest, AbsoluteAndRelativePaths) {
