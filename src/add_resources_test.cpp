@@ -365,30 +365,29 @@ TEST_F(AddResourcesCommand, AnUnreadableTargetIsNotReplacedByABareBlock) {
   fs::remove(huge);
 }
 
+TEST_F(AddResourcesCommand, TwoRunsOnOneTargetTakeTurnsAndBothKeepTheirResources) {
+  const fs::path target = CopyFixture("sample_app64.exe", "app.exe");
+  std::vector<std::string> commands;
+  for (const std::string name : {"first", "second"}) {
+    const fs::path folder = work_.Path() / name;
+    fs::create_directories(folder);
+    WriteFileBytes(folder / (name + ".txt"), name);
+    commands.push_back("-resource " + Arg(folder) + " -target " + Arg(target));
+  }
+  for (const UtilityRun& run : sandbox_.RunTogether(commands)) {
+    EXPECT_EQ(run.output, "Success add resources to file: " + Text(target) + "\n");
+    EXPECT_EQ(run.exitCode, 0);
+  }
+  const std::map<std::string, std::string> block = Testing::BlockEntries(target);
+  EXPECT_EQ(block.count("first.txt"), 1u);
+  EXPECT_EQ(block.count("second.txt"), 1u);
+}
+
 // ---- Archives and disk images -----------------------------------------------------------------
 
 // Archives made and read with the archive tool itself, in this process.
 class AddResourcesToPackages : public Testing::CommandTest {
  protected:
-  // A .tgz of everything inside `folder`, each at the root; the archive's extension may be in
-  // any case.
-  void MakeTgz(const fs::path& folder, const fs::path& archive) {
-    TempFolder staging;
-    const fs::path made = staging.Path() / archive.filename().replace_extension(".tgz");
-    ASSERT_TRUE(PackTgz(Wide(folder), Wide(made), PackRoot::kFolderContents)) << archive;
-    fs::rename(made, archive);
-  }
-  // Every file of a .tgz by its path inside (with "/"), with its bytes.
-  std::map<std::string, std::string> ReadTgz(const fs::path& archive) {
-    TempFolder out;
-    EXPECT_TRUE(UnpackTgz(Wide(archive), Wide(out.Path()))) << archive;
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(out.Path()))
-      if (entry.is_regular_file())
-        files[Text(fs::relative(entry.path(), out.Path()).generic_u8string())] =
-            ReadFileBytes(entry.path());
-    return files;
-  }
   // An OEM information document with a product name and an identifier.
   fs::path MakeBrandResources() {
     OemDocument document;
@@ -396,8 +395,6 @@ class AddResourcesToPackages : public Testing::CommandTest {
     SetVersionUniqueID(document, "com example cam");
     return MakeResources({{"oem_info.xml", Testing::Std(document.ToXml())}, {"logo.png", "png"}});
   }
-
-  Testing::ScopedTempEnvironment temp_;
 };
 
 const char kInfoPlist[] =
@@ -529,15 +526,16 @@ TEST_F(AddResourcesToPackages, AFailedPackKeepsTheArchiveAndReportsIt) {
   fs::path archive = work_.Path() / "product.tgz";
   MakeTgz(content, archive);
   const std::string before = ReadFileBytes(archive);
-  // A folder where the archive tool writes its intermediate tar file makes packing fail.
-  fs::create_directories(sandbox_.Temp() / "product.tar");
+  // A folder where the new archive is staged beside the old one makes putting it in place fail.
+  fs::create_directories(work_.Path() / "product.tgz.~new" / "x");
 
   UtilityRun run =
       Run("-resource " + Arg(MakeResources({{"a.txt", "A"}})) + " -target " + Arg(archive));
   EXPECT_EQ(run.output, "ERROR: can't pack " + Text(archive) + "\n");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(archive), before);
-  EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"content", "product.tgz", "res"}));
+  EXPECT_EQ(NamesIn(work_.Path()),
+            (std::vector<std::string>{"content", "product.tgz", "product.tgz.~new", "res"}));
 }
 
 }  // namespace

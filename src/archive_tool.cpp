@@ -2,6 +2,7 @@
 
 #include "src/log_tags.h"
 #include "src/payloads.h"
+#include "src/run_folder.h"
 #include "support/file_system.h"
 #include "support/log.h"
 #include "support/process.h"
@@ -70,7 +71,8 @@ bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
   } else {
     return false;
   }
-  const WString temp = Vadu::GetTempDir();
+  const WString temp = RunFolder();
+  if (temp.IsEmpty()) return false;
   const WString tar = Vadu::JoinPath(temp, tar_name);
   // The new archive is made beside the old one and renamed over it once it is complete.
   const WString partial = archive + u".packing";
@@ -148,7 +150,9 @@ bool UnpackTgz(const WString& archive, const WString& folder) {
 
 bool UnpackDmg(const WString& image, const WString& destination) {
   const WString tool = EnsureArchiveTool();
-  const WString staging = Vadu::JoinPath(Vadu::GetTempDir(), kStagingFolder);
+  const WString run = RunFolder();
+  if (run.IsEmpty()) return false;
+  const WString staging = Vadu::JoinPath(run, kStagingFolder);
   const WString staging_text = ToolPath(staging);
   Vadu::RemoveDirectoryTree(staging);
   Vadu::CreateDirectories(staging);

@@ -41,8 +41,8 @@ bool UnpackArchive(const Vadu::WString& archive, const Vadu::WString& folder);
 // file. True when both layers were extracted.
 bool UnpackTgz(const Vadu::WString& archive, const Vadu::WString& folder);
 
-// Extracts a disk image's file tree through the staging folder "dmgunpackresult" under the
-// temporary directory and moves it into the destination. True when a tree was extracted and
+// Extracts a disk image's file tree through the staging folder "dmgunpackresult" in the run
+// folder and moves it into the destination. True when a tree was extracted and
 // moved.
 bool UnpackDmg(const Vadu::WString& image, const Vadu::WString& destination);
 

@@ -8,6 +8,7 @@
 
 #include "src/log_tags.h"
 #include "src/payloads.h"
+#include "src/run_folder.h"
 #include "src/scoped_temp_env.h"
 #include "support/file_system.h"
 #include "support/log.h"
@@ -38,6 +39,7 @@ std::string Utf8(const fs::path& path) {
 fs::path PathOf(const std::string& utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
+fs::path PathOf(const WString& path) { return PathOf(Utf8(Vadu::NormalizePath(path))); }
 
 // Characters that a command interpreter or a careless command line would act on. Windows file
 // names cannot hold double quotes.
@@ -127,10 +129,11 @@ TEST(ArchiveTool, PackedFolderUnpacksByteForByteWithAwkwardPaths) {
   const fs::path out = PathOf(work / ("out" + Awkward() + "dir"));
   fs::create_directories(out);
   const fs::path archive = out / "Product.tgz";
-  const fs::path temp_dir = temp.Folder().Path();
+  const fs::path temp_dir = PathOf(RunFolder());
+  ASSERT_EQ(temp_dir.parent_path(), PathOf(Wide(temp.Folder().Path())));
   LogTail log;
 
-  // The first operation writes the tool into this build's folder under TEMP.
+  // The first operation writes the tool into this build's folder in the run folder under TEMP.
   ASSERT_TRUE(PackTgz(Wide(source), Wide(archive)));
   const fs::path tool_folder = temp_dir / Utf8(ToolFolderName(BuildDateText(), BuildTimeText()));
   EXPECT_TRUE(fs::is_regular_file(tool_folder / (OnWindows() ? "7z.exe" : "7zz")));
@@ -196,7 +199,7 @@ TEST(ArchiveTool, DiskImageNamesAndTgzChecks) {
   Testing::ScopedTempEnvironment temp;
   TempFolder work;
   const fs::path source = MakeSource(work, "bundle");
-  const fs::path staging = temp.Folder().Path() / "dmgunpackresult";
+  const fs::path staging = PathOf(RunFolder()) / "dmgunpackresult";
   fs::create_directories(staging);
   WriteFileBytes(staging / "left over", "x");
   LogTail log;
@@ -209,7 +212,7 @@ TEST(ArchiveTool, DiskImageNamesAndTgzChecks) {
   const fs::path archive = image.parent_path() / "Product.dmg.tgz";
   EXPECT_TRUE(fs::is_regular_file(archive));
   EXPECT_FALSE(fs::exists(staging));
-  EXPECT_NE(log.Text().find(" a -ttar " + Shown(temp.Folder().Path() / "Product.dmg.tar")),
+  EXPECT_NE(log.Text().find(" a -ttar " + Shown(PathOf(RunFolder()) / "Product.dmg.tar")),
             std::string::npos)
       << log.Text();
 
@@ -250,7 +253,7 @@ TEST(ArchiveTool, UnpackDmgMovesTheImageTreeIntoTheDestination) {
   const fs::path image = PathOf(work / ("images" + Awkward() + "/zen tu" + Awkward() + ".dmg"));
   fs::create_directories(image.parent_path());
   fs::copy_file(fs::path(ZENTU_FIXTURES_DIR) / "zentu.dmg", image);
-  const fs::path staging = temp.Folder().Path() / "dmgunpackresult";
+  const fs::path staging = PathOf(RunFolder()) / "dmgunpackresult";
   fs::create_directories(staging);
   WriteFileBytes(staging / "stale.txt", "from an earlier run");
   const fs::path destination = PathOf(work / ("dest" + Awkward()));

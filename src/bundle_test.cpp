@@ -10,6 +10,7 @@
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
 #include "oem/resource_map.h"
+#include "src/run_folder.h"
 #include "src/target_state.h"
 #include "src/working_folder.h"
 #include "support/environment.h"
@@ -90,7 +91,7 @@ std::map<std::string, std::string> ReadStrings(const fs::path& file) {
 }
 
 // Every test works in its own temporary directory: TEMP points there, so the working folder is
-// "zentuunpacked" inside it.
+// "zentuunpacked" inside the run folder made there.
 class BundleTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -98,11 +99,14 @@ class BundleTest : public testing::Test {
     savedKind_ = TargetKind();
     savedWord_ = ProductWord();
     ASSERT_TRUE(Vadu::SetEnvironmentValue(u"TEMP", Wide(temp_.Path())));
-    work_ = temp_.Path() / "zentuunpacked";
-    ASSERT_TRUE(SamePlace(WorkingFolderPath(), work_));
+    RemoveRunFolder();
+    work_ = fs::u8path(Vadu::ToUtf8(WorkingFolderPath()).CStr());
+    ASSERT_TRUE(SamePlace(RunFolder(), work_.parent_path()));
+    ASSERT_TRUE(SamePlace(Vadu::GetDirectoryPart(RunFolder()), temp_.Path() / ""));
     ResourceMap().Clear();
   }
   void TearDown() override {
+    RemoveRunFolder();
     Vadu::SetEnvironmentValue(u"TEMP", savedTemp_);
     TargetKind() = savedKind_;
     ProductWord() = savedWord_;

@@ -11,6 +11,7 @@
 #include "src/exit_code.h"
 #include "src/log_tags.h"
 #include "src/payloads.h"
+#include "src/run_folder.h"
 #include "src/target_state.h"
 #include "support/file_mode.h"
 #include "support/file_system.h"
@@ -83,11 +84,14 @@ std::vector<IconTool> CarriedIconTools() {
 
 bool RunIconTools(const std::vector<IconTool>& tools, const WString& executable,
                   const WString& icon) {
+  const WString folder = RunFolder();
   bool succeeded = false;
   for (size_t i = 0; i < tools.size() && !succeeded; ++i) {
-    // A bare name: the current directory.
-    const WString file = Vadu::FromUtf8(tools[i].name);
-    const bool written = Vadu::WriteWholeFile(tools[i].content, file) && Vadu::SetExecutable(file);
+    // Made afresh in the run's own folder: nothing found on disk is ever run.
+    const WString file =
+        folder.IsEmpty() ? WString() : Vadu::JoinPath(folder, Vadu::FromUtf8(tools[i].name));
+    const bool written =
+        !file.IsEmpty() && Vadu::WriteNewFile(tools[i].content, file) && Vadu::SetExecutable(file);
     if (written) {
       succeeded = RunOneIconTool(file, executable, icon);
       if (succeeded)

@@ -34,7 +34,7 @@ struct IconTool {
 std::vector<IconTool> CarriedIconTools();
 
 // Runs the tools on `executable` with `icon`, each path as one argument: every tool is written
-// into the current directory under its bare name just before it runs and removed afterwards. The
+// afresh into the run folder just before it runs, and removed afterwards. The
 // tools are tried in order until one succeeds, which prints "Success add icon"; when the last one
 // fails, "Cannot add icon" is printed. A tool succeeds when it exits with 0 and the executable then
 // carries the icon's images as its application icon; a tool that reports success without the

@@ -21,9 +21,11 @@
 #include "src/archive_tool.h"
 #include "src/exit_code.h"
 #include "src/payloads.h"
+#include "src/run_folder.h"
 #include "src/scoped_temp_env.h"
 #include "src/target_state.h"
 #include "src/test_command_util.h"
+#include "src/working_folder.h"
 #include "support/file_system.h"
 #include "support/test_util.h"
 
@@ -104,8 +106,9 @@ Images IconOfExecutable(const std::string& bytes) {
   return found;
 }
 
-// Each test runs in a fresh current directory, where the tools are written, with an empty
-// resource map and exit code 0; the target kind and the directory are restored afterwards.
+// Each test runs in a fresh current directory and a fresh temporary directory (where the run
+// folder that receives the tools is made), with an empty resource map and exit code 0; the target
+// kind and the directory are restored afterwards.
 class IconStepTest : public ::testing::Test {
  protected:
   IconStepTest() : savedDirectory_(fs::current_path()), savedKind_(TargetKind()) {
@@ -149,6 +152,16 @@ class IconStepTest : public ::testing::Test {
     return names;
   }
 
+  // What the run folder holds, apart from the marker that shows the run is alive.
+  std::set<std::string> RunFolderNames() const {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(Utf8Path(RunFolder())))
+      if (entry.path().filename() != ".alive") names.insert(Utf8(entry.path().filename()));
+    return names;
+  }
+  static fs::path Utf8Path(const WString& path) { return fs::u8path(Std(Vadu::ToUtf8(path))); }
+
+  Testing::ScopedTempEnvironment temp_;
   Vadu::Testing::TempFolder folder_;
   fs::path savedDirectory_;
   WString savedKind_;
@@ -174,8 +187,8 @@ TEST_F(IconStepTest, AnExecutableGetsTheIconAndLosesItsBlockAndSignature) {
   EXPECT_EQ(Std(RemoveSignature(Narrow(edited))), edited) << "still signed";
   EXPECT_EQ(ResourceNames(), (std::set<std::string>{"icon.ico", "readme.txt"}));
   EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), ico);
-  EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"dir with space & co", "icons"}))
-      << "a tool file was left behind";
+  EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"dir with space & co", "icons"}));
+  EXPECT_EQ(RunFolderNames(), std::set<std::string>{}) << "a tool file was left behind";
 }
 
 TEST_F(IconStepTest, ABrokenIconIsReportedTwiceAndStillTravelsAsAResource) {
@@ -224,8 +237,7 @@ TEST_F(IconStepTest, OnlyAnIcoForExecutablesAndArchivesIsTaken) {
 }
 
 TEST_F(IconStepTest, AnIcnsBecomesTheIconOfTheUnpackedBundle) {
-  Testing::ScopedTempEnvironment temp;
-  const fs::path contents = temp.Folder().Path() / "zentuunpacked" / "zentu.app" / "Contents";
+  const fs::path contents = Utf8Path(WorkingFolderPath()) / "zentu.app" / "Contents";
   fs::create_directories(contents / "MacOS");
   fs::create_directories(contents / "Resources");
   WriteFileBytes(contents / "MacOS" / "zentu", "program");
@@ -241,11 +253,15 @@ TEST_F(IconStepTest, AnIcnsBecomesTheIconOfTheUnpackedBundle) {
   EXPECT_EQ(CurrentDirectoryNames(), std::set<std::string>{"logo.ICNS"});
 }
 
-TEST_F(IconStepTest, TheFirstToolThatSucceedsEndsTheAttempt) {
+TEST_F(IconStepTest, TheFirstToolThatSucceedsEndsTheAttemptAndNothingOutsideTheRunIsTouched) {
   const std::vector<String> tools = ToolPayloadNames(StoredKind::kIconTool);
   ASSERT_FALSE(tools.empty());
-  // Files of the later tools' names stay as they are: those tools are never written.
-  for (size_t i = 1; i < tools.size(); ++i) Put(Std(tools[i]), "not a tool");
+  // Files and links of the tools' names in the current directory are neither run, written
+  // through, nor removed.
+  Put("victim", "keep");
+  const bool links = Vadu::NativePathStyle() == Vadu::PathStyle::Posix;  // Wine makes none
+  if (links) fs::create_symlink("victim", Std(tools[0]));
+  for (size_t i = links ? 1 : 0; i < tools.size(); ++i) Put(Std(tools[i]), "not a tool");
   Put("app.exe", Fixture("sample_app32.exe"));
   Put("logo.ico", MakeIco(9));
 
@@ -253,9 +269,11 @@ TEST_F(IconStepTest, TheFirstToolThatSucceedsEndsTheAttempt) {
   EXPECT_TRUE(RunIconTool(u"app.exe", u"logo.ico"));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Success add icon\n");
   EXPECT_EQ(IconOfExecutable(ReadFileBytes("app.exe")), ImagesOfIco(MakeIco(9)));
-  EXPECT_FALSE(fs::exists(Std(tools[0])));
-  for (size_t i = 1; i < tools.size(); ++i)
+  EXPECT_EQ(fs::is_symlink(Std(tools[0])), links);
+  EXPECT_EQ(ReadFileBytes("victim"), "keep");
+  for (size_t i = links ? 1 : 0; i < tools.size(); ++i)
     EXPECT_EQ(ReadFileBytes(Std(tools[i])), "not a tool") << Std(tools[i]);
+  EXPECT_EQ(RunFolderNames(), std::set<std::string>{});
 }
 
 // A tool that ends with exit code 0 and changes nothing: the sample program (of this build's
@@ -290,7 +308,8 @@ TEST_F(IconStepTest, AToolThatClaimsSuccessWithoutTheIconCountsAsFailed) {
 TEST_F(IconStepTest, AToolThatCannotBeWrittenEndsTheAttemptSilently) {
   const std::vector<String> tools = ToolPayloadNames(StoredKind::kIconTool);
   ASSERT_FALSE(tools.empty());
-  fs::create_directory(Std(tools[0]));  // stands where the first tool would be written
+  // Stands where the first tool would be written.
+  fs::create_directory(Utf8Path(RunFolder()) / Std(tools[0]));
   const std::string original = Fixture("sample_app64.exe");
   Put("app.exe", original);
   Put("logo.ico", MakeIco(1));
@@ -299,9 +318,7 @@ TEST_F(IconStepTest, AToolThatCannotBeWrittenEndsTheAttemptSilently) {
   EXPECT_FALSE(RunIconTool(u"app.exe", u"logo.ico"));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(ExitCode(), kExitSuccess) << "the tool runner reports only through its result";
-  EXPECT_TRUE(fs::is_directory(Std(tools[0])));
-  EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"app.exe", "logo.ico", Std(tools[0])}))
-      << "a later tool was written";
+  EXPECT_EQ(RunFolderNames(), std::set<std::string>{Std(tools[0])}) << "a later tool was written";
 
   // As part of the step: only the step's own line.
   EXPECT_EQ(Apply(u".exe", "logo.ico", "app.exe"), "ERROR: can't replace icon\n\n");
@@ -347,17 +364,6 @@ class IconCommand : public Testing::CommandTest {
     std::sort(sorted.begin(), sorted.end());
     return sorted;
   }
-  // Every file of a .tgz by its path inside (with "/"), unpacked with the archive tool here.
-  std::map<std::string, std::string> ReadTgz(const fs::path& archive) {
-    Vadu::Testing::TempFolder out;
-    EXPECT_TRUE(UnpackTgz(Wide(archive), Wide(out.Path()))) << archive;
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(out.Path()))
-      if (entry.is_regular_file())
-        files[Utf8(fs::relative(entry.path(), out.Path()).generic_u8string())] =
-            ReadFileBytes(entry.path());
-    return files;
-  }
   // The block entries of a file's bytes.
   std::map<std::string, std::string> BlockOf(const std::string& bytes) {
     const fs::path file = scratch_.Path() / "file";
@@ -366,8 +372,6 @@ class IconCommand : public Testing::CommandTest {
   }
 
   Vadu::Testing::TempFolder scratch_;
-  // The archive tool this process runs lives here.
-  Testing::ScopedTempEnvironment temp_;
 };
 
 TEST_F(IconCommand, AnIconAloneReplacesTheExecutablesIconAndTravelsInTheBlock) {

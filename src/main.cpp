@@ -1,10 +1,10 @@
-// The entry point of zentu-rebrand: announces the start, clears the working folder of an earlier
-// run, parses the command line and runs exactly one command.
+// The entry point of zentu-rebrand: announces the start, clears what killed runs left, parses the
+// command line, runs exactly one command and removes the run's working folder.
 #include "oem/own_oem_information.h"
 #include "src/dispatch.h"
 #include "src/exit_code.h"
 #include "src/log_tags.h"
-#include "src/working_folder.h"
+#include "src/run_folder.h"
 #include "support/command_line_options.h"
 #include "support/file_system.h"
 #include "support/log.h"
@@ -14,11 +14,12 @@ int main(int argc, char** argv) {
   Zentu::LoadOwnOemInformation();
   Vadu::LogRecord(Vadu::LogSource(Vadu::LogInfo, Zentu::kFrontEndLogTag),
                   "Start customization utility\n");
-  Vadu::RemoveDirectoryTree(Zentu::WorkingFolderPath());
+  Zentu::RemoveLeftoversOfKilledRuns();
 
   Vadu::CommandLineOptions options;
   options.SetDefinitions(Zentu::FrontEndOptionDefinitions());
   options.Parse(argc, argv);
   Zentu::DispatchCommand(options);
+  Zentu::RemoveRunFolder();
   return Zentu::ExitCode();
 }

@@ -2,6 +2,9 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
+
+#include "src/run_folder.h"
 
 #include "support/file_mode.h"
 #include "support/file_system.h"
@@ -95,31 +98,29 @@ WString ToolFolderName(const String& date, const String& time) {
 }
 
 WString EnsureArchiveTool() {
-  WString folder =
-      Vadu::JoinPath(Vadu::GetTempDir(), ToolFolderName(BuildDateText(), BuildTimeText()));
+  // Written once per run folder, into it: nothing found on disk is ever run.
+  static std::mutex guard;
+  static WString* writtenFor = new WString;
+  static WString* written = new WString;
+  std::lock_guard<std::mutex> lock(guard);
+  const WString run = RunFolder();
+  if (!run.IsEmpty() && run == *writtenFor) return *written;
+
   std::vector<const StoredBlock*> tools;
   for (const StoredBlock& block : StoredBlocks())
     if (block.kind == StoredKind::kArchiveTool) tools.push_back(&block);
-  if (tools.empty()) return WString();
-
-  // Present means: a file of the payload's size, so that a write cut short is made good.
-  std::map<WString, uint64_t> sizes;
-  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder))
-    if (!entry.IsDirectory()) sizes[entry.Name()] = entry.Size();
-  bool complete = true;
+  if (tools.empty() || run.IsEmpty()) return WString();
+  const WString folder = Vadu::JoinPath(run, ToolFolderName(BuildDateText(), BuildTimeText()));
+  if (!Vadu::CreateDirectories(folder)) return WString();
   for (const StoredBlock* tool : tools) {
-    auto found = sizes.find(Vadu::FromUtf8(String(tool->name)));
-    if (found == sizes.end() || found->second != tool->size) complete = false;
+    const WString path = Vadu::JoinPath(folder, Vadu::FromUtf8(String(tool->name)));
+    if (!Vadu::WriteNewFile(UnscramblePayload(tool->data, tool->size, PayloadKey()), path))
+      return WString();
   }
-
-  WString program = Vadu::JoinPath(folder, Vadu::FromUtf8(String(tools.front()->name)));
-  if (!complete) {
-    for (const StoredBlock* tool : tools) {
-      WString path = Vadu::JoinPath(folder, Vadu::FromUtf8(String(tool->name)));
-      Vadu::WriteWholeFile(UnscramblePayload(tool->data, tool->size, PayloadKey()), path);
-    }
-    Vadu::SetExecutable(program);
-  }
+  const WString program = Vadu::JoinPath(folder, Vadu::FromUtf8(String(tools.front()->name)));
+  if (!Vadu::SetExecutable(program)) return WString();
+  *writtenFor = run;
+  *written = program;
   return program;
 }
 

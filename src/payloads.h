@@ -33,10 +33,10 @@ Vadu::String BuildTimeText();
 // text followed by the time text as two upper-case hexadecimal digits.
 Vadu::WString ToolFolderName(const Vadu::String& date, const Vadu::String& time);
 
-// Makes sure the archive tool files ("7z.exe" and "7z.dll" on Windows, "7zz" elsewhere) are in
-// this build's tool folder under the temporary directory, writing all of them when any is
-// missing or has the wrong size (a write cut short), and returns the full path of the program.
-// Write failures are not reported here: the program then fails to start.
+// Writes the archive tool files ("7z.exe" and "7z.dll" on Windows, "7zz" elsewhere) into the
+// tool folder (ToolFolderName of this build) inside the run folder, each created exclusively, on
+// the first call of the run, and returns the full path of the program. Empty when they cannot be
+// written: nothing found on disk is ever run in their place.
 Vadu::WString EnsureArchiveTool();
 
 // The content of a named embedded file; empty for a name that is not in the table.

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "src/run_folder.h"
 #include "src/scoped_temp_env.h"
 #include "support/file_system.h"
 #include "support/test_util.h"
@@ -15,6 +17,7 @@ using Vadu::String;
 using Vadu::WString;
 
 std::string Std(const String& s) { return std::string(s.CStr(), s.Length()); }
+String Narrow(const std::string& s) { return String(s.data(), static_cast<uint32_t>(s.size())); }
 
 // The files the build embedded, as copied beside the test fixtures.
 std::string Original(const std::string& name) {
@@ -171,36 +174,33 @@ TEST(Payloads, BuildVersionComesFromTheCompileDate) {
   EXPECT_FALSE(MinimalVersionText().IsEmpty());
 }
 
-TEST(EnsureArchiveTool, WritesTheToolOnceAndAgainWhenAFileIsMissingOrShort) {
+TEST(EnsureArchiveTool, WritesFreshToolsIntoTheRunFolderAndNeverRunsWhatItFinds) {
   Testing::ScopedTempEnvironment temp;
   std::vector<String> names = ToolPayloadNames(StoredKind::kArchiveTool);
   ASSERT_FALSE(names.empty());
-  std::string folder =
-      temp.Folder() / Std(Vadu::ToUtf8(ToolFolderName(BuildDateText(), BuildTimeText())));
-  auto path_of = [&](const String& name) { return folder + "/" + Std(name); };
+  const WString folderName = ToolFolderName(BuildDateText(), BuildTimeText());
+  // Where older versions kept the tool, anyone could plant a program of the same size.
+  const std::string planted = temp.Folder() / (Std(Vadu::ToUtf8(folderName)) + "/" + Std(names[0]));
+  const std::string stand_in(Original(Std(names[0])).size(), 'x');
+  std::filesystem::create_directories(std::filesystem::u8path(planted).parent_path());
+  Vadu::Testing::WriteFileBytes(planted, stand_in);
 
-  WString program = EnsureArchiveTool();
-  EXPECT_EQ(Vadu::NormalizePath(program),
-            Vadu::NormalizePath(Vadu::Testing::Wide(path_of(names[0]))));
+  const WString program = EnsureArchiveTool();
+  const WString folder = Vadu::JoinPath(RunFolder(), folderName);
+  EXPECT_EQ(Vadu::NormalizePath(program), Vadu::JoinPath(folder, Vadu::FromUtf8(names[0])));
   for (const String& name : names)
-    EXPECT_TRUE(Vadu::Testing::ReadFileBytes(path_of(name)) == Original(Std(name))) << Std(name);
+    EXPECT_TRUE(Vadu::ReadWholeFile(Vadu::JoinPath(folder, Vadu::FromUtf8(name))) ==
+                Narrow(Original(Std(name))))
+        << Std(name);
+  EXPECT_TRUE(Vadu::Testing::ReadFileBytes(planted) == stand_in);
+  EXPECT_EQ(EnsureArchiveTool(), program) << "written once per run";
 
-  // A later call reuses the files: a same-sized stand-in for the program stays.
-  std::string stand_in(Original(Std(names[0])).size(), 'x');
-  Vadu::Testing::WriteFileBytes(path_of(names[0]), stand_in);
-  EnsureArchiveTool();
-  EXPECT_TRUE(Vadu::Testing::ReadFileBytes(path_of(names[0])) == stand_in);
-
-  // The last file missing: every file is written again.
-  Vadu::RemoveFile(Vadu::Testing::Wide(path_of(names.back())));
-  EnsureArchiveTool();
-  for (const String& name : names)
-    EXPECT_TRUE(Vadu::Testing::ReadFileBytes(path_of(name)) == Original(Std(name))) << Std(name);
-
-  // A file cut short is written again too.
-  Vadu::Testing::WriteFileBytes(path_of(names[0]), "MZ");
-  EnsureArchiveTool();
-  EXPECT_TRUE(Vadu::Testing::ReadFileBytes(path_of(names[0])) == Original(Std(names[0])));
+  // The next run folder gets its own copy.
+  RemoveRunFolder();
+  const WString next = EnsureArchiveTool();
+  EXPECT_NE(next, program);
+  EXPECT_TRUE(Vadu::ReadWholeFile(next) == Narrow(Original(Std(names[0]))));
+  EXPECT_FALSE(Vadu::PathExists(program, false));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // For tests: points the environment variable TEMP at a fresh private folder while the object
-// lives, then puts the old value back.
+// lives, then puts the old value back. The run folder of this process is made anew inside it.
 #pragma once
 
+#include "src/run_folder.h"
 #include "support/environment.h"
 #include "support/test_util.h"
 
@@ -11,8 +12,12 @@ class ScopedTempEnvironment {
  public:
   ScopedTempEnvironment() : old_(Vadu::GetEnvironmentValue(u"TEMP")) {
     Vadu::SetEnvironmentValue(u"TEMP", Vadu::Testing::Wide(folder_.Path()));
+    RemoveRunFolder();
   }
-  ~ScopedTempEnvironment() { Vadu::SetEnvironmentValue(u"TEMP", old_); }
+  ~ScopedTempEnvironment() {
+    RemoveRunFolder();
+    Vadu::SetEnvironmentValue(u"TEMP", old_);
+  }
   ScopedTempEnvironment(const ScopedTempEnvironment&) = delete;
   ScopedTempEnvironment& operator=(const ScopedTempEnvironment&) = delete;
 

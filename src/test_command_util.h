@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "oem/resource_block.h"
+#include "src/archive_tool.h"
+#include "src/scoped_temp_env.h"
 #include "src/test_sandbox.h"
 #include "support/date_time.h"
 #include "support/process.h"
@@ -115,6 +117,29 @@ class CommandTest : public testing::Test {
   std::string MainLog() {
     return sandbox_.ReadBeside(sandbox_.Executable().stem().string() + ".main.log");
   }
+  // A .tgz of everything inside `folder`, each at the root, made with the archive tool in this
+  // process; the archive's extension may be in any case.
+  void MakeTgz(const std::filesystem::path& folder, const std::filesystem::path& archive) {
+    Vadu::Testing::TempFolder staging;
+    const std::filesystem::path made =
+        staging.Path() / archive.filename().replace_extension(".tgz");
+    ASSERT_TRUE(
+        PackTgz(Vadu::Testing::Wide(folder), Vadu::Testing::Wide(made), PackRoot::kFolderContents))
+        << archive;
+    std::filesystem::rename(made, archive);
+  }
+  // Every file of a .tgz by its path inside (with "/"), with its bytes.
+  std::map<std::string, std::string> ReadTgz(const std::filesystem::path& archive) {
+    Vadu::Testing::TempFolder out;
+    EXPECT_TRUE(UnpackTgz(Vadu::Testing::Wide(archive), Vadu::Testing::Wide(out.Path())))
+        << archive;
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(out.Path()))
+      if (entry.is_regular_file())
+        files[Text(std::filesystem::relative(entry.path(), out.Path()).generic_u8string())] =
+            Vadu::Testing::ReadFileBytes(entry.path());
+    return files;
+  }
   // The names in a folder, sorted.
   static std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
@@ -126,6 +151,8 @@ class CommandTest : public testing::Test {
 
   UtilitySandbox sandbox_;
   Vadu::Testing::TempFolder work_;
+  // The archive tool this process runs (to make and read archives) works in a run folder here.
+  ScopedTempEnvironment processTemp_;
 };
 
 }  // namespace Zentu::Testing

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "support/test_util.h"
 
@@ -26,6 +27,9 @@ class UtilitySandbox {
   // The output holds standard error too, unless `withStderr` is false (the tools the utility runs
   // may write there).
   UtilityRun Run(const std::string& parameters, bool withStderr = true) const;
+  // Runs the utility once for each parameter text, all at the same time, with standard output
+  // alone; the results in the same order.
+  std::vector<UtilityRun> RunTogether(const std::vector<std::string>& parameterSets) const;
 
   const std::filesystem::path& Folder() const { return folder_.Path(); }
   std::filesystem::path Executable() const { return folder_.Path() / name_; }

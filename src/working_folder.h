@@ -1,11 +1,11 @@
-// The folder under the temporary directory where archive and disk-image targets are unpacked.
+// The folder inside the run's private folder where archive and disk-image targets are unpacked.
 #pragma once
 
 #include "support/string_base.h"
 
 namespace Zentu {
 
-// TEMP joined with "zentuunpacked".
+// The run folder joined with "zentuunpacked"; empty when the run has no folder.
 Vadu::WString WorkingFolderPath();
 
 }  // namespace Zentu
