@@ -147,7 +147,7 @@ Vadu::String OemTemplateText() {
 
 bool WriteOemTemplate(const Vadu::WString& directory) {
   Vadu::WString path = Vadu::JoinPath(directory, Vadu::FromUtf8(kOemInformationFileName));
-  return Vadu::WriteWholeFile(OemTemplateText(), path, false);
+  return Vadu::CreateDirectories(directory) && Vadu::ReplaceFileContent(OemTemplateText(), path);
 }
 
 }  // namespace Zentu

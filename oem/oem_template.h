@@ -12,8 +12,9 @@ void FillOemTemplate(OemDocument& document);
 // The bytes of the template file.
 Vadu::String OemTemplateText();
 
-// Writes the template as "oem_info.xml" into `directory`, replacing any earlier file. False when
-// the file cannot be written.
+// Writes the template as "oem_info.xml" into `directory`, replacing any earlier file atomically (a
+// symbolic link there is replaced, never written through). False when the file cannot be written;
+// an earlier file then stays as it was.
 bool WriteOemTemplate(const Vadu::WString& directory);
 
 }  // namespace Zentu

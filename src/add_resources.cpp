@@ -1,5 +1,7 @@
 #include "src/add_resources.h"
 
+#include <chrono>
+
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
 #include "oem/resource_block.h"
@@ -12,6 +14,7 @@
 #include "src/print_line.h"
 #include "src/target_state.h"
 #include "src/working_folder.h"
+#include "support/file_lock.h"
 #include "support/file_system.h"
 #include "support/log.h"
 
@@ -24,6 +27,8 @@ namespace {
 
 // The resource that records the day of the customization.
 constexpr char kDateEntry[] = "date";
+// How long a run waits for another run on the same target to finish.
+constexpr std::chrono::seconds kTargetLockWait{60};
 
 Vadu::LogSource ErrorSource() { return Vadu::LogSource(Vadu::LogError, kFrontEndLogTag); }
 
@@ -57,10 +62,20 @@ bool WriteBlockInto(const WString& path, String content) {
   return Vadu::ReplaceFileContent(result, path);
 }
 
-// LoadResources, also handing back the target's content as read for its block.
-bool LoadResourcesKeeping(const WString& resources, const WString& target, String* targetBytes) {
+// Replaces the file with the resource map's block alone, atomically.
+bool WriteFreshBlock(const WString& path) {
+  const String result = AppendBlock(String(), ResourceMap());
+  return !result.IsEmpty() && Vadu::ReplaceFileContent(result, path);
+}
+
+// LoadResources, also handing back the target's content as read for its block. With `fresh`, the
+// block embedded in the target is not taken over.
+bool LoadResourcesKeeping(const WString& resources, const WString& target, String* targetBytes,
+                          bool fresh = false) {
   Vadu::SettingsMap& map = ResourceMap();
-  if (PathPresent(target)) {
+  if (fresh) {
+    map.Clear();
+  } else if (PathPresent(target)) {
     String bytes = Vadu::ReadWholeFile(target);
     const String payload = ExtractBlock(bytes);
     // Kept for the caller, or let go before the block is inflated.
@@ -113,6 +128,35 @@ struct WorkingFile {
 
 // The file that receives the block: the target itself, or, for a .tgz archive or a .dmg disk
 // image, the application inside it once unpacked into the working folder.
+// The lines of a target that is not there, or is no file or folder that can be branded.
+void ReportMissingTarget(const WString& target) {
+  Fail(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(target)));
+  Fail(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
+  Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
+}
+
+// Locks a file target for the run, so that two runs on one target take turns instead of one
+// losing the other's resources; refuses a target that is neither a regular file nor a folder (a
+// named pipe would block every reader). A folder (an application bundle) is not locked.
+bool LockTarget(const WString& target, Vadu::FileLock& lock) {
+  if (Vadu::DirectoryExists(target)) return true;
+  switch (lock.Acquire(target, kTargetLockWait)) {
+    case Vadu::FileLock::Status::kLocked:
+      return true;
+    case Vadu::FileLock::Status::kBusy:
+      Fail(String("ERROR: another run is still working on ") + Vadu::ToUtf8(target));
+      return false;
+    case Vadu::FileLock::Status::kMissing:
+    case Vadu::FileLock::Status::kNotRegularFile:
+      ReportMissingTarget(target);
+      return false;
+    case Vadu::FileLock::Status::kFailed:
+      break;
+  }
+  Fail(String("ERROR: can't read ") + Vadu::ToUtf8(target));
+  return false;
+}
+
 WorkingFile ResolveWorkingPath(const WString& target) {
   WorkingFile working;
   working.path = target;
@@ -160,6 +204,69 @@ bool PathPresent(const WString& path) {
 bool LoadResources(const WString& resources, const WString& target) {
   return LoadResourcesKeeping(resources, target, nullptr);
 }
+
+namespace {
+
+void AddResourcesTo(const WString& target, const WString& icon, const WString& resources,
+                    bool fresh) {
+  if (!PathPresent(target)) {
+    Fail(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
+    Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
+    return;
+  }
+  Vadu::FileLock lock;
+  if (!LockTarget(target, lock)) return;
+
+  const WorkingFile working = ResolveWorkingPath(target);
+  WString workingPath = working.path;
+  DetectTargetKind(workingPath);
+  // The target's content is kept while it is also the content to write: a large program is then
+  // read once.
+  String targetBytes;
+  LoadResourcesKeeping(resources, target, &targetBytes, fresh);
+  if (workingPath != target) targetBytes = String();
+  TakeProductName();
+  RenameAppBundle(workingPath);
+
+  // An archive or image without an application is not written into.
+  const bool opened = working.opened != Opened::kFile;
+  if ((opened && !working.unpacked) || !Vadu::PathExists(workingPath, false)) {
+    Fail("ERROR: can't find zentu executable file");
+    Vadu::LogRecord(ErrorSource(), "ERROR: can't find zentu executable file ")
+        << workingPath << "\n";
+    return;
+  }
+
+  if (PathPresent(icon)) {
+    targetBytes = String();  // the icon step may rewrite the file
+    ApplyIcon(icon, workingPath);
+  }
+
+  Vadu::SettingsMap& map = ResourceMap();
+  if (!map.HasEntries()) {
+    PrintLine("Can not found resources");
+    return;
+  }
+  map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
+
+  // A fresh package holds the block alone.
+  const bool written =
+      fresh ? WriteFreshBlock(workingPath) : WriteBlockInto(workingPath, std::move(targetBytes));
+  if (!written) {
+    Fail("ERROR: can't replace zentu executable file");
+    return;
+  }
+  if (working.unpacked) {
+    UpdateBundlePlists(workingPath);
+    if (!Repack(workingPath, target, working.opened == Opened::kDiskImage)) {
+      Fail(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
+      return;
+    }
+  }
+  PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
+}
+
+}  // namespace
 
 void TakeProductName() {
   const Vadu::SettingsMap& map = ResourceMap();
@@ -253,56 +360,11 @@ bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
 }
 
 void AddResources(const WString& target, const WString& icon, const WString& resources) {
-  if (!PathPresent(target)) {
-    Fail(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
-    Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
-    return;
-  }
+  AddResourcesTo(target, icon, resources, /*fresh=*/false);
+}
 
-  const WorkingFile working = ResolveWorkingPath(target);
-  WString workingPath = working.path;
-  DetectTargetKind(workingPath);
-  // The target's content is kept while it is also the content to write: a large program is then
-  // read once.
-  String targetBytes;
-  LoadResourcesKeeping(resources, target, &targetBytes);
-  if (workingPath != target) targetBytes = String();
-  TakeProductName();
-  RenameAppBundle(workingPath);
-
-  // An archive or image without an application is not written into.
-  const bool opened = working.opened != Opened::kFile;
-  if ((opened && !working.unpacked) || !Vadu::PathExists(workingPath, false)) {
-    Fail("ERROR: can't find zentu executable file");
-    Vadu::LogRecord(ErrorSource(), "ERROR: can't find zentu executable file ")
-        << workingPath << "\n";
-    return;
-  }
-
-  if (PathPresent(icon)) {
-    targetBytes = String();  // the icon step may rewrite the file
-    ApplyIcon(icon, workingPath);
-  }
-
-  Vadu::SettingsMap& map = ResourceMap();
-  if (!map.HasEntries()) {
-    PrintLine("Can not found resources");
-    return;
-  }
-  map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
-
-  if (!WriteBlockInto(workingPath, std::move(targetBytes))) {
-    Fail("ERROR: can't replace zentu executable file");
-    return;
-  }
-  if (working.unpacked) {
-    UpdateBundlePlists(workingPath);
-    if (!Repack(workingPath, target, working.opened == Opened::kDiskImage)) {
-      Fail(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
-      return;
-    }
-  }
-  PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
+void AddResourcesToPackage(const WString& package, const WString& icon, const WString& resources) {
+  AddResourcesTo(package, icon, resources, /*fresh=*/true);
 }
 
 }  // namespace Zentu

@@ -13,9 +13,16 @@
 namespace Zentu {
 
 // Runs the command: reports on standard output and through the exit code. Icon and resources may
-// be empty.
+// be empty. A file target is locked for the run: a second run on it waits for the first (up to a
+// minute, then "ERROR: another run is still working on " and the target); a target that is
+// neither a regular file nor a folder is refused as missing.
 void AddResources(const Vadu::WString& target, const Vadu::WString& icon,
                   const Vadu::WString& resources);
+
+// The command for a resource package: as AddResources, but the package's own block is not taken
+// over, and the package is replaced by the new block alone, only once it is complete.
+void AddResourcesToPackage(const Vadu::WString& package, const Vadu::WString& icon,
+                           const Vadu::WString& resources);
 
 // True for an existing file or directory. A non-empty path that is neither is reported ("ERROR:
 // can't find " and its file name) and sets exit code 1; an empty path gives false silently.

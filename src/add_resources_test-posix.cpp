@@ -1,7 +1,9 @@
-// A write that fails half-way, on POSIX: a file-size limit the utility inherits.
+// The command on POSIX-only ground: a write that fails half-way (a file-size limit the utility
+// inherits), symbolic links at the names the utility writes, named pipes as targets.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <random>
 
@@ -12,7 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Testing::Arg;
+using Testing::Text;
+using Testing::UtilityRun;
 using Vadu::Testing::ReadFileBytes;
+using Vadu::Testing::WriteFileBytes;
 
 // Limits the size of files this process and its children write; writing past it fails with
 // EFBIG instead of ending the writer.
@@ -58,6 +63,68 @@ TEST_F(AddResourcesWrite, AWriteThatFailsLeavesTheTargetByteForByte) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(target), original);
   EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"app.exe", "res"}));
+}
+
+using OutputLinks = Testing::CommandTest;
+
+TEST_F(OutputLinks, NoFileIsWrittenThroughALinkAtItsName) {
+  const fs::path victim = work_.Path() / "victim";
+  WriteFileBytes(victim, "precious");
+  const fs::path resources = MakeResources({{"x.txt", "x"}});
+
+  // The template beside the utility.
+  fs::create_symlink(victim, sandbox_.Folder() / "oem_info.xml");
+  UtilityRun run = Run("-getxml");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(sandbox_.Folder() / "oem_info.xml")) << "the link is replaced";
+  EXPECT_NE(sandbox_.ReadBeside("oem_info.xml").find("<ProductName"), std::string::npos);
+
+  // The resource package.
+  const fs::path out = work_.Path() / "out";
+  fs::create_directories(out);
+  fs::create_symlink(victim, out / "resource.oem");
+  run = Run("-packresource " + Arg(resources) + " -outdir " + Arg(out));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(out / "resource.oem") + "\n");
+  EXPECT_FALSE(fs::is_symlink(out / "resource.oem"));
+  EXPECT_EQ(Testing::BlockEntries(out / "resource.oem").count("x.txt"), 1u);
+
+  // A target that is a link: the link becomes the branded file, the file it named stays.
+  const fs::path program = CopyFixture("sample_app64.exe", "real.exe");
+  fs::create_symlink(program, work_.Path() / "link.exe");
+  run = Run("-resource " + Arg(resources) + " -target " + Arg(work_.Path() / "link.exe"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(work_.Path() / "link.exe"));
+  EXPECT_EQ(Testing::BlockEntries(work_.Path() / "link.exe").count("x.txt"), 1u);
+  EXPECT_EQ(ReadFileBytes(program), ReadFileBytes(Testing::Fixture("sample_app64.exe")));
+  EXPECT_EQ(ReadFileBytes(victim), "precious");
+}
+
+TEST_F(OutputLinks, AnExistingPackageIsReplacedOnlyByACompleteNewOne) {
+  const fs::path package = work_.Path() / "resource.oem";
+  UtilityRun run = Run("-packresource " + Arg(MakeResources({{"x.txt", "x"}})) + " -outdir " +
+                       Arg(work_.Path()));
+  ASSERT_EQ(run.exitCode, 0);
+  const std::string good = ReadFileBytes(package);
+  for (const std::string& folder : {"mistyped", "empty"}) {
+    fs::create_directories(work_.Path() / "empty");
+    run = Run("-packresource " + Arg(work_.Path() / folder) + " -outdir " + Arg(work_.Path()));
+    EXPECT_EQ(ReadFileBytes(package), good) << folder;
+  }
+}
+
+TEST_F(OutputLinks, NamedPipesAsTargetsAreRefusedAsMissing) {
+  const fs::path resources = MakeResources({{"x.txt", "x"}});
+  for (const std::string name : {"x.exe", "x.tgz", "x.dmg"}) {
+    const fs::path pipe = work_.Path() / name;
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(pipe));
+    EXPECT_EQ(run.output,
+              "ERROR: can't find " + name + "\nERROR: resource not exist : " + Text(pipe) + "\n");
+    EXPECT_EQ(run.exitCode, 1);
+    struct stat status;
+    ASSERT_EQ(lstat(pipe.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode)) << name << " was replaced";
+  }
 }
 
 }  // namespace

@@ -19,14 +19,15 @@ void PackResources(const Vadu::CommandLineOptions& options) {
 void PackResources(const WString& resources, const WString& icon, const WString& outputFolder) {
   const WString folder = outputFolder.IsEmpty() ? Vadu::GetCurrentDir() : outputFolder;
   const WString package = Vadu::JoinPath(folder, u"resource.oem");
-  // An empty file first: the package then holds no block of its own to merge with, and the
-  // command below finds an existing target.
-  if (!Vadu::WriteWholeFile(String(), package)) {
+  // A new package starts as an empty file, so that the command below finds its target; an
+  // existing one is replaced only by a complete new package.
+  if (!Vadu::PathExists(package, false) &&
+      !(Vadu::CreateDirectories(folder) && Vadu::WriteNewFile(String(), package))) {
     PrintLine(String("ERROR: can't save resource package to '") + Vadu::ToUtf8(package) + "'");
     SetExitCode(kExitError);
     return;
   }
-  AddResources(package, icon, resources);
+  AddResourcesToPackage(package, icon, resources);
 }
 
 }  // namespace Zentu
