@@ -43,6 +43,10 @@ template <typename Sink>
 bool EncodeUtf8(const char16_t* units, uint32_t n, bool strict, Sink&& sink) {
   for (uint32_t i = 0; i < n; ++i) {
     uint32_t c = units[i];
+    if (c - 1 < 0x7F) {  // U+0001..U+007F, the common case
+      sink(c);
+      continue;
+    }
     if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
       c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
     } else if (c == 0 || IsHighSurrogate(c) || IsLowSurrogate(c)) {
@@ -101,6 +105,10 @@ uint32_t ValidSequence(const unsigned char* p, uint32_t left, uint32_t* code) {
 template <typename Sink>
 bool DecodeUtf8(const unsigned char* bytes, uint32_t n, bool strict, Sink&& sink) {
   for (uint32_t i = 0; i < n && bytes[i];) {
+    if (bytes[i] < 0x80) {  // the common case, without the sequence rules
+      sink(static_cast<char16_t>(bytes[i++]));
+      continue;
+    }
     uint32_t c;
     const uint32_t length = ValidSequence(bytes + i, n - i, &c);
     if (length == 0) {
