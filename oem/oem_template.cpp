@@ -141,7 +141,7 @@ void FillOemTemplate(OemDocument& document) {
 Vadu::String OemTemplateText() {
   OemDocument document;
   FillOemTemplate(document);
-  // A round trip through UTF-16: the file ends at a zero byte and drops cut-off sequences.
+  // A round trip through UTF-16, which keeps every byte: the file ends at its first zero byte.
   return Vadu::ToUtf8(Vadu::FromUtf8(document.ToXml()));
 }
 

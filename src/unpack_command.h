@@ -9,15 +9,17 @@ namespace Zentu {
 
 // Reads the value of -unpack, loads the block of that file and writes each entry as a file named
 // after it. A missing file is reported; a file without a block gives nothing and no message.
-// Entries with unsafe names are reported and skipped.
+// Entries with unsafe names (see IsSafeResourceName) are reported and skipped.
 void UnpackResources(const Vadu::CommandLineOptions& options);
 
 // The same into `folder`.
 void UnpackResources(const Vadu::WString& input, const Vadu::WString& folder);
 
 // True when a resource name, used as a relative path, stays inside the folder it is written to:
-// it is not absolute ("/..." or "\..."), and no component is ".." or begins with a drive letter
-// ("C:"). Both "/" and "\" count as separators, so a name means the same on every platform.
+// it is valid UTF-8 without zero bytes (an overlong or otherwise invalid form could decode to
+// "." or "/"), and its decoded text is not absolute ("/..." or "\..."), and no component is ".."
+// or begins with a drive letter ("C:"). Both "/" and "\" count as separators, so a name means the
+// same on every platform.
 bool IsSafeResourceName(const Vadu::String& name);
 
 }  // namespace Zentu

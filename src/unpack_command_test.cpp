@@ -27,6 +27,20 @@ TEST(ResourceNames, NamesThatWouldLeaveTheOutputFolderAreUnsafe) {
     EXPECT_FALSE(IsSafeResourceName(name)) << name;
 }
 
+TEST(ResourceNames, OnlyValidUtf8NamesAreSafe) {
+  for (const char* name : {"caf\xC3\xA9.png", "\xE4\xB8\xAD/\xF0\x9F\x98\x80.txt", "\xEF\xBF\xBD"})
+    EXPECT_TRUE(IsSafeResourceName(name)) << name;
+  // Overlong forms of "." and "/" (what a lenient decoder turns them into), Latin-1, stray and
+  // out-of-range bytes, an encoded surrogate, a truncated sequence.
+  for (const char* name :
+       {"\xC0\xAE\xC0\xAE/x", "a/\xC0\xAE\xC0\xAE\\x", "\xE0\x80\xAE\xE0\x80\xAE/x",
+        "\xC0\xAFpasswd", "\xF0\x80\x80\xAFpasswd", "caf\xE9.png", "\xFF.txt", "\x80",
+        "\xF8\x88\x80\x80\x80", "\xF4\x90\x80\x80", "\xED\xA0\x80.txt", "a\xE2\x82"})
+    EXPECT_FALSE(IsSafeResourceName(name)) << name;
+  // A zero byte would cut the name short when it is written.
+  EXPECT_FALSE(IsSafeResourceName(Vadu::String("ok.txt\0.png", 11)));
+}
+
 using UnpackCommand = Testing::CommandTest;
 
 TEST_F(UnpackCommand, GivesBackTheExactBytesOfEveryResourceBesideTheUtility) {
@@ -106,6 +120,50 @@ TEST_F(UnpackCommand, RefusesNamesThatWouldLeaveTheFolderAndWritesTheOthers) {
   EXPECT_EQ(ReadFileBytes(out / "sub" / "inner.txt"), "inner");
   EXPECT_FALSE(fs::exists(sandbox_.Folder() / "escape.txt"));
   EXPECT_FALSE(fs::exists(sandbox_.Folder() / "up.txt"));
+}
+
+TEST_F(UnpackCommand, RefusesNamesThatAreNotUtf8AndWritesTheOthers) {
+  // Overlong forms of ".." that a lenient decoder would let climb out of the folder, one level
+  // (beside the utility) and two (beside the sandbox).
+  const std::string escape = "escape-" + Text(sandbox_.Folder().filename()) + ".txt";
+  const std::string overlong1 = "\xC0\xAE\xC0\xAE/" + escape;
+  const std::string overlong2 = "\xC0\xAE\xC0\xAE/\xC0\xAE\xC0\xAE/" + escape;
+  const std::string overlong3 = "\xE0\x80\xAE\xE0\x80\xAE/three-" + escape;
+  const std::string latin1 = "caf\xE9.png";
+  fs::path crafted = work_.Path() / "crafted.oem";
+  Testing::WriteWithBlock(crafted, "",
+                          {{overlong1, "x"},
+                           {overlong2, "x"},
+                           {overlong3, "x"},
+                           {latin1, "latin-1"},
+                           {"ok.txt", "ok"},
+                           {"sub/inner.txt", "inner"},
+                           {"valid \xC3\xA9\xE4\xB8\xAD.txt", "valid"}});
+  UtilityRun run = Run("-unpack " + Arg(crafted));
+  // In the block's order (bytes, unsigned).
+  EXPECT_EQ(run.output, "ERROR: unsafe resource name: " + latin1 + "\n" +
+                            "ERROR: unsafe resource name: " + overlong1 + "\n" +
+                            "ERROR: unsafe resource name: " + overlong2 + "\n" +
+                            "ERROR: unsafe resource name: " + overlong3 + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  const fs::path out = sandbox_.Folder() / "unpack_res";
+  EXPECT_EQ(NamesIn(out),
+            (std::vector<std::string>{"ok.txt", "sub", "valid \xC3\xA9\xE4\xB8\xAD.txt"}));
+  EXPECT_EQ(ReadFileBytes(out / "ok.txt"), "ok");
+  EXPECT_EQ(ReadFileBytes(out / "sub" / "inner.txt"), "inner");
+  EXPECT_EQ(ReadFileBytes(out / fs::u8path("valid \xC3\xA9\xE4\xB8\xAD.txt")), "valid");
+  EXPECT_FALSE(fs::exists(sandbox_.Folder() / escape));
+  EXPECT_FALSE(fs::exists(sandbox_.Folder() / ("three-" + escape)));
+  EXPECT_FALSE(fs::exists(sandbox_.Folder().parent_path() / escape));
+
+  // A name cut short by a zero byte would overwrite the entry named by its first part.
+  fs::path cut = work_.Path() / "cut.oem";
+  Testing::WriteWithBlock(cut, "", {{"ok.txt", "first"}, {std::string("ok.txt\0.png", 11), "cut"}});
+  run = Run("-unpack " + Arg(cut));
+  // The line carries the raw name; the captured text stops at its zero byte.
+  EXPECT_EQ(run.output.rfind("ERROR: unsafe resource name: ok.txt", 0), 0u) << run.output;
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(out / "ok.txt"), "first");
 }
 
 }  // namespace

@@ -14,6 +14,15 @@ TEST(SystemArguments, PosixTakesArgvAfterTheProgramNameFromUtf8) {
   EXPECT_TRUE(SystemArguments(0, nullptr).empty());
 }
 
+TEST(SystemArguments, ArgumentsThatAreNotUtf8ComeBackByteForByte) {
+  const char* argv[] = {"zentu-rebrand", "-target", "/tmp/caf\xE9/\xFF.tgz", "\xC0\xAE\xC0\xAE"};
+  const std::vector<WString> arguments = SystemArguments(4, argv);
+  ASSERT_EQ(arguments.size(), 3u);
+  EXPECT_EQ(ToUtf8(arguments[1]), argv[2]);
+  EXPECT_EQ(ToUtf8(arguments[2]), argv[3]);
+  EXPECT_NE(arguments[2], u"..");
+}
+
 TEST(SystemArguments, ParseWithoutTheDllWordSkipsTheProgramName) {
   CommandLineOptions options;
   options.SetDefinitions({{u"-target", u"", true}, {u"-getxml", u"", false}});

@@ -1,6 +1,7 @@
 // POSIX behaviour of the file-system layer: symbolic links, permission bits, write limits, the
 // backslash as a name character, and the environment's temporary directory.
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -314,6 +315,98 @@ TEST(PosixPathTest, TreesWithNamesEndingInSpaces) {
 
   EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "moved")));
   EXPECT_FALSE(fs::exists(folder.Path() / "moved"));
+}
+
+// Creates a file through the C library, bypassing the layer under test.
+void CreateThroughC(const std::string& path, const std::string& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << path;
+  EXPECT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  EXPECT_EQ(fclose(file), 0);
+}
+
+// The bytes of a file, read through the C library; nullopt when it cannot be opened.
+std::optional<std::string> ReadThroughC(const std::string& path) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char buffer[256];
+  while (size_t got = fread(buffer, 1, sizeof buffer, file)) bytes.append(buffer, got);
+  fclose(file);
+  return bytes;
+}
+
+bool ExistsThroughC(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0;
+}
+
+// The layer's wide form of raw path bytes.
+WString WideBytes(const std::string& bytes) { return FromUtf8(Bytes(bytes)); }
+
+// File names that are not UTF-8: Latin-1 "café.png" and a name starting with a byte that is
+// never UTF-8, in a folder whose own name is Latin-1.
+TEST(PosixNameTest, NamesThatAreNotUtf8AreListedReadCopiedMovedAndRemoved) {
+  TempFolder folder;
+  const std::string root = folder.Path().string();
+  const std::string dir = root + "/d\xE9j\xE0";
+  const std::string latin1 = "caf\xE9.png", stray = "\xFF.txt";
+  ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+  CreateThroughC(dir + "/" + latin1, "latin-1 named");
+  CreateThroughC(dir + "/" + stray, "stray byte named");
+
+  const WString wideDir = WideBytes(dir);
+  std::vector<FileEntry> entries = ListDirectory(wideDir);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(Narrow(entries[0].Name()), latin1);
+  EXPECT_EQ(Narrow(entries[1].Name()), stray);
+  EXPECT_EQ(ListDirectory(wideDir, WideBytes("*\xE9.png")).size(), 1u);
+  EXPECT_EQ(ReadWholeFile(JoinPath(wideDir, entries[0].Name())), "latin-1 named");
+  EXPECT_EQ(ReadWholeFile(JoinPath(wideDir, entries[1].Name())), "stray byte named");
+  EXPECT_TRUE(PathExists(JoinPath(wideDir, entries[1].Name()), false));
+
+  // Copy and move to other names that are not UTF-8 either.
+  const std::string copy = "copie \xE9\xC0\xAE", moved = "\xFE\xFF moved";
+  ASSERT_TRUE(CopyFileTo(JoinPath(wideDir, entries[0].Name()), WideBytes(dir + "/" + copy)));
+  EXPECT_EQ(ReadThroughC(dir + "/" + copy), "latin-1 named");
+  ASSERT_TRUE(MoveFileTo(JoinPath(wideDir, entries[1].Name()), WideBytes(dir + "/" + moved)));
+  EXPECT_FALSE(ExistsThroughC(dir + "/" + stray));
+  EXPECT_EQ(ReadThroughC(dir + "/" + moved), "stray byte named");
+  ASSERT_TRUE(WriteWholeFile(Bytes("written"), WideBytes(dir + "/new \x80.txt"), false));
+  EXPECT_EQ(ReadThroughC(dir + "/new \x80.txt"), "written");
+  ASSERT_TRUE(RemoveFile(WideBytes(dir + "/" + copy)));
+  EXPECT_FALSE(ExistsThroughC(dir + "/" + copy));
+  EXPECT_EQ(NamesIn(dir), (std::vector<std::string>{latin1, "new \x80.txt", moved}));
+
+  // The whole folder moves and goes away by its own name.
+  const std::string movedDir = root + "/\xE9t\xE9";
+  ASSERT_TRUE(MoveDirectoryTo(wideDir, WideBytes(movedDir), true));
+  EXPECT_FALSE(ExistsThroughC(dir));
+  EXPECT_EQ(ReadThroughC(movedDir + "/" + latin1), "latin-1 named");
+  EXPECT_TRUE(DirectoryExists(WideBytes(movedDir)));
+  ASSERT_TRUE(RemoveDirectoryTree(WideBytes(movedDir)));
+  EXPECT_FALSE(ExistsThroughC(movedDir));
+  EXPECT_TRUE(fs::is_empty(folder.Path()));
+}
+
+TEST(PosixNameTest, CurrentAndTemporaryDirectoriesThatAreNotUtf8) {
+  TempFolder folder;
+  const std::string dir = folder.Path().string() + "/\xC0\xAE\xE9";
+  ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+  fs::path saved = fs::current_path();
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  char buffer[4096];
+  const std::string cwd = getcwd(buffer, sizeof buffer) ? buffer : "";
+  WString current = GetCurrentDir();
+  fs::current_path(saved);
+  EXPECT_EQ(Narrow(current), cwd);
+
+  std::optional<std::string> savedTemp;
+  if (const char* value = getenv("TEMP")) savedTemp = value;
+  setenv("TEMP", dir.c_str(), 1);
+  WString temp = GetTempDir();
+  savedTemp ? setenv("TEMP", savedTemp->c_str(), 1) : unsetenv("TEMP");
+  EXPECT_EQ(Narrow(temp), dir);
 }
 
 TEST(PosixLocationsTest, TemporaryDirectoryFallsBackToTmpdirThenTmp) {

@@ -8,66 +8,116 @@ namespace Vadu {
 
 namespace {
 
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+// The lone surrogates U+DC80..U+DCFF stand for the bytes 0x80..0xFF that begin no valid sequence
+// (bytes below 0x80 are always valid on their own).
+constexpr uint32_t kEscapeBase = 0xDC00;
+bool IsEscapedByte(uint32_t u) { return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF; }
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
-// Walks the UTF-16 units and hands each encoded byte to `sink`.
+// Hands the UTF-8 bytes of the code point `c` (not a surrogate, at most U+10FFFF) to `sink`.
 template <typename Sink>
-void EncodeUtf8(const char16_t* units, uint32_t n, Sink&& sink) {
-  for (uint32_t i = 0; i < n; ++i) {
-    uint32_t c = units[i];
-    if (c == 0) continue;
-    if (IsHighSurrogate(c)) {
-      if (i + 1 >= n || !IsLowSurrogate(units[i + 1])) continue;
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-      sink(0xF0 | (c >> 18));
-      sink(0x80 | ((c >> 12) & 0x3F));
-      sink(0x80 | ((c >> 6) & 0x3F));
-      sink(0x80 | (c & 0x3F));
-    } else if (IsLowSurrogate(c)) {
-      continue;
-    } else if (c < 0x80) {
-      sink(c);
-    } else if (c < 0x800) {
-      sink(0xC0 | (c >> 6));
-      sink(0x80 | (c & 0x3F));
-    } else {
-      sink(0xE0 | (c >> 12));
-      sink(0x80 | ((c >> 6) & 0x3F));
-      sink(0x80 | (c & 0x3F));
-    }
+void PutUtf8(uint32_t c, Sink& sink) {
+  if (c < 0x80) {
+    sink(c);
+  } else if (c < 0x800) {
+    sink(0xC0 | (c >> 6));
+    sink(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    sink(0xE0 | (c >> 12));
+    sink(0x80 | ((c >> 6) & 0x3F));
+    sink(0x80 | (c & 0x3F));
+  } else {
+    sink(0xF0 | (c >> 18));
+    sink(0x80 | ((c >> 12) & 0x3F));
+    sink(0x80 | ((c >> 6) & 0x3F));
+    sink(0x80 | (c & 0x3F));
   }
 }
 
-// Walks the UTF-8 bytes up to the first zero byte and hands each UTF-16 unit to `sink`.
+// Walks the UTF-16 units and hands each encoded byte to `sink`. A unit with no UTF-8 form of its
+// own (a lone surrogate, U+0000) makes a `strict` walk stop and return false; otherwise an escaped
+// byte gives that byte, another lone surrogate U+FFFD, U+0000 nothing.
 template <typename Sink>
-void DecodeUtf8(const unsigned char* bytes, uint32_t n, Sink&& sink) {
-  uint32_t i = 0;
-  while (i < n && bytes[i]) {
-    unsigned lead = bytes[i];
-    if (lead < 0x80) {
-      sink(static_cast<char16_t>(lead));
-      ++i;
+bool EncodeUtf8(const char16_t* units, uint32_t n, bool strict, Sink&& sink) {
+  for (uint32_t i = 0; i < n; ++i) {
+    uint32_t c = units[i];
+    if (c - 1 < 0x7F) {  // U+0001..U+007F, the common case
+      sink(c);
       continue;
     }
-    uint32_t extra;
-    uint32_t c;
-    if (lead < 0xE0) {
-      extra = 1, c = lead & 0x1F;
-    } else if (lead < 0xF0) {
-      extra = 2, c = lead & 0x0F;
-    } else if (lead <= 0xF7) {
-      extra = 3, c = lead & 0x07;
-    } else if (lead <= 0xFB) {
-      extra = 4, c = lead & 0x03;
-    } else {
-      extra = 5, c = lead & 0x01;
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (c == 0 || IsHighSurrogate(c) || IsLowSurrogate(c)) {
+      if (strict) return false;
+      if (c == 0) continue;
+      if (IsEscapedByte(c)) {
+        sink(c - kEscapeBase);
+        continue;
+      }
+      c = kReplacementCharacter;
     }
-    uint32_t k = 1;
-    for (; k <= extra && i + k < n && bytes[i + k]; ++k) c = (c << 6) | (bytes[i + k] & 0x3F);
-    i += k;
-    if (k <= extra) break;  // cut short by the end of the text or a zero byte
-    if (c >= 0x10000 && c <= 0x10FFFF) {
+    PutUtf8(c, sink);
+  }
+  return true;
+}
+
+// The length (1 to 4) of the valid UTF-8 sequence that begins `p` (which holds `left` bytes) and
+// its code point in `code`; 0 when the first byte begins none. The byte ranges are those of the
+// Unicode table of well-formed sequences: overlong forms, encoded surrogates, values above
+// U+10FFFF, 5- and 6-byte forms and sequences cut short (also by a zero byte) have none.
+uint32_t ValidSequence(const unsigned char* p, uint32_t left, uint32_t* code) {
+  const uint32_t lead = p[0];
+  if (lead < 0x80) {
+    *code = lead;
+    return 1;
+  }
+  uint32_t length, c;
+  uint32_t low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, c = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, c = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;   // below: overlong
+    if (lead == 0xED) high = 0x9F;  // above: surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, c = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;   // below: overlong
+    if (lead == 0xF4) high = 0x8F;  // above: beyond U+10FFFF
+  } else {
+    return 0;  // a continuation byte, C0/C1 (always overlong), F5..FF
+  }
+  if (left < length) return 0;
+  for (uint32_t k = 1; k < length; ++k) {
+    const uint32_t b = p[k];
+    if (b < low || b > high) return 0;
+    low = 0x80, high = 0xBF;
+    c = (c << 6) | (b & 0x3F);
+  }
+  *code = c;
+  return length;
+}
+
+// Walks the UTF-8 bytes up to the first zero byte and hands each UTF-16 unit to `sink`. A byte
+// that begins no valid sequence makes a `strict` walk stop and return false; otherwise it gives
+// U+DC80 + byte and the walk goes on with the next byte.
+template <typename Sink>
+bool DecodeUtf8(const unsigned char* bytes, uint32_t n, bool strict, Sink&& sink) {
+  for (uint32_t i = 0; i < n && bytes[i];) {
+    if (bytes[i] < 0x80) {  // the common case, without the sequence rules
+      sink(static_cast<char16_t>(bytes[i++]));
+      continue;
+    }
+    uint32_t c;
+    const uint32_t length = ValidSequence(bytes + i, n - i, &c);
+    if (length == 0) {
+      if (strict) return false;
+      sink(static_cast<char16_t>(kEscapeBase + bytes[i++]));
+      continue;
+    }
+    i += length;
+    if (c >= 0x10000) {
       c -= 0x10000;
       sink(static_cast<char16_t>(0xD800 + (c >> 10)));
       sink(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
@@ -75,6 +125,33 @@ void DecodeUtf8(const unsigned char* bytes, uint32_t n, Sink&& sink) {
       sink(static_cast<char16_t>(c));
     }
   }
+  return true;
+}
+
+// The bytes of `text`; false (and nothing built) when a strict walk fails.
+bool Encode(const WString& text, bool strict, String* bytes) {
+  uint32_t count = 0;
+  if (!EncodeUtf8(text.CStr(), text.Length(), strict, [&](uint32_t) { ++count; })) return false;
+  String result;
+  result.Resize(count);
+  char* out = result.MutableData();
+  EncodeUtf8(text.CStr(), text.Length(), strict,
+             [&](uint32_t b) { *out++ = static_cast<char>(b); });
+  *bytes = std::move(result);
+  return true;
+}
+
+// The units of `bytes`; false (and nothing built) when a strict walk fails.
+bool Decode(const String& bytes, bool strict, WString* text) {
+  auto p = reinterpret_cast<const unsigned char*>(bytes.CStr());
+  uint32_t count = 0;
+  if (!DecodeUtf8(p, bytes.Length(), strict, [&](char16_t) { ++count; })) return false;
+  WString result;
+  result.Resize(count);
+  char16_t* out = result.MutableData();
+  DecodeUtf8(p, bytes.Length(), strict, [&](char16_t u) { *out++ = u; });
+  *text = std::move(result);
+  return true;
 }
 
 const CaseRow* FindCaseRow(char16_t c) {
@@ -86,25 +163,20 @@ const CaseRow* FindCaseRow(char16_t c) {
 }  // namespace
 
 String ToUtf8(const WString& text) {
-  uint32_t count = 0;
-  EncodeUtf8(text.CStr(), text.Length(), [&](unsigned) { ++count; });
-  String result;
-  result.Resize(count);
-  char* out = result.MutableData();
-  EncodeUtf8(text.CStr(), text.Length(), [&](unsigned b) { *out++ = static_cast<char>(b); });
-  return result;
+  String bytes;
+  Encode(text, false, &bytes);
+  return bytes;
 }
 
 WString FromUtf8(const String& text) {
-  auto bytes = reinterpret_cast<const unsigned char*>(text.CStr());
-  uint32_t count = 0;
-  DecodeUtf8(bytes, text.Length(), [&](char16_t) { ++count; });
-  WString result;
-  result.Resize(count);
-  char16_t* out = result.MutableData();
-  DecodeUtf8(bytes, text.Length(), [&](char16_t u) { *out++ = u; });
-  return result;
+  WString units;
+  Decode(text, false, &units);
+  return units;
 }
+
+bool TryFromUtf8(const String& bytes, WString* text) { return Decode(bytes, true, text); }
+
+bool TryToUtf8(const WString& text, String* bytes) { return Encode(text, true, bytes); }
 
 String ToHex(const String& bytes) {
   static const char kDigits[] = "0123456789ABCDEF";

@@ -299,7 +299,9 @@ class StringBase {
   bool IsShared() const noexcept { return data_ && !IsInline() && UseCount() > 1; }
 
   // A heap block: the count, the characters, a terminating zero character.
-  static size_t BlockSize(uint32_t count) { return sizeof(Count) + (size_t(count) + 1) * sizeof(C); }
+  static size_t BlockSize(uint32_t count) {
+    return sizeof(Count) + (size_t(count) + 1) * sizeof(C);
+  }
 
   // Gives the (released) string fresh storage for `count` characters and returns it; the
   // terminator is written, the characters are not.
@@ -422,11 +424,23 @@ StringBase<C, N>& StringBase<C, N>::Append(const C* text, uint32_t count) {
 using String = StringBase<char, 8>;
 using WString = StringBase<char16_t, 8>;
 
-// UTF-16 to UTF-8. A U+0000 unit and unpaired surrogates produce nothing.
-String ToUtf8(const WString& text);
-// UTF-8 to UTF-16, up to the first zero byte. Continuation bytes are not validated; a sequence
-// cut short by the end of the text is dropped; characters beyond U+FFFF become surrogate pairs.
+// UTF-8 to UTF-16, up to the first zero byte, losing nothing: characters beyond U+FFFF become
+// surrogate pairs, and each byte that does not belong to a valid sequence (an overlong form, an
+// encoded surrogate, a value above U+10FFFF, a 5- or 6-byte form, a truncated sequence, a stray
+// continuation byte) becomes the lone surrogate U+DC80 + byte, never a character. So a POSIX
+// name, argument or environment value that is not UTF-8 survives the wide layer unchanged:
+// ToUtf8(FromUtf8(b)) == b for every byte string without zero bytes.
 WString FromUtf8(const String& text);
+// UTF-16 to UTF-8, the inverse of FromUtf8: a lone U+DC80..U+DCFF becomes the byte it stands for,
+// any other lone surrogate becomes U+FFFD (EF BF BD), and a U+0000 unit produces nothing.
+String ToUtf8(const WString& text);
+
+// True and `text` set when `bytes` is entirely valid UTF-8 (up to its first zero byte).
+bool TryFromUtf8(const String& bytes, WString* text);
+// True and `bytes` set when `text` holds no lone surrogate, so that it can be stored as UTF-8.
+// A U+0000 unit also gives false: the bytes would end there. On true, TryFromUtf8 of `bytes`
+// gives `text` back. On false the output is left as it was.
+bool TryToUtf8(const WString& text, String* bytes);
 
 // Two upper-case hexadecimal digits per byte, high nibble first.
 String ToHex(const String& bytes);
