@@ -101,7 +101,7 @@ TEST(EntryPoint, UnknownInputPrintsTheUsageOfAnEmptyCommandLine) {
 // named like what a cut or trimmed value would give.
 class CommandLineValues : public Testing::CommandTest {
  protected:
-  // A resource folder holding one file named after the folder's role.
+  // A folder in the work folder holding one file whose content is its name.
   std::filesystem::path MakeFolder(const std::string& name, const std::string& file) {
     fs::path folder = work_.Path() / fs::u8path(name);
     fs::create_directories(folder);
