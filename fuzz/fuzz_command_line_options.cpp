@@ -1,6 +1,10 @@
 // Parses arbitrary argument lists with the utility's option table. The input is split at zero
 // bytes into UTF-8 arguments. Checks what must hold for any input: a lookup with the dash finds
-// the option stored with or without it, and no defined option's value has blanks at its ends.
+// the option stored with or without it; every stored value is an argument whole or the text after
+// the first "=" of one (nothing is cut out of an argument or joined across arguments); an option
+// given as a whole argument is present, with the argument after it as its value when it takes one
+// and that argument does not begin with "-", and an empty value otherwise.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -10,8 +14,9 @@
 
 using Vadu::WString;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > 4096) return 0;
+namespace {
+
+std::vector<WString> SplitAtZeroBytes(const uint8_t* data, size_t size) {
   std::vector<WString> arguments;
   size_t start = 0;
   for (size_t i = 0; i <= size; ++i) {
@@ -22,24 +27,49 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       start = i + 1;
     }
   }
+  return arguments;
+}
+
+bool IsWholeArgumentOrItsValuePart(const WString& value, const std::vector<WString>& arguments) {
+  if (value.IsEmpty()) return true;
+  for (const WString& argument : arguments) {
+    const uint32_t equals = argument.Find(u'=');
+    if (argument == value || (equals != WString::npos && argument.Substring(equals + 1) == value))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 4096) return 0;
+  const std::vector<WString> arguments = SplitAtZeroBytes(data, size);
 
   Vadu::CommandLineOptions options;
   const auto definitions = Zentu::FrontEndOptionDefinitions();
   options.SetDefinitions(definitions);
   options.ParseArguments(arguments);
+  const auto& values = options.Values();
+
+  for (const auto& [name, value] : values)
+    if (!IsWholeArgumentOrItsValuePart(value, arguments)) std::abort();
 
   for (const auto& definition : definitions) {
     const WString& name = definition.name;
     const WString bare = name.Substring(1);
-    const auto& values = options.Values();
     const bool stored = values.count(name) || values.count(bare);
     if (options.HasOption(name) != stored) std::abort();
     const WString expected = values.count(name)   ? values.at(name)
                              : values.count(bare) ? values.at(bare)
                                                   : WString();
     if (!(options.GetOptionValue(name) == expected)) std::abort();
-    if (definition.takesValue && values.count(name) && !(values.at(name).Trim() == values.at(name)))
-      std::abort();
+
+    const auto first = std::find(arguments.begin(), arguments.end(), name);
+    if (first == arguments.end()) continue;
+    const auto next = first + 1;
+    const bool valued = definition.takesValue && next != arguments.end() && !next->StartsWith(u"-");
+    if (!values.count(name) || !(values.at(name) == (valued ? *next : WString()))) std::abort();
   }
   return 0;
 }

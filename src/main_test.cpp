@@ -3,13 +3,18 @@
 
 #include <algorithm>
 
+#include "src/test_command_util.h"
 #include "src/test_sandbox.h"
 
 namespace Zentu {
 namespace {
 
 namespace fs = std::filesystem;
+using Testing::Arg;
+using Testing::BlockEntries;
+using Testing::Text;
 using Testing::UtilitySandbox;
+using Vadu::Testing::WriteFileBytes;
 
 std::string LogNameOf(const UtilitySandbox& sandbox, const char* suffix) {
   return sandbox.Executable().stem().string() + suffix;
@@ -77,6 +82,68 @@ TEST(EntryPoint, EmbeddingWithoutATargetFallsThroughToTheUsageExit) {
   EXPECT_EQ(sandbox.Run("-icon x.ico").exitCode, 2);
   EXPECT_EQ(sandbox.Run("-target").exitCode, 2);
   EXPECT_EQ(sandbox.Run("-Getxml").exitCode, 2);  // option names are case-sensitive
+}
+
+TEST(EntryPoint, UnknownInputPrintsTheUsageOfAnEmptyCommandLine) {
+  UtilitySandbox sandbox;
+  const Testing::UtilityRun empty = sandbox.Run("");
+  ASSERT_EQ(empty.exitCode, 2);
+  // Option names count only as whole arguments: inside a longer argument they are free words.
+  for (const char* parameters : {"\"-getxml now\"", "\"x -target y\" -resource",
+                                 "\"-unpack \" \" -getxml\"", "-Target a -icon"}) {
+    Testing::UtilityRun run = sandbox.Run(parameters);
+    EXPECT_EQ(run.exitCode, 2) << parameters;
+    EXPECT_EQ(run.output, empty.output) << parameters;
+  }
+}
+
+// Folders named like option lists, and a relative value with a leading blank, beside folders
+// named like what a cut or trimmed value would give.
+class CommandLineValues : public Testing::CommandTest {
+ protected:
+  // A folder in the work folder holding one file whose content is its name.
+  std::filesystem::path MakeFolder(const std::string& name, const std::string& file) {
+    fs::path folder = work_.Path() / fs::u8path(name);
+    fs::create_directories(folder);
+    WriteFileBytes(folder / file, file);
+    return folder;
+  }
+};
+
+TEST_F(CommandLineValues, AValueHoldingAnOptionNameIsTheWholeValue) {
+  fs::path resources = MakeFolder("res -target decoy.exe", "named.txt");
+  fs::path target = CopyFixture("sample_app64.exe", "real app.exe");
+  Testing::UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(target));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(target) + "\n");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(BlockEntries(target).count("named.txt"), 1u);
+
+  // The folder named is packed, not the one its name begins with.
+  fs::path named = MakeFolder("pack -target x", "named.txt");
+  MakeFolder("pack", "shorter.txt");
+  run = Run("-packresource " + Arg(named) + " -outdir " + Arg(work_.Path() / "out"));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  const auto entries = BlockEntries(work_.Path() / "out" / "resource.oem");
+  EXPECT_EQ(entries.count("named.txt"), 1u);
+  EXPECT_EQ(entries.count("shorter.txt"), 0u);
+  EXPECT_EQ(NamesIn(work_.Path()),
+            (std::vector<std::string>{"out", "pack", "pack -target x", "real app.exe",
+                                      "res -target decoy.exe"}));
+}
+
+TEST_F(CommandLineValues, ABlankAtTheStartOfAValueIsPartOfThePath) {
+  MakeFolder(" pack", "named.txt");
+  MakeFolder("pack", "trimmed.txt");
+  Testing::UtilityRun run;
+  {
+    Testing::CurrentDirectory current(work_.Path());
+    run = Run("-packresource " + Arg(" pack") + " -outdir " + Arg(" out"));
+  }
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  const auto entries = BlockEntries(work_.Path() / " out" / "resource.oem");
+  EXPECT_EQ(entries.count("named.txt"), 1u);
+  EXPECT_EQ(entries.count("trimmed.txt"), 0u);
+  EXPECT_FALSE(fs::exists(work_.Path() / "out"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/command_line_options.h"
 
+#include <set>
+
 #include "support/command_line.h"
 
 namespace Vadu {
@@ -7,8 +9,6 @@ namespace Vadu {
 namespace {
 
 constexpr uint32_t npos = WString::npos;
-
-bool IsBlank(const WString& text) { return text.Trim().IsEmpty(); }
 
 }  // namespace
 
@@ -33,7 +33,7 @@ void CommandLineOptions::ParseArguments(const std::vector<WString>& arguments) {
   values_.clear();
   freeWords_.clear();
   joinedLine_ = JoinArguments(arguments);
-  TakeFreeTokens(TakeDefinedOptions(u" " + joinedLine_ + u" "));
+  TakeFreeTokens(TakeDefinedOptions(arguments));
 }
 
 WString CommandLineOptions::JoinArguments(const std::vector<WString>& arguments) {
@@ -48,49 +48,27 @@ WString CommandLineOptions::JoinArguments(const std::vector<WString>& arguments)
   return line;
 }
 
-WString CommandLineOptions::TakeDefinedOptions(WString text) {
-  // Each known option is looked for once, as a whole word; a repeated option stays in the text
-  // and becomes a free token.
-  for (const OptionDefinition& definition : definitions_) {
-    if (text.IsEmpty()) break;
-    if (definition.name.IsEmpty()) continue;
-    const uint32_t start = text.Find(u" " + definition.name + u" ");
-    if (start == npos) continue;
-    const uint32_t length = text.Length();
-    // The last character of the name; after a value, the character that ended it.
-    uint32_t last = start + definition.name.Length();
-    WString value;
-    if (definition.takesValue) {
-      uint32_t from = last + 1;
-      while (from < length && text[from] == u' ') ++from;
-      // A word that begins with "-" is the next option, not a value.
-      if (from < length && text[from] != u'-') {
-        char16_t terminator = u' ';
-        if (text[from] == u'"') {
-          terminator = u'"';
-          ++from;
-        }
-        uint32_t end = text.Find(terminator, from);
-        if (end == npos) end = length;
-        value = text.Substring(from, end - from).Trim();
-        last = end;
-      }
+std::vector<WString> CommandLineOptions::TakeDefinedOptions(const std::vector<WString>& arguments) {
+  std::vector<WString> rest;
+  std::set<WString> taken;
+  for (size_t k = 0; k < arguments.size(); ++k) {
+    const OptionDefinition* definition = DefinitionNamed(arguments[k]);
+    // A repeated option is left to the free tokens; the first occurrence keeps its value.
+    if (!definition || !taken.insert(definition->name).second) {
+      rest.push_back(arguments[k]);
+      continue;
     }
-    Insert(definition.name, value);
-
-    // Cut the option and its value out, up to the end of the word.
-    while (last < length && text[last] != u' ') ++last;
-    WString before = text.Substring(0, start + 1);
-    WString after = last < length ? text.Substring(last + 1) : WString();
-    if (IsBlank(before) && IsBlank(after)) return WString();
-    text = before + u" " + after;
+    WString value;
+    // An argument that begins with "-" is the next option, not a value.
+    if (definition->takesValue && k + 1 < arguments.size() && !arguments[k + 1].StartsWith(u"-"))
+      value = arguments[++k];
+    Insert(definition->name, value);
   }
-  return text;
+  return rest;
 }
 
-void CommandLineOptions::TakeFreeTokens(const WString& text) {
-  for (const WString& piece : text.Split(u" ")) {
-    WString token = piece.Trim();
+void CommandLineOptions::TakeFreeTokens(const std::vector<WString>& arguments) {
+  for (const WString& token : arguments) {
     if (token.IsEmpty()) continue;
     WString name = token, value;
     const uint32_t equals = token.Find(u'=');
@@ -103,6 +81,12 @@ void CommandLineOptions::TakeFreeTokens(const WString& text) {
     for (const WString& prefix : ignoredPrefixes_) ignored = ignored || name.StartsWith(prefix);
     if (!ignored) freeWords_.push_back(name);
   }
+}
+
+const OptionDefinition* CommandLineOptions::DefinitionNamed(const WString& argument) const {
+  for (const OptionDefinition& definition : definitions_)
+    if (!definition.name.IsEmpty() && definition.name == argument) return &definition;
+  return nullptr;
 }
 
 void CommandLineOptions::Insert(const WString& name, const WString& value) {

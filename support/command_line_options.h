@@ -16,19 +16,21 @@ struct OptionDefinition {
   bool takesValue = false;
 };
 
-// The parsed command line. The arguments are joined into one line; the known options are cut out
-// of it together with their values, and every word left over becomes a free token of the form
-// name or name=value.
+// The parsed command line, taken argument by argument. An argument equal to a known option's name
+// is that option (its first occurrence only); the argument after an option that takes a value is
+// its value, whole, unless it begins with "-" (then it is the next option and the value is empty).
+// Every other non-empty argument becomes a free token of the form name or name=value.
 class CommandLineOptions {
  public:
   // Copies the table of known options and resets the ignored prefixes to "-psn_".
   void SetDefinitions(const std::vector<OptionDefinition>& definitions);
 
   // Parses the arguments of the process. When argv[0] is exactly "dll", the remaining elements of
-  // argv (UTF-8) are the arguments; otherwise they come from the system's own command line.
-  // Earlier results are discarded.
+  // argv (UTF-8) are the arguments; otherwise they come from the system (the wide command line
+  // split by the Windows rules on Windows, argv on POSIX). Earlier results are discarded.
   void Parse(int argc, const char* const* argv);
-  // Parses an explicit argument list (the program name not included).
+  // Parses an explicit argument list (the program name not included). Never fails: unknown
+  // arguments become free tokens, a missing value gives an empty value.
   void ParseArguments(const std::vector<WString>& arguments);
 
   // Lookups take the name with or without its leading "-".
@@ -36,7 +38,8 @@ class CommandLineOptions {
   // Empty both for an option given without a value and for an absent option.
   WString GetOptionValue(const WString& name) const;
 
-  // The arguments joined into one line, as parsed.
+  // The arguments joined into one line, for logging only: it is not what was parsed, and it
+  // cannot be split back into the arguments.
   const WString& JoinedLine() const { return joinedLine_; }
   // Names of the free tokens, in order, apart from those with an ignored prefix.
   const std::vector<WString>& FreeWords() const { return freeWords_; }
@@ -46,10 +49,13 @@ class CommandLineOptions {
   static WString JoinArguments(const std::vector<WString>& arguments);
 
  private:
-  // Cuts the known options and their values out of `text` (phase one) and returns the rest.
-  WString TakeDefinedOptions(WString text);
-  // Stores every word of `text` as a free token (phase two).
-  void TakeFreeTokens(const WString& text);
+  // Stores the first occurrence of each known option with its value and returns the arguments
+  // left over, in order.
+  std::vector<WString> TakeDefinedOptions(const std::vector<WString>& arguments);
+  // Stores every non-empty argument as a free token.
+  void TakeFreeTokens(const std::vector<WString>& arguments);
+  // The known option named exactly `argument`, or null.
+  const OptionDefinition* DefinitionNamed(const WString& argument) const;
   void Insert(const WString& name, const WString& value);
   const WString* Find(const WString& name) const;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
 #include <ostream>
@@ -81,19 +82,48 @@ TEST_F(CommandLineOptionsTest, ParsesEachCommandLineAsDocumented) {
       {{u"-psn_0_1234567", u"-getxml", u"-psn_=x", u"psn_1", u"-psn"},
        {{u"-getxml", u""}, {u"-psn_0_1234567", u""}, {u"-psn_", u"x"}},
        Words{u"psn_1", u"-psn"}},
-      // Quotes group only in values of defined options; blanks at their ends are trimmed.
-      {{u"-getxml", u"a b"}, {{u"-getxml", u""}}, Words{u"\"a", u"b\""}},
-      {{u"-target", u"a b", u"-outdir", u"o"}, {{u"-target", u"a b"}, {u"-outdir", u"o"}}, Words{}},
-      {{u"-target", u"  padded value \t"}, {{u"-target", u"padded value"}}, std::nullopt},
-      // Unbalanced quotes and odd endings.
-      {{u"-target", u"\"abc"}, {{u"-target", u"abc"}}, Words{}},
-      {{u"-target", u"\""}, {{u"-target", u""}}, std::nullopt},
+      // An option is a whole argument, and so is its value, whatever it holds.
+      {{u"-resource", u"dir -target x.exe", u"-target", u"real.exe"},
+       {{u"-resource", u"dir -target x.exe"}, {u"-target", u"real.exe"}},
+       Words{}},
+      {{u"-icon", u"i -target decoy.exe", u"-target", u"real.exe"},
+       {{u"-icon", u"i -target decoy.exe"}, {u"-target", u"real.exe"}},
+       Words{}},
+      {{u"-target", u"a -resource b", u"-resource", u"r"},
+       {{u"-target", u"a -resource b"}, {u"-resource", u"r"}},
+       Words{}},
+      {{u"-outdir", u"o -getxml x"},
+       {{u"-outdir", u"o -getxml x"}, {u"-getxml", nullptr}},
+       Words{}},
+      {{u"x -getxml y", u"-target -resource"},
+       {{u"-getxml", nullptr}, {u"-target", nullptr}, {u"-resource", nullptr}},
+       Words{u"x -getxml y", u"-target -resource"}},
+      {{u"-target", u"/my dir/a\"b.exe"}, {{u"-target", u"/my dir/a\"b.exe"}}, Words{}},
+      {{u"-target", u"\"quoted\".exe", u"-getxml"},
+       {{u"-target", u"\"quoted\".exe"}, {u"-getxml", u""}},
+       Words{}},
       {{u"-target", u"\"a", u"-resource", u"r"},
-       {{u"-target", u"a"}, {u"-resource", u"r"}},
-       std::nullopt},
-      {{u"-unpack", u"\"x", u"y"}, {{u"-unpack", u"x y"}}, Words{}},
-      {{u"-target", u"x\"", u"-getxml"}, {{u"-target", u"x\""}, {u"-getxml", u""}}, std::nullopt},
-      {{u"   ", u"\t", u"-outdir"}, {{u"-outdir", u""}}, Words{u"\"", u"\""}},
+       {{u"-target", u"\"a"}, {u"-resource", u"r"}},
+       Words{}},
+      {{u"-unpack", u"\"x", u"y\""}, {{u"-unpack", u"\"x"}}, Words{u"y\""}},
+      {{u"-target", u"\""}, {{u"-target", u"\""}}, Words{}},
+      // Blanks are part of a value; a leading blank makes a value of a text beginning with "-".
+      {{u"-target", u"  padded value \t"}, {{u"-target", u"  padded value \t"}}, Words{}},
+      {{u"-target", u"   ", u"-getxml"}, {{u"-target", u"   "}, {u"-getxml", u""}}, Words{}},
+      {{u"-target", u"x.exe\r\n"}, {{u"-target", u"x.exe\r\n"}}, Words{}},
+      {{u"-target", u" -x.exe"}, {{u"-target", u" -x.exe"}}, Words{}},
+      // A value is the argument right after its option, never one further on.
+      {{u"-target", u"-resource", u"R", u"X"},
+       {{u"-target", u""}, {u"-resource", u"R"}},
+       Words{u"X"}},
+      {{u"-outdir", u"-packresource", u"R"},
+       {{u"-outdir", u""}, {u"-packresource", u"R"}},
+       Words{}},
+      // Free arguments are tokens as given; only empty ones are dropped.
+      {{u"-getxml", u"a b"}, {{u"-getxml", u""}, {u"a b", u""}}, Words{u"a b"}},
+      {{u"k=a b ", u"", u"   ", u"-outdir"},
+       {{u"k", u"a b "}, {u"-outdir", u""}},
+       Words{u"k", u"   "}},
       {{}, {{u"-target", nullptr}, {u"-", nullptr}}, Words{}},
       {{u""}, {}, Words{}},
   };
@@ -142,23 +172,40 @@ TEST_F(CommandLineOptionsTest, DllVectorIsTakenFromArgvAsUtf8) {
   EXPECT_TRUE(options.Values().empty());
 }
 
-// Random argument lists built from the characters that drive the parse: whatever the input, every
-// free word is stored, and stored values of defined options carry no blanks at their ends.
+// True when `value` is one of the arguments whole, or the text after the first "=" of one.
+bool IsWholeArgumentOrItsValuePart(const WString& value, const Words& arguments) {
+  for (const WString& argument : arguments) {
+    const uint32_t equals = argument.Find(u'=');
+    if (argument == value || (equals != WString::npos && argument.Substring(equals + 1) == value))
+      return true;
+  }
+  return false;
+}
+
+// Random argument lists built from the pieces that drive the parse: whatever the input, nothing
+// is cut out of or joined across arguments, every free word is stored, and an option given as a
+// whole argument is present with the argument after it, or nothing, as its value.
 TEST_F(CommandLineOptionsTest, RandomArgumentListsKeepTheInvariants) {
   const WString pieces[] = {u"-target", u"-getxml", u"-resource", u"\"",    u" ",  u"\t",
                             u"-",       u"=",       u"a",         u"-psn_", u"\\", u"\r\n"};
   std::mt19937 random(20240611);
   for (int round = 0; round < 3000; ++round) {
-    std::vector<WString> arguments(random() % 6);
+    Words arguments(random() % 6);
     for (WString& argument : arguments)
       for (int k = random() % 4; k > 0; --k) argument += pieces[random() % std::size(pieces)];
     options.ParseArguments(arguments);
+    const std::string line = ToUtf8(CommandLineOptions::JoinArguments(arguments)).CStr();
     for (const WString& word : options.FreeWords()) EXPECT_EQ(options.Values().count(word), 1u);
+    for (const auto& [name, value] : options.Values())
+      EXPECT_TRUE(value.IsEmpty() || IsWholeArgumentOrItsValuePart(value, arguments)) << line;
     for (const OptionDefinition& definition : Definitions()) {
-      auto found = options.Values().find(definition.name);
-      if (found == options.Values().end() || !definition.takesValue) continue;
-      if (options.JoinedLine().Contains(definition.name + u"=")) continue;  // a free token
-      EXPECT_EQ(found->second, found->second.Trim());
+      const auto first = std::find(arguments.begin(), arguments.end(), definition.name);
+      if (first == arguments.end()) continue;
+      const auto next = first + 1;
+      const bool valued =
+          definition.takesValue && next != arguments.end() && !next->StartsWith(u"-");
+      EXPECT_TRUE(options.Values().count(definition.name)) << line;
+      EXPECT_EQ(options.GetOptionValue(definition.name), valued ? *next : WString()) << line;
     }
   }
 }
