@@ -216,6 +216,11 @@ FileHandle OpenFile(const WString& path, OpenMode mode) {
 
 bool CloseFile(FileHandle file) { return close(static_cast<int>(file)) == 0; }
 
+bool IsRegularFile(FileHandle file) {
+  struct stat status;
+  return fstat(static_cast<int>(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 int64_t FileSize(FileHandle file) {
   struct stat status;
   if (fstat(static_cast<int>(file), &status) != 0) return -1;

@@ -180,6 +180,13 @@ FileHandle OpenFile(const WString& path, OpenMode mode) {
 
 bool CloseFile(FileHandle file) { return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0; }
 
+bool IsRegularFile(FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  return GetFileType(reinterpret_cast<HANDLE>(file)) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(reinterpret_cast<HANDLE>(file), &information) &&
+         !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 int64_t FileSize(FileHandle file) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &size)) return -1;

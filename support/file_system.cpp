@@ -182,9 +182,11 @@ WString NormalizePath(const WString& path, PathStyle style) {
     from = 0;
   }
 
-  // Components lose their trailing spaces.
-  const std::u16string space_sep{u' ', sep};
-  for (size_t at; (at = p.find(space_sep)) != std::u16string::npos;) p.erase(at, 1);
+  // Windows ignores spaces at the end of a component; POSIX names keep every byte.
+  if (style == PathStyle::Windows) {
+    const std::u16string space_sep{u' ', sep};
+    for (size_t at; (at = p.find(space_sep)) != std::u16string::npos;) p.erase(at, 1);
+  }
   return ToWString(p);
 }
 
@@ -275,36 +277,41 @@ bool IsSymbolicLink(const WString& path) {
   return !normal.IsEmpty() && QueryPath(normal).link;
 }
 
-String ReadWholeFile(const WString& path) {
+bool ReadWholeFile(const WString& path, String* bytes) {
   WString normal = NormalizePath(path);
-  if (normal.IsEmpty()) return String();
+  if (normal.IsEmpty()) return false;
   FileHandle file = Platform::OpenFile(normal, OpenMode::kRead);
-  if (file == kNoFile) return String();
-  String bytes;
+  if (file == kNoFile) return false;
+  String content;
   int64_t size = Platform::FileSize(file);
   // A string holds at most npos - 1 bytes: larger files give nothing rather than a part.
-  if (size > 0 && size < static_cast<int64_t>(String::npos)) {
+  bool ok = Platform::IsRegularFile(file) && size >= 0 && size < static_cast<int64_t>(String::npos);
+  if (ok && size > 0) {
     try {
-      bytes.Resize(static_cast<uint32_t>(size));
+      content.Resize(static_cast<uint32_t>(size));
     } catch (const std::bad_alloc&) {
-      Platform::CloseFile(file);
-      return String();
+      ok = false;
     }
-    char* out = bytes.MutableData();
+  }
+  if (ok && size > 0) {
+    char* out = content.MutableData();
     uint32_t total = static_cast<uint32_t>(size);
     uint32_t done = 0;
-    while (done < total) {
+    while (ok && done < total) {
       uint32_t piece = total - done < kTransferChunk ? total - done : kTransferChunk;
       int64_t got = Platform::ReadSome(file, out + done, piece);
-      if (got <= 0) {
-        bytes = String();  // a short read gives nothing
-        break;
-      }
-      done += static_cast<uint32_t>(got);
+      ok = got > 0;  // a short read is a failure
+      if (ok) done += static_cast<uint32_t>(got);
     }
   }
   Platform::CloseFile(file);
-  return bytes;
+  if (ok) *bytes = std::move(content);
+  return ok;
+}
+
+String ReadWholeFile(const WString& path) {
+  String bytes;
+  return ReadWholeFile(path, &bytes) ? bytes : String();
 }
 
 bool WriteWholeFile(const String& bytes, const WString& path, bool append) {

@@ -25,7 +25,8 @@ char16_t PathSeparator(PathStyle style = NativePathStyle());
 //
 // Separators turned into the style's own, runs of separators collapsed (a Windows network path
 // keeps its doubled opening), "." components dropped, ".." components resolved against the
-// component before them, spaces at the end of components removed. A trailing separator stays.
+// component before them, spaces at the end of components removed (Windows only: POSIX names keep
+// them). A trailing separator stays.
 // A ".." that would climb above the start of an absolute path makes the whole result empty.
 WString NormalizePath(const WString& path, PathStyle style = NativePathStyle());
 // `a` without trailing separators, one separator, `b` without leading separators (both
@@ -74,6 +75,9 @@ bool IsSymbolicLink(const WString& path);
 // The file's bytes; empty for an empty path, a file that cannot be opened or read whole, an
 // empty file, or a file of 4 GiB or more (longer than a string can be).
 String ReadWholeFile(const WString& path);
+// The same, telling an empty file from a failure: true and `bytes` set when the path names a
+// regular file that was read whole; false (and `bytes` as it was) otherwise.
+bool ReadWholeFile(const WString& path, String* bytes);
 // Writes all bytes, first creating the directory part of the path; appends or truncates. True
 // only when every byte was written; writing zero bytes creates or empties the file.
 bool WriteWholeFile(const String& bytes, const WString& path, bool append = false);

@@ -44,6 +44,8 @@ enum class OpenMode {
 // Handles are never inherited by child processes.
 FileHandle OpenFile(const WString& path, OpenMode mode);
 bool CloseFile(FileHandle file);
+// True when the open file is a regular file (not a directory, pipe, device or socket).
+bool IsRegularFile(FileHandle file);
 // The size in bytes; -1 on failure.
 int64_t FileSize(FileHandle file);
 // Origin 0 = start, 1 = current position, 2 = end.
