@@ -37,25 +37,14 @@ void Fail(const String& line) {
   SetExitCode(kExitError);
 }
 
-// True when the file at `path` is empty (as opposed to unreadable).
-bool IsEmptyFile(const WString& path) {
-  const WString normal = Vadu::NormalizePath(path);
-  const WString name = Vadu::GetFileName(normal);
-  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(Vadu::GetDirectoryPart(normal), name))
-    if (entry.Name() == name && !entry.IsDirectory()) return entry.Size() == 0;
-  return false;
-}
-
 // Replaces the file's content with itself carrying the resource map as its block. `content` is
 // the file's content when the caller has read it already, else empty. The block is built in the
 // content's own buffer, so a large program is held once; the file is replaced atomically and
 // stays as it was on any failure.
 bool WriteBlockInto(const WString& path, String content) {
   if (content.IsEmpty()) {
-    content = Vadu::ReadWholeFile(path);
-    // An empty result is also what a failed read gives; only a file that is really empty may be
-    // written as a bare block.
-    if (content.IsEmpty() && !IsEmptyFile(path)) return false;
+    // Only a file that is really empty, not one that cannot be read, may become a bare block.
+    if (!Vadu::ReadWholeFile(path, &content)) return false;
   }
   const String result = AppendBlock(std::move(content), ResourceMap());
   if (result.IsEmpty()) return false;  // the block format refused the host
@@ -66,6 +55,23 @@ bool WriteBlockInto(const WString& path, String content) {
 bool WriteFreshBlock(const WString& path) {
   const String result = AppendBlock(String(), ResourceMap());
   return !result.IsEmpty() && Vadu::ReplaceFileContent(result, path);
+}
+
+// Adds one resource file to the map under its file name. A file that cannot be read, or whose
+// name cannot be stored as UTF-8 in the block, is reported and left out: an entry of that name
+// already embedded stays as it was.
+void AddResourceFile(const WString& path, Vadu::SettingsMap& map) {
+  String name;
+  if (!Vadu::TryToUtf8(Vadu::GetFileName(path), &name)) {
+    Fail(String("ERROR: resource name is not UTF-8: ") + Vadu::ToUtf8(path));
+    return;
+  }
+  String bytes;
+  if (!Vadu::ReadWholeFile(path, &bytes)) {
+    Fail(String("ERROR: can't read ") + name);
+    return;
+  }
+  map.Set(name, bytes);
 }
 
 // LoadResources, also handing back the target's content as read for its block. With `fresh`, the
@@ -92,10 +98,10 @@ bool LoadResourcesKeeping(const WString& resources, const WString& target, Strin
       const WString path = Vadu::JoinPath(resources, entry.Name());
       // Subdirectories, and links to them, are not resources.
       if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
-      map.Set(Vadu::ToUtf8(entry.Name()), Vadu::ReadWholeFile(path));
+      AddResourceFile(path, map);
     }
   } else {
-    map.Set(Vadu::ToUtf8(Vadu::GetFileName(resources)), Vadu::ReadWholeFile(resources));
+    AddResourceFile(resources, map);
   }
   return true;
 }

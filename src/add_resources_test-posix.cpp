@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <random>
 
 #include "src/test_command_util.h"
@@ -63,6 +64,34 @@ TEST_F(AddResourcesWrite, AWriteThatFailsLeavesTheTargetByteForByte) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(target), original);
   EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"app.exe", "res"}));
+}
+
+using ResourceFiles = Testing::CommandTest;
+
+TEST_F(ResourceFiles, AnUnreadableResourceOrANameThatIsNotUtf8IsReportedAndTheRestEmbedded) {
+  const fs::path target = work_.Path() / "app.exe";
+  Testing::WriteWithBlock(target, ReadFileBytes(Testing::Fixture("sample_app64.exe")),
+                          {{"logo.png", "old logo"}});
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  fs::create_symlink(work_.Path() / "gone.png", resources / "logo.png");  // dangling
+  const std::string latin1 = Text(resources) + "/caf\xE9.png";
+  {
+    FILE* file = std::fopen(latin1.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("latin-1", file);
+    std::fclose(file);
+  }
+  const UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(target));
+  // The listing is sorted by bytes: "a.txt", then "caf\xE9.png", then "logo.png".
+  EXPECT_EQ(run.output, "ERROR: resource name is not UTF-8: " + latin1 +
+                            "\nERROR: can't read logo.png\nSuccess add resources to file: " +
+                            Text(target) + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  std::map<std::string, std::string> block = Testing::BlockEntries(target);
+  EXPECT_EQ(block.size(), 3u);
+  EXPECT_EQ(block["a.txt"], "A");
+  EXPECT_EQ(block["logo.png"], "old logo") << "the embedded entry is kept";
+  EXPECT_TRUE(block.count("date"));
 }
 
 using OutputLinks = Testing::CommandTest;
