@@ -130,6 +130,8 @@ struct WorkingFile {
   Opened opened = Opened::kFile;
   // An archive or image was unpacked and the path names its application.
   bool unpacked = false;
+  // An archive or image could not be unpacked whole.
+  bool unpackFailed = false;
 };
 
 // The file that receives the block: the target itself, or, for a .tgz archive or a .dmg disk
@@ -171,7 +173,10 @@ WorkingFile ResolveWorkingPath(const WString& target) {
     // The archive is the target itself: a file of the same name beside the utility would be
     // unpacked and then packed over the target.
     const WString folder = UnpackFolderPath();
-    UnpackTgz(target, folder);
+    if (folder.IsEmpty() || !UnpackTgz(target, folder)) {
+      working.unpackFailed = true;
+      return working;
+    }
     const WString chosen = ChooseApplicationFile(ListFilesDepthFirst(folder), folder);
     if (!chosen.IsEmpty() && Vadu::PathExists(chosen, false)) {
       working.path = chosen;
@@ -181,10 +186,12 @@ WorkingFile ResolveWorkingPath(const WString& target) {
     working.opened = Opened::kDiskImage;
     const WString folder = WorkingFolderPath();
     if (Vadu::DirectoryExists(folder)) Vadu::RemoveDirectoryTree(folder);
-    if (UnpackDmg(target, folder)) {
-      working.path = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
-      working.unpacked = true;
+    if (folder.IsEmpty() || !UnpackDmg(target, folder)) {
+      working.unpackFailed = true;
+      return working;
     }
+    working.path = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
+    working.unpacked = true;
   }
   return working;
 }
@@ -224,6 +231,10 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   if (!LockTarget(target, lock)) return;
 
   const WorkingFile working = ResolveWorkingPath(target);
+  if (working.unpackFailed) {
+    Fail(String("ERROR: can't unpack ") + Vadu::ToUtf8(target));
+    return;
+  }
   WString workingPath = working.path;
   DetectTargetKind(workingPath);
   // The target's content is kept while it is also the content to write: a large program is then
@@ -232,7 +243,10 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   LoadResourcesKeeping(resources, target, &targetBytes, fresh);
   if (workingPath != target) targetBytes = String();
   TakeProductName();
-  RenameAppBundle(workingPath);
+  if (!RenameAppBundle(workingPath)) {
+    SetExitCode(kExitError);
+    return;
+  }
 
   // An archive or image without an application is not written into.
   const bool opened = working.opened != Opened::kFile;
@@ -263,7 +277,10 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
     return;
   }
   if (working.unpacked) {
-    UpdateBundlePlists(workingPath);
+    if (!UpdateBundlePlists(workingPath)) {
+      SetExitCode(kExitError);
+      return;
+    }
     if (!Repack(workingPath, target, working.opened == Opened::kDiskImage)) {
       Fail(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
       return;
@@ -308,12 +325,17 @@ std::vector<WString> ListFilesDepthFirst(const WString& folder) {
 
 WString ChooseApplicationFile(const std::vector<WString>& files, const WString& folder) {
   const WString normal = Vadu::NormalizePath(folder);
+  WString first;
   for (const WString& path : files) {
     const WString own = path.Substring(StartBelow(path, normal));
     const bool app = own.Contains(u".app");
-    if (app && (own.Contains(u"MacOS") || !own.Contains(u"Contents"))) return path;
+    if (!app || !(own.Contains(u"MacOS") || !own.Contains(u"Contents"))) continue;
+    // The stock name wins over other applications that came first (a helper beside it).
+    for (const WString& component : own.Split(WString(Vadu::PathSeparator())))
+      if (component == u"zentu.app") return path;
+    if (first.IsEmpty()) first = path;
   }
-  return WString();
+  return first;
 }
 
 void DetectTargetKind(WString& workingPath) {

@@ -57,7 +57,8 @@ std::vector<Vadu::WString> ListFilesDepthFirst(const Vadu::WString& folder);
 
 // The application among files unpacked into `folder`: the first whose path below the folder
 // contains both "MacOS" and ".app" (the executable of a bundle), or ".app" without "Contents" (a
-// single application file); empty when there is none.
+// single application file), where one inside or named "zentu.app" comes before all others;
+// empty when there is none.
 Vadu::WString ChooseApplicationFile(const std::vector<Vadu::WString>& files,
                                     const Vadu::WString& folder);
 

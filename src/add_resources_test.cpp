@@ -508,15 +508,110 @@ TEST_F(AddResourcesToPackages, AnArchiveWithoutAnApplicationIsNotWrittenInto) {
   fs::path notImage = work_.Path() / "broken.dmg";
   WriteFileBytes(notImage, "not a disk image either");
   fs::path resources = MakeResources({{"a.txt", "A"}});
-  for (const fs::path& target : {empty, broken, notImage}) {
+  const std::string before = ReadFileBytes(empty);
+  UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(empty));
+  EXPECT_EQ(run.output, "ERROR: can't find zentu executable file\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(empty), before);
+  EXPECT_NE(MainLog().find("ERROR: can't find zentu executable file " + Text(empty) + "\n"),
+            std::string::npos);
+  // What does not unpack at all says so.
+  for (const fs::path& target : {broken, notImage}) {
+    const std::string bytes = ReadFileBytes(target);
+    run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(target));
+    EXPECT_EQ(run.output, "ERROR: can't unpack " + Text(target) + "\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(ReadFileBytes(target), bytes) << target;
+  }
+}
+
+TEST_F(AddResourcesToPackages, AnArchiveThatDoesNotUnpackWholeIsNeitherRepackedNorWrittenInto) {
+  fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  // Bytes that do not compress, so that a cut archive lacks part of the program.
+  std::string program(300 * 1024, '\0');
+  uint32_t state = 12345;
+  for (char& c : program) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  WriteFileBytes(content / "zentu.app", program);
+  const fs::path whole = work_.Path() / "whole.tgz";
+  MakeTgz(content, whole);
+  const std::string archive = ReadFileBytes(whole);
+
+  // The last 30% cut off.
+  const fs::path truncated = work_.Path() / "truncated.tgz";
+  WriteFileBytes(truncated, archive.substr(0, archive.size() * 7 / 10));
+  // A tar cut short and named like a disk image.
+  const fs::path tar = work_.Path() / "tar";
+  ASSERT_TRUE(UnpackArchive(Wide(whole), Wide(tar)));
+  const std::string tarBytes = ReadFileBytes(tar / "whole.tar");
+  const fs::path image = work_.Path() / "cut.dmg";
+  WriteFileBytes(image, tarBytes.substr(0, tarBytes.size() * 7 / 10));
+  fs::remove_all(tar);
+
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  for (const fs::path& target : {truncated, image}) {
     const std::string before = ReadFileBytes(target);
     UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(target));
-    EXPECT_EQ(run.output, "ERROR: can't find zentu executable file\n") << target;
+    EXPECT_EQ(run.output, "ERROR: can't unpack " + Text(target) + "\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(ReadFileBytes(target), before) << target;
-    EXPECT_NE(MainLog().find("ERROR: can't find zentu executable file " + Text(target) + "\n"),
-              std::string::npos);
   }
+  EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"content", "cut.dmg", "res",
+                                                            "truncated.tgz", "whole.tgz"}))
+      << "something was written beside the targets";
+}
+
+TEST_F(AddResourcesToPackages, TheTarIsFoundWhateverNameTheGzipHeaderGivesIt) {
+  fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  WriteFileBytes(content / "zentu.app", "program");
+  WriteFileBytes(content / "readme.txt", "read me");
+  // Made as "x.tgz" (the gzip header names "x.tar"), then renamed.
+  const fs::path made = work_.Path() / "x.tgz";
+  MakeTgz(content, made);
+  const fs::path archive = work_.Path() / "Renamed Package.tgz";
+  fs::rename(made, archive);
+  UtilityRun run = RunOwnOutput("-resource " + Arg(MakeResources({{"a.txt", "A"}})) +
+                                " -target " + Arg(archive));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(archive) + "\n");
+  std::map<std::string, std::string> files = ReadTgz(archive);
+  EXPECT_EQ(files["readme.txt"], "read me");
+  const fs::path program = work_.Path() / "program";
+  WriteFileBytes(program, files["zentu.app"]);
+  EXPECT_EQ(Testing::BlockEntries(program)["a.txt"], "A");
+}
+
+TEST_F(AddResourcesToPackages, TheStockApplicationIsChosenAndNoRenameReplacesAnotherFile) {
+  fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  // Listed before the stock application.
+  WriteFileBytes(content / "Helper.app", "helper");
+  WriteFileBytes(content / "zentu.app", "program");
+  const fs::path archive = work_.Path() / "product.tgz";
+  MakeTgz(content, archive);
+
+  UtilityRun run = RunOwnOutput("-resource " + Arg(MakeBrandResources()) + " -target " +
+                                Arg(archive));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(archive) + "\n");
+  std::map<std::string, std::string> files = ReadTgz(archive);
+  EXPECT_EQ(files.size(), 2u);
+  EXPECT_EQ(files["Helper.app"], "helper");
+  const fs::path program = work_.Path() / "program";
+  WriteFileBytes(program, files["My_Cam.app"]);
+  EXPECT_EQ(Testing::HostBytes(program), "program");
+
+  // A product whose name is taken by another file of the package: nothing is replaced.
+  MakeTgz(content, archive);
+  const std::string before = ReadFileBytes(archive);
+  OemDocument document;
+  SetProductName(document, "Helper");
+  fs::remove_all(work_.Path() / "res");
+  run = RunOwnOutput("-resource " +
+                     Arg(MakeResources({{"oem_info.xml", Testing::Std(document.ToXml())}})) +
+                     " -target " + Arg(archive));
+  EXPECT_EQ(run.output, "ERROR: can't rename zentu.app to Helper.app: the name is taken\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(archive), before);
 }
 
 TEST_F(AddResourcesToPackages, AFailedPackKeepsTheArchiveAndReportsIt) {

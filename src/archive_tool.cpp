@@ -1,5 +1,9 @@
 #include "src/archive_tool.h"
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "src/log_tags.h"
 #include "src/payloads.h"
 #include "src/run_folder.h"
@@ -15,6 +19,8 @@ using Vadu::WString;
 namespace {
 
 const char16_t kStagingFolder[] = u"dmgunpackresult";
+// Where the gzip layer of a .tgz is extracted, in the run folder.
+const char16_t kGzipLayerFolder[] = u"gzip-layer";
 // Switches of every command: -spd takes file names literally (no wildcards), -y answers yes.
 const char16_t kCommonSwitches[] = u" -spd -y";
 // Packing also stores symbolic links as links, never what they point at.
@@ -38,6 +44,62 @@ WString ToolPath(const WString& path) {
 
 // One argument of the parameter text.
 WString Argument(const WString& text) { return Vadu::QuoteWindowsArgument(text); }
+
+// A regular file of an archive's listing.
+struct ListedFile {
+  WString path;
+  uint64_t size = 0;
+};
+
+// The regular files of a technical listing ("l -slt"): the entries after the line of dashes that
+// are no folder and no symbolic link. False when the listing shows no such line.
+bool ParseRegularFiles(const WString& listing, std::vector<ListedFile>* files) {
+  bool entries = false;
+  std::map<std::u16string, WString> fields;
+  auto finish = [&] {
+    if (!fields.empty() && fields[u"Folder"] == u"-" && fields[u"Symbolic Link"].IsEmpty() &&
+        !fields[u"Mode"].StartsWith(u"l") && !fields[u"Path"].IsEmpty())
+      files->push_back({fields[u"Path"], fields[u"Size"].ToUInt64()});
+    fields.clear();
+  };
+  for (const WString& raw : listing.Split(u"\n")) {
+    const WString line = raw.EndsWith(u"\r") ? raw.Substring(0, raw.Length() - 1) : raw;
+    if (!entries) {
+      entries = line == u"----------";
+      continue;
+    }
+    if (line.IsEmpty()) {
+      finish();
+      continue;
+    }
+    const uint32_t equals = line.Find(u" = ");
+    if (equals != WString::npos)
+      fields[std::u16string(line.Substring(0, equals).ToView())] = line.Substring(equals + 3);
+    else if (line.EndsWith(u" ="))
+      fields[std::u16string(line.Substring(0, line.Length() - 2).ToView())] = WString();
+  }
+  finish();
+  return entries;
+}
+
+// True when every regular file of the image's listing is in the folder with its listed size.
+bool ExtractedWhole(const WString& tool, const WString& image, const WString& folder) {
+  const WString parameters = u"l -slt " + Argument(ToolPath(image)) + kCommonSwitches;
+  const Vadu::CommandResult listing =
+      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::ToNull);
+  std::vector<ListedFile> files;
+  if (!listing.completed || listing.exitCode != 0 || !ParseRegularFiles(listing.output, &files))
+    return false;
+  for (const ListedFile& file : files) {
+    const int64_t size = Vadu::FileSizeOf(Vadu::JoinPath(folder, file.path));
+    if (size < 0 || static_cast<uint64_t>(size) != file.size) {
+      Vadu::LogRecord(Source(Vadu::LogError), "Unpack dmg: missing or short: ")
+          << file.path << "\r\n";
+      return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -120,7 +182,7 @@ bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
 bool UnpackArchive(const WString& archive, const WString& folder) {
   const WString tool = EnsureArchiveTool();
   const WString out = ToolPath(folder);
-  Vadu::CreateDirectories(folder);
+  if (tool.IsEmpty() || !Vadu::CreateDirectories(folder)) return false;
   const WString parameters =
       u"x " + Argument(ToolPath(archive)) + u" -aoa " + Argument(u"-o" + out) + kCommonSwitches;
   const bool unpacked = Vadu::RunAndWait(tool, parameters, true);
@@ -136,15 +198,21 @@ bool UnpackTgz(const WString& archive, const WString& folder) {
         << archive << "\r\n";
     return false;
   }
-  const WString tar = Vadu::JoinPath(folder, Vadu::GetFileStem(archive) + u".tar");
-  UnpackArchive(archive, folder);
-  if (!Vadu::PathExists(tar, false)) {
-    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find unpacked tar file: ")
-        << tar << "\r\n";
-    return false;
+  // The gzip layer goes into a folder of its own: the tar inside is the one file there, whatever
+  // name the gzip header gives it.
+  const WString run = RunFolder();
+  if (run.IsEmpty()) return false;
+  const WString layer = Vadu::JoinPath(run, kGzipLayerFolder);
+  Vadu::RemoveDirectoryTree(layer);
+  bool unpacked = UnpackArchive(archive, layer);
+  const std::vector<Vadu::FileEntry> entries = Vadu::ListDirectory(layer);
+  if (unpacked && (entries.size() != 1 || entries[0].IsDirectory() || entries[0].IsLink())) {
+    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find unpacked tar file in ")
+        << archive << "\r\n";
+    unpacked = false;
   }
-  const bool unpacked = UnpackArchive(tar, folder);
-  Vadu::RemoveFile(tar);
+  if (unpacked) unpacked = UnpackArchive(Vadu::JoinPath(layer, entries[0].Name()), folder);
+  Vadu::RemoveDirectoryTree(layer);
   return unpacked;
 }
 
@@ -169,6 +237,15 @@ bool UnpackDmg(const WString& image, const WString& destination) {
   if (!Vadu::DirectoryExists(staging) || Vadu::ListDirectory(staging).empty()) {
     Vadu::LogRecord(Source(Vadu::LogError), "Unapck dmg: can't find dir: ")
         << staging_text << "\r\n";
+    Vadu::RemoveDirectoryTree(staging);
+    return false;
+  }
+  // The exit status alone cannot tell: a link the platform cannot make fails the run although
+  // every file is there. The image's own listing can.
+  if (!ExtractedWhole(tool, image, staging)) {
+    Vadu::LogRecord(Source(Vadu::LogError),
+                    "Unpack dmg: not every file of the image was extracted: ")
+        << image << "\r\n";
     Vadu::RemoveDirectoryTree(staging);
     return false;
   }

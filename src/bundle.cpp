@@ -5,6 +5,7 @@
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
 #include "oem/resource_map.h"
+#include "src/print_line.h"
 #include "src/target_state.h"
 #include "src/working_folder.h"
 #include "support/file_system.h"
@@ -53,6 +54,16 @@ bool StrictlyInside(const WString& path, const WString& folder) {
 
 // A name that joined to a folder stays one entry of that folder: no separator, no "." or "..",
 // no drive colon, no control characters.
+// True when nothing stands at `to`; otherwise says that `from` cannot take the name, so that a
+// rename never replaces another file of the package.
+bool NameFree(const WString& from, const WString& to) {
+  if (!Vadu::PathExists(to, false) && !Vadu::PathExists(to, true) && !Vadu::IsSymbolicLink(to))
+    return true;
+  PrintLine(String("ERROR: can't rename ") + Vadu::ToUtf8(Vadu::GetFileName(from)) + " to " +
+            Vadu::ToUtf8(Vadu::GetFileName(to)) + ": the name is taken");
+  return false;
+}
+
 bool IsPlainName(const WString& name) {
   if (name.IsEmpty() || name == u"." || name == u"..") return false;
   bool windows = Vadu::NativePathStyle() == Vadu::PathStyle::Windows;
@@ -132,39 +143,39 @@ String BundleIdentifier() {
       .ReplaceAll(" ", ".");
 }
 
-void RenameAppBundle(WString& workingPath) {
+bool RenameAppBundle(WString& workingPath) {
   const WString& word = ProductWord();
-  if (word.IsEmpty() || !(TargetKindIs(u".tgz") || TargetKindIs(u".dmg"))) return;
+  if (word.IsEmpty() || !(TargetKindIs(u".tgz") || TargetKindIs(u".dmg"))) return true;
   WString newName = word + kAppSuffix;
   WString folder = WorkingFolderPath();
-  if (!IsPlainName(newName) || !StrictlyInside(workingPath, folder)) return;
+  if (!IsPlainName(newName) || !StrictlyInside(workingPath, folder)) return true;
 
   WString marker = WString(kAppSuffix) + WString(Vadu::PathSeparator());
   uint32_t at = workingPath.Find(marker, BelowWorkingFolder(workingPath));
   if (at == WString::npos) {
     // A single application file.
     WString renamed = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath), newName);
-    if (SamePath(renamed, workingPath) || !Vadu::PathExists(workingPath, false)) return;
+    if (SamePath(renamed, workingPath) || !Vadu::PathExists(workingPath, false)) return true;
+    if (!NameFree(workingPath, renamed)) return false;
     if (Vadu::MoveFileTo(workingPath, renamed)) workingPath = renamed;
-    return;
+    return true;
   }
 
   // A bundle: its whole tree moves into the new folder.
   WString oldBundle = workingPath.Substring(0, at + kAppSuffixLength);
   WString newBundle = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath.Substring(0, at)), newName);
-  if (SamePath(oldBundle, newBundle) || !StrictlyInside(oldBundle, folder)) return;
-  if (!Vadu::DirectoryExists(oldBundle) || Vadu::IsSymbolicLink(oldBundle) ||
-      Vadu::IsSymbolicLink(newBundle))
-    return;
-  bool existed = Vadu::DirectoryExists(newBundle);
-  if (!Vadu::CreateDirectories(newBundle)) return;
+  if (SamePath(oldBundle, newBundle) || !StrictlyInside(oldBundle, folder)) return true;
+  if (!Vadu::DirectoryExists(oldBundle) || Vadu::IsSymbolicLink(oldBundle)) return true;
+  if (!NameFree(oldBundle, newBundle)) return false;
+  if (!Vadu::CreateDirectories(newBundle)) return true;
   if (!Vadu::MoveDirectoryTo(oldBundle, newBundle, true)) {
-    if (!existed) Vadu::RemoveEmptyDirectory(newBundle);
-    return;
+    Vadu::RemoveEmptyDirectory(newBundle);
+    return true;
   }
   // The move removes the emptied old folder itself. Should anything remain there (a file system
   // that ignores letter case sees one folder under both names), it is kept, never deleted.
   workingPath = newBundle + workingPath.Substring(at + kAppSuffixLength);
+  return true;
 }
 
 void PlaceBundleIcon(const WString& icon) {
@@ -183,13 +194,13 @@ void PlaceBundleIcon(const WString& icon) {
   }
 }
 
-void UpdateBundlePlists(WString& workingPath) {
+bool UpdateBundlePlists(WString& workingPath) {
   WString folder = WorkingFolderPath();
-  if (!StrictlyInside(workingPath, folder)) return;
+  if (!StrictlyInside(workingPath, folder)) return true;
   uint32_t at = workingPath.Find(u"MacOS", BelowWorkingFolder(workingPath));
-  if (at == WString::npos) return;
+  if (at == WString::npos) return true;
   WString contents = workingPath.Substring(0, at);
-  if (!StrictlyInside(contents, folder)) return;
+  if (!StrictlyInside(contents, folder)) return true;
 
   String productName = BundleProductName();
   String identifier = BundleIdentifier();
@@ -200,6 +211,7 @@ void UpdateBundlePlists(WString& workingPath) {
   if (IsPlainName(name) && Vadu::PathExists(workingPath, false)) {
     WString renamed = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath), name);
     bool named = SamePath(renamed, workingPath);
+    if (!named && !NameFree(workingPath, renamed)) return false;
     if (!named && Vadu::MoveFileTo(workingPath, renamed)) {
       workingPath = renamed;
       named = true;
@@ -212,6 +224,7 @@ void UpdateBundlePlists(WString& workingPath) {
                                                             {"CFBundleExecutable", executable},
                                                             {"CFBundleName", productName},
                                                             {"CFBundleIdentifier", identifier}});
+  return true;
 }
 
 void UpdatePlistFile(const WString& file, const std::map<String, String>& values) {

@@ -21,8 +21,9 @@ Vadu::String BundleIdentifier();
 // path up to its first ".app" folder), or the single application file it names, is renamed to
 // the product word followed by ".app", and the working path follows it. Nothing happens for
 // other kinds, a product word that is not a plain file name, or a working path outside the
-// working folder.
-void RenameAppBundle(Vadu::WString& workingPath);
+// working folder. The rename never replaces another file or folder: when the new name is taken,
+// "ERROR: can't rename <old> to <new>: the name is taken" is printed and the result is false.
+bool RenameAppBundle(Vadu::WString& workingPath);
 
 // Copies the icon into the renamed bundle as its "icon.icns", replacing the old one, when the
 // bundle's "Contents/Resources" folder exists: the bundle is looked for in the unpack folder
@@ -32,8 +33,10 @@ void PlaceBundleIcon(const Vadu::WString& icon);
 // For a working path inside a bundle's "MacOS" folder: the executable is renamed to the product
 // name and the working path follows it; "version.plist" and "Info.plist" beside "MacOS" receive
 // the product name and bundle identifier. "CFBundleExecutable" is changed only when the
-// executable does carry the product name, so that the list never names a missing file.
-void UpdateBundlePlists(Vadu::WString& workingPath);
+// executable does carry the product name, so that the list never names a missing file. When
+// another file of the product name stands beside the executable, nothing is renamed or changed,
+// the line above is printed and the result is false.
+bool UpdateBundlePlists(Vadu::WString& workingPath);
 
 // Rewrites a property list with the declaration and its document: in the first "dict" of the
 // root, the "string" following each key that has a non-empty value in `values` takes that value.

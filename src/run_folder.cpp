@@ -67,7 +67,10 @@ WString RunFolder() {
 void RemoveRunFolder() {
   State& state = RunState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (!state.folder.IsEmpty()) Vadu::RemoveDirectoryTree(state.folder);
+  if (!state.folder.IsEmpty()) {
+    Vadu::ReleaseMarkerFile(Vadu::JoinPath(state.folder, kMarkerName));
+    Vadu::RemoveDirectoryTree(state.folder);
+  }
   state.folder = WString();
   state.tried = false;
 }

@@ -26,8 +26,11 @@ using Vadu::Testing::WriteFileBytes;
 
 fs::path PathOf(const WString& path) { return fs::u8path(Testing::Std(Vadu::ToUtf8(path))); }
 
-void MakeOld(const fs::path& path) {
-  fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+// False where the time of a folder cannot be set (Wine).
+bool MakeOld(const fs::path& path) {
+  std::error_code error;
+  fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1), error);
+  return !error;
 }
 
 TEST(RunFolderTest, APrivateFolderPerRunThatIsGoneWhenTheRunEnds) {
@@ -59,7 +62,7 @@ TEST(RunFolderTest, OnlyFoldersOfEndedRunsOfThisUserAreRemoved) {
   // Without a marker: a run about to make one, unless it has been like that for long.
   fs::create_directories(root / "zentu-run-0000000000000003");
   fs::create_directories(root / "zentu-run-0000000000000004");
-  MakeOld(root / "zentu-run-0000000000000004");
+  const bool aged = MakeOld(root / "zentu-run-0000000000000004");
   // The shared folder of older versions, and what is not ours to remove.
   fs::create_directories(root / "zentuunpacked" / "zentu");
   WriteFileBytes(root / "zentu-run-file", "not a folder");
@@ -70,8 +73,10 @@ TEST(RunFolderTest, OnlyFoldersOfEndedRunsOfThisUserAreRemoved) {
   for (const auto& entry : fs::directory_iterator(root))
     left.push_back(Text(entry.path().filename()));
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"other", "zentu-run-0000000000000002",
-                                            "zentu-run-0000000000000003", "zentu-run-file"}));
+  std::vector<std::string> expected{"other", "zentu-run-0000000000000002",
+                                    "zentu-run-0000000000000003", "zentu-run-file"};
+  if (!aged) expected.insert(expected.begin() + 3, "zentu-run-0000000000000004");
+  EXPECT_EQ(left, expected);
 }
 
 // ---- Runs of the utility side by side -------------------------------------------------------

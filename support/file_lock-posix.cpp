@@ -6,9 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <mutex>
+#include <string>
 #include <thread>
-#include <vector>
 
 #include "support/file_lock.h"
 #include "support/file_system.h"
@@ -34,6 +35,17 @@ int TryLock(int fd) {
     result = flock(fd, LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   return result;
+}
+
+// The markers this process holds, by path.
+struct Markers {
+  std::mutex guard;
+  std::map<std::string, int> files;
+};
+
+Markers& HeldMarkers() {
+  static Markers* markers = new Markers;  // used until the very end: never destroyed
+  return *markers;
 }
 
 }  // namespace
@@ -99,11 +111,19 @@ bool HoldMarkerFile(const WString& path) {
     unlink(file.CStr());
     return false;
   }
-  // Kept open, and so locked, until the process ends.
-  static std::mutex guard;
-  static std::vector<int>* held = new std::vector<int>;
-  std::lock_guard<std::mutex> lock(guard);
-  held->push_back(fd);
+  // Kept open, and so locked, until the process ends or lets go of it.
+  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
+  HeldMarkers().files[file.CStr()] = fd;
+  return true;
+}
+
+bool ReleaseMarkerFile(const WString& path) {
+  const String file = SystemPath(path);
+  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
+  auto found = HeldMarkers().files.find(file.CStr());
+  if (found == HeldMarkers().files.end()) return false;
+  close(found->second);
+  HeldMarkers().files.erase(found);
   return true;
 }
 

@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <map>
 #include <mutex>
-#include <vector>
+#include <string>
 
 #include "support/file_lock.h"
 #include "support/file_system.h"
@@ -49,6 +50,17 @@ HANDLE OpenNamedMutex(const std::wstring& canonical) {
   if (mutex == nullptr)
     mutex = CreateMutexW(nullptr, FALSE, MutexName(canonical, L"Local\\").c_str());
   return mutex;
+}
+
+// The markers this process holds, by path.
+struct Markers {
+  std::mutex guard;
+  std::map<std::u16string, HANDLE> files;
+};
+
+Markers& HeldMarkers() {
+  static Markers* markers = new Markers;  // used until the very end: never destroyed
+  return *markers;
 }
 
 }  // namespace
@@ -103,11 +115,19 @@ bool HoldMarkerFile(const WString& path) {
   HANDLE file = CreateFileW(Wide(normal), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  // Kept open until the process ends.
-  static std::mutex guard;
-  static std::vector<HANDLE>* held = new std::vector<HANDLE>;
-  std::lock_guard<std::mutex> lock(guard);
-  held->push_back(file);
+  // Kept open until the process ends or lets go of it.
+  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
+  HeldMarkers().files[std::u16string(normal.ToView())] = file;
+  return true;
+}
+
+bool ReleaseMarkerFile(const WString& path) {
+  const WString normal = NormalizePath(path);
+  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
+  auto found = HeldMarkers().files.find(std::u16string(normal.ToView()));
+  if (found == HeldMarkers().files.end()) return false;
+  CloseHandle(found->second);
+  HeldMarkers().files.erase(found);
   return true;
 }
 

@@ -50,6 +50,9 @@ class FileLock {
 // Creates the marker at `path` and holds it for the rest of the process's life. False when
 // anything exists at the path or it cannot be made.
 bool HoldMarkerFile(const WString& path);
+// Lets go of a marker this process holds (so that it can be removed, also on Windows); false when
+// it holds none at the path.
+bool ReleaseMarkerFile(const WString& path);
 // True when the marker at `path` is held by a live process, or cannot be examined (so that a
 // caller never removes what may be in use). False when nobody holds it or it does not exist.
 bool MarkerFileHeld(const WString& path);

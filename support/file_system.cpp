@@ -277,6 +277,16 @@ bool IsSymbolicLink(const WString& path) {
   return !normal.IsEmpty() && QueryPath(normal).link;
 }
 
+int64_t FileSizeOf(const WString& path) {
+  WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return -1;
+  FileHandle file = Platform::OpenFile(normal, OpenMode::kRead);
+  if (file == kNoFile) return -1;
+  const int64_t size = Platform::IsRegularFile(file) ? Platform::FileSize(file) : -1;
+  Platform::CloseFile(file);
+  return size;
+}
+
 bool ReadWholeFile(const WString& path, String* bytes) {
   WString normal = NormalizePath(path);
   if (normal.IsEmpty()) return false;

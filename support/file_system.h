@@ -70,6 +70,9 @@ bool DirectoryExists(const WString& path);
 // True when the path itself is a symbolic link (Windows: a junction or another reparse point).
 bool IsSymbolicLink(const WString& path);
 
+// The size of the regular file at the path; -1 when there is none or it cannot be opened.
+int64_t FileSizeOf(const WString& path);
+
 // Whole-file transfer.
 //
 // The file's bytes; empty for an empty path, a file that cannot be opened or read whole, an

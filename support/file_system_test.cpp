@@ -184,8 +184,9 @@ TEST(ReplaceFileContentTest, OnlyDeadTemporariesLeftAloneForAMinuteAreRemoved) {
   put(".~4244-1.tmpx", true);
   put("target.exe", true);
   ASSERT_TRUE(HoldMarkerFile(Wide(folder / ".~4245-2.tmp")));  // being written by a live process
+  std::error_code error;  // Windows refuses while the file is held: it stays recent there
   fs::last_write_time(U8(folder / ".~4245-2.tmp"),
-                      fs::file_time_type::clock::now() - std::chrono::hours(2));
+                      fs::file_time_type::clock::now() - std::chrono::hours(2), error);
   fs::create_directory(U8(folder / ".~4246-3.tmp"));
 
   EXPECT_EQ(RemoveStaleTemporaries(Wide(folder.Path())), 1u);
