@@ -199,10 +199,7 @@ WorkingFile ResolveWorkingPath(const WString& target) {
 // Moves a finished archive over the target: first beside it (a copy when the working folder lies
 // on another file system), then renamed over it, so that the target changes in one step.
 bool PlaceArchive(const WString& packed, const WString& archive) {
-  const WString staged = archive + u".~new";
-  if (Vadu::MoveFileTo(packed, staged) && Vadu::MoveFileTo(staged, archive)) return true;
-  Vadu::RemoveFile(staged);
-  return false;
+  return Vadu::ReplaceFileWith(packed, archive);
 }
 
 }  // namespace
@@ -229,6 +226,8 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   }
   Vadu::FileLock lock;
   if (!LockTarget(target, lock)) return;
+  // What killed runs left beside the target.
+  Vadu::RemoveStaleTemporaries(Vadu::GetDirectoryPart(Vadu::NormalizePath(target)));
 
   const WorkingFile working = ResolveWorkingPath(target);
   if (working.unpackFailed) {

@@ -125,6 +125,24 @@ TEST_F(OutputLinks, NoFileIsWrittenThroughALinkAtItsName) {
   EXPECT_FALSE(fs::is_symlink(work_.Path() / "link.exe"));
   EXPECT_EQ(Testing::BlockEntries(work_.Path() / "link.exe").count("x.txt"), 1u);
   EXPECT_EQ(ReadFileBytes(program), ReadFileBytes(Testing::Fixture("sample_app64.exe")));
+
+  // Unpacked resources, into a folder holding a link of an entry's name, then into a folder that
+  // is itself a link.
+  const fs::path unpacked = sandbox_.Folder() / "unpack_res";
+  fs::create_directories(unpacked);
+  fs::create_symlink(victim, unpacked / "x.txt");
+  run = Run("-unpack " + Arg(work_.Path() / "link.exe"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(unpacked / "x.txt"));
+  EXPECT_EQ(ReadFileBytes(unpacked / "x.txt"), "x");
+  const fs::path elsewhere = work_.Path() / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::remove_all(unpacked);
+  fs::create_directory_symlink(elsewhere, unpacked);
+  run = Run("-unpack " + Arg(work_.Path() / "link.exe"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(unpacked));
+  EXPECT_TRUE(fs::is_empty(elsewhere));
   EXPECT_EQ(ReadFileBytes(victim), "precious");
 }
 

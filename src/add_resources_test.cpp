@@ -614,24 +614,5 @@ TEST_F(AddResourcesToPackages, TheStockApplicationIsChosenAndNoRenameReplacesAno
   EXPECT_EQ(ReadFileBytes(archive), before);
 }
 
-TEST_F(AddResourcesToPackages, AFailedPackKeepsTheArchiveAndReportsIt) {
-  fs::path content = work_.Path() / "content";
-  fs::create_directories(content);
-  WriteFileBytes(content / "zentu.app", "program");
-  fs::path archive = work_.Path() / "product.tgz";
-  MakeTgz(content, archive);
-  const std::string before = ReadFileBytes(archive);
-  // A folder where the new archive is staged beside the old one makes putting it in place fail.
-  fs::create_directories(work_.Path() / "product.tgz.~new" / "x");
-
-  UtilityRun run =
-      Run("-resource " + Arg(MakeResources({{"a.txt", "A"}})) + " -target " + Arg(archive));
-  EXPECT_EQ(run.output, "ERROR: can't pack " + Text(archive) + "\n");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(ReadFileBytes(archive), before);
-  EXPECT_EQ(NamesIn(work_.Path()),
-            (std::vector<std::string>{"content", "product.tgz", "product.tgz.~new", "res"}));
-}
-
 }  // namespace
 }  // namespace Zentu

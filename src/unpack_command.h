@@ -8,8 +8,11 @@
 namespace Zentu {
 
 // Reads the value of -unpack, loads the block of that file and writes each entry as a file named
-// after it. A missing file is reported; a file without a block gives nothing and no message.
-// Entries with unsafe names (see IsSafeResourceName) are reported and skipped.
+// after it into "unpack_res" beside the utility, which afterwards holds exactly these files. Every
+// failure is reported with an ERROR line and exit code 1: no file given, a missing or unreadable
+// file, one without a block or with a damaged block (the folder is then left as it was), an entry
+// that cannot be written. Entries with unsafe names (see IsSafeResourceName) are reported and
+// skipped; the other entries are still written.
 void UnpackResources(const Vadu::CommandLineOptions& options);
 
 // The same into `folder`.

@@ -69,15 +69,16 @@ TEST_F(UnpackCommand, GivesBackTheExactBytesOfEveryResourceBesideTheUtility) {
   for (const auto& [name, bytes] : files) EXPECT_EQ(ReadFileBytes(out / name), bytes) << name;
   EXPECT_EQ(ReadFileBytes(out / "date"), date);
 
-  // Again over an earlier result: same names are overwritten, other files stay.
+  // Again over an earlier result: afterwards the folder holds this file's resources alone.
   WriteFileBytes(out / "a.png", "stale");
-  WriteFileBytes(out / "mine.txt", "kept");
+  WriteFileBytes(out / "other target's.txt", "stale");
   EXPECT_EQ(Run("-unpack " + Arg(target)).exitCode, 0);
   EXPECT_EQ(ReadFileBytes(out / "a.png"), logo);
-  EXPECT_EQ(ReadFileBytes(out / "mine.txt"), "kept");
+  EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"a.png", "date", "empty.txt", "oem_info.xml"}));
+  EXPECT_EQ(NamesIn(sandbox_.Folder()).size(), 3u) << "the utility, its log, unpack_res";
 }
 
-TEST_F(UnpackCommand, WritesNothingForAMissingFileOrAFileWithoutABlock) {
+TEST_F(UnpackCommand, EveryFailureIsReportedAndWritesNothing) {
   // -unpack comes before every other command.
   UtilityRun run = Run("-getxml -unpack " + Arg(work_.Path() / "nothere.exe"));
   EXPECT_EQ(run.output, "ERROR: can't find nothere.exe\n");
@@ -88,15 +89,28 @@ TEST_F(UnpackCommand, WritesNothingForAMissingFileOrAFileWithoutABlock) {
   fs::path corrupt = work_.Path() / "corrupt.bin";
   WriteFileBytes(corrupt,
                  std::string("host") + "not a zlib stream" + std::string("\x11\0\0\0", 4) + "OEM");
-  for (const fs::path& file : {plain, corrupt}) {
-    run = Run("-unpack " + Arg(file));
-    EXPECT_EQ(run.output, "") << file;
-    EXPECT_EQ(run.exitCode, 0) << file;
-  }
+  run = Run("-unpack " + Arg(plain));
+  EXPECT_EQ(run.output, "ERROR: no resources found in " + Text(plain) + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  run = Run("-unpack " + Arg(corrupt));
+  EXPECT_EQ(run.output, "ERROR: damaged resources in " + Text(corrupt) + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  run = Run("-unpack " + Arg(work_.Path()));
+  EXPECT_EQ(run.output, "ERROR: can't read " + Text(work_.Path()) + "\n") << "a folder";
+  EXPECT_EQ(run.exitCode, 1);
   run = Run("-unpack");
-  EXPECT_EQ(run.output, "");
-  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, "ERROR: no file to unpack\n");
+  EXPECT_EQ(run.exitCode, 1);
   EXPECT_FALSE(fs::exists(sandbox_.Folder() / "unpack_res"));
+
+  // An output folder that cannot be made.
+  fs::path target = CopyFixture("sample_app64_block.exe", "app.exe");
+  WriteFileBytes(sandbox_.Folder() / "unpack_res", "a file in the way");
+  run = Run("-unpack " + Arg(target));
+  EXPECT_EQ(run.output, "ERROR: can't write " + Text(sandbox_.Folder() / "unpack_res") + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(sandbox_.Folder() / "unpack_res"), "a file in the way");
+  EXPECT_EQ(NamesIn(sandbox_.Folder()).size(), 3u) << "a staging folder was left";
 }
 
 TEST_F(UnpackCommand, RefusesNamesThatWouldLeaveTheFolderAndWritesTheOthers) {

@@ -347,35 +347,106 @@ bool WriteNewFile(const String& bytes, const WString& path) {
   return written;
 }
 
-bool ReplaceFileContent(const String& bytes, const WString& path) {
-  WString target = NormalizePath(path);
-  if (target.IsEmpty() || GetFileName(target).IsEmpty()) return false;
-  if (QueryPath(target).directory) return false;
-  if (!Platform::MayReplace(target)) return false;
+namespace {
 
-  // A fresh, hidden name beside the target, so that the rename stays within one file system.
+// Checks a file about to be replaced; its normalised path, or empty when it may not be replaced.
+WString ReplaceableTarget(const WString& path) {
+  WString target = NormalizePath(path);
+  if (target.IsEmpty() || GetFileName(target).IsEmpty()) return WString();
+  if (QueryPath(target).directory || !Platform::MayReplace(target)) return WString();
+  return target;
+}
+
+// Creates a fresh, hidden temporary file beside the target (so that the rename stays within one
+// file system), marked as in use so that a later run does not take it for the leftover of a
+// killed one.
+FileHandle CreateTemporaryBeside(const WString& target, WString* temporary) {
   static std::atomic<uint32_t> serial{0};
-  WString folder = GetDirectoryPart(target);
-  WString temporary;
-  FileHandle file = kNoFile;
-  for (int attempt = 0; attempt < 100 && file == kNoFile; ++attempt) {
+  const WString folder = GetDirectoryPart(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
     WString name = kTemporaryPrefix;
     name += WString::FromNumber(Platform::ProcessId());
     name += u'-';
     name += WString::FromNumber(serial++);
     name += kTemporarySuffix;
-    temporary = JoinPath(folder, name);
-    file = Platform::OpenFile(temporary, OpenMode::kCreateNew);
-    if (file == kNoFile && !QueryPath(temporary).exists) return false;  // not a name clash
+    *temporary = JoinPath(folder, name);
+    FileHandle file = Platform::OpenFile(*temporary, OpenMode::kCreateNew);
+    if (file != kNoFile) {
+      if (Platform::MarkInUse(file)) return file;
+      Platform::CloseFile(file);
+      Platform::RemoveFileEntry(*temporary);
+      return kNoFile;
+    }
+    if (!QueryPath(*temporary).exists) return kNoFile;  // not a name clash
   }
-  if (file == kNoFile) return false;
+  return kNoFile;
+}
 
-  // Marked as in use, so that a later run does not take it for the leftover of a killed one.
-  bool ok = Platform::MarkInUse(file) && WriteAll(file, bytes) && Platform::FlushFile(file);
+// Copies the content of the file at `source` to the open file.
+bool CopyInto(const WString& source, FileHandle file) {
+  FileHandle in = Platform::OpenFile(source, OpenMode::kRead);
+  if (in == kNoFile) return false;
+  bool ok = Platform::IsRegularFile(in);
+  std::string buffer(1u << 20, '\0');
+  while (ok) {
+    const int64_t got = Platform::ReadSome(in, buffer.data(), static_cast<uint32_t>(buffer.size()));
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    for (int64_t done = 0; ok && done < got;) {
+      const int64_t written =
+          Platform::WriteSome(file, buffer.data() + done, static_cast<uint32_t>(got - done));
+      ok = written > 0;
+      done += written;
+    }
+  }
+  Platform::CloseFile(in);
+  return ok;
+}
+
+}  // namespace
+
+bool ReplaceFileContent(const String& bytes, const WString& path) {
+  const WString target = ReplaceableTarget(path);
+  if (target.IsEmpty()) return false;
+  WString temporary;
+  FileHandle file = CreateTemporaryBeside(target, &temporary);
+  if (file == kNoFile) return false;
+  bool ok = WriteAll(file, bytes) && Platform::FlushFile(file);
   if (ok) Platform::CopyPermissions(target, file);
   ok = Platform::CloseFile(file) && ok;
   ok = ok && Platform::RenameEntry(temporary, target);
   if (!ok) Platform::RemoveFileEntry(temporary);
+  return ok;
+}
+
+bool ReplaceFileWith(const WString& source, const WString& path) {
+  const WString target = ReplaceableTarget(path);
+  const WString from = NormalizePath(source);
+  if (target.IsEmpty() || from.IsEmpty() || QueryPath(from).directory) return false;
+  WString temporary;
+  FileHandle file = CreateTemporaryBeside(target, &temporary);
+  if (file == kNoFile) return false;
+  bool ok;
+  if (Platform::RenameEntry(from, temporary)) {
+    // One file system: the source itself takes the temporary's place.
+    Platform::CloseFile(file);
+    FileHandle moved = Platform::OpenFile(temporary, OpenMode::kReadWrite);
+    ok = moved != kNoFile;
+    if (ok) {
+      Platform::CopyPermissions(target, moved);
+      ok = Platform::FlushFile(moved);
+      ok = Platform::CloseFile(moved) && ok;
+    }
+  } else {
+    ok = CopyInto(from, file) && Platform::FlushFile(file);
+    if (ok) Platform::CopyPermissions(target, file);
+    ok = Platform::CloseFile(file) && ok;
+  }
+  ok = ok && Platform::RenameEntry(temporary, target);
+  if (!ok) Platform::RemoveFileEntry(temporary);
+  if (ok) Platform::RemoveFileEntry(from);  // copied across file systems: the original goes
   return ok;
 }
 

@@ -96,6 +96,9 @@ bool WriteNewFile(const String& bytes, const WString& path);
 // failure the original stays byte for byte as it was, the temporary file is removed, and the
 // result is false. A missing file is created.
 bool ReplaceFileContent(const String& bytes, const WString& path);
+// The same with the content of the file at `source`, which is removed once the target holds it
+// (moved when both lie on one file system, else copied). On failure the target stays as it was.
+bool ReplaceFileWith(const WString& source, const WString& target);
 // True for a name of ReplaceFileContent's temporary files.
 bool IsReplacementTemporaryName(const WString& name);
 // Removes from `folder` the temporary files of ReplaceFileContent that a killed process left: those

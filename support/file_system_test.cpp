@@ -170,6 +170,22 @@ TEST(ReplaceFileContentTest, FailureLeavesTheOriginalIntact) {
   EXPECT_EQ(ReadFileBytes(U8(folder / "dir/inside.txt")), "inside");
 }
 
+TEST(ReplaceFileContentTest, AFileTakesTheTargetsPlaceInOneStep) {
+  TempFolder folder;
+  WriteFileBytes(U8(folder / "target.tgz"), "old");
+  WriteFileBytes(U8(folder / "new.tgz"), AllByteValues());
+  ASSERT_TRUE(ReplaceFileWith(Wide(folder / "new.tgz"), Wide(folder / "target.tgz")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "target.tgz")), AllByteValues());
+  EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"target.tgz"});
+  // A source that is not there, or a folder in the target's place: nothing changes.
+  EXPECT_FALSE(ReplaceFileWith(Wide(folder / "missing"), Wide(folder / "target.tgz")));
+  fs::create_directory(U8(folder / "dir"));
+  WriteFileBytes(U8(folder / "new.tgz"), "new");
+  EXPECT_FALSE(ReplaceFileWith(Wide(folder / "new.tgz"), Wide(folder / "dir")));
+  EXPECT_EQ(ReadFileBytes(U8(folder / "target.tgz")), AllByteValues());
+  EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"dir", "new.tgz", "target.tgz"}));
+}
+
 TEST(ReplaceFileContentTest, OnlyDeadTemporariesLeftAloneForAMinuteAreRemoved) {
   TempFolder folder;
   const auto put = [&](const std::string& name, bool old) {

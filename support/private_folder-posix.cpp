@@ -13,13 +13,13 @@ bool IsOwnFolder(const WString& path) {
 
 namespace Platform {
 
-bool MakePrivateDirectory(const WString& path) {
+bool MakeNewDirectory(const WString& path, bool ownerOnly) {
   const String name = ToUtf8(path);
   // mkdir never reuses anything at the path, link or not; the umask can only take bits away.
-  if (mkdir(name.CStr(), 0700) != 0) return false;
+  if (mkdir(name.CStr(), ownerOnly ? 0700 : 0777) != 0) return false;
   struct stat status;
   if (lstat(name.CStr(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != geteuid() ||
-      (status.st_mode & 0077) != 0) {
+      (ownerOnly && (status.st_mode & 0077) != 0)) {
     rmdir(name.CStr());
     return false;
   }

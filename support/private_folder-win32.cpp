@@ -19,7 +19,7 @@ bool IsOwnFolder(const WString& path) {
 
 namespace Platform {
 
-bool MakePrivateDirectory(const WString& path) {
+bool MakeNewDirectory(const WString& path, bool) {
   // Fails when anything exists at the path; the folder takes the parent's permissions.
   return CreateDirectoryW(Wide(path), nullptr) != 0;
 }

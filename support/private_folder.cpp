@@ -20,16 +20,15 @@ WString RandomDigits() {
   return digits;
 }
 
-}  // namespace
-
-WString CreatePrivateFolder(const WString& parent, const WString& prefix) {
+// Makes the folder under a random name, exclusively.
+WString CreateFolder(const WString& parent, const WString& prefix, bool ownerOnly) {
   if (parent.IsEmpty()) return WString();
   try {
     // A clash with an existing name only means another try.
     for (int attempt = 0; attempt < 16; ++attempt) {
       const WString path = JoinPath(parent, prefix + RandomDigits());
       if (path.IsEmpty()) return WString();
-      if (Platform::MakePrivateDirectory(path)) return path;
+      if (Platform::MakeNewDirectory(path, ownerOnly)) return path;
       if (!PathExists(path, true) && !PathExists(path, false) && !IsSymbolicLink(path))
         return WString();  // not a clash: the parent refuses
     }
@@ -37,6 +36,16 @@ WString CreatePrivateFolder(const WString& parent, const WString& prefix) {
     // No source of randomness.
   }
   return WString();
+}
+
+}  // namespace
+
+WString CreatePrivateFolder(const WString& parent, const WString& prefix) {
+  return CreateFolder(parent, prefix, /*ownerOnly=*/true);
+}
+
+WString CreateNewFolder(const WString& parent, const WString& prefix) {
+  return CreateFolder(parent, prefix, /*ownerOnly=*/false);
 }
 
 }  // namespace Vadu

@@ -12,13 +12,18 @@ namespace Vadu {
 // temporary folder are the user's). Returns its full path; empty when none can be made.
 WString CreatePrivateFolder(const WString& parent, const WString& prefix);
 
+// The same with the permissions a new folder usually gets (the umask's), for output that others
+// may read.
+WString CreateNewFolder(const WString& parent, const WString& prefix);
+
 // True when `path` is a folder itself (not a link to one) that belongs to the user this process
 // runs as. Windows: true for any folder that is not a reparse point.
 bool IsOwnFolder(const WString& path);
 
 namespace Platform {
-// Makes the folder with owner-only permissions; false when anything exists at the path.
-bool MakePrivateDirectory(const WString& path);
+// Makes the folder, with owner-only permissions when `ownerOnly`; false when anything exists at
+// the path.
+bool MakeNewDirectory(const WString& path, bool ownerOnly);
 }  // namespace Platform
 
 }  // namespace Vadu
