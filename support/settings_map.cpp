@@ -1,6 +1,8 @@
 #include "support/settings_map.h"
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "support/zlib_codec.h"
 
@@ -28,6 +30,68 @@ bool ReadField(const String& bytes, uint32_t* at, String* field) {
   *at += length;
   return true;
 }
+
+// Reads the raw form piece by piece as it is inflated, putting each value straight into its own
+// string, with the rules of Deserialize: the whole raw form never exists in memory.
+class RawReader {
+ public:
+  explicit RawReader(std::map<String, String>& entries) : entries_(entries) {}
+
+  // False as soon as the form is malformed.
+  bool Read(const char* data, uint32_t count) {
+    total_ += count;
+    while (count > 0) {
+      if (state_ == State::kNameLength || state_ == State::kValueLength) {
+        const uint32_t take = std::min<uint32_t>(4 - have_, count);
+        std::memcpy(length_ + have_, data, take);
+        have_ += take, data += take, count -= take;
+        if (have_ < 4) break;
+        remaining_ = GetLength(length_);
+        have_ = 0;
+        state_ = state_ == State::kNameLength ? State::kName : State::kValue;
+        field_ = String();
+        if (remaining_ == 0 && !EndField()) return false;
+        continue;
+      }
+      const uint32_t take = std::min(remaining_, count);
+      field_.Append(data, take);  // grows in place: a value is held once
+      data += take, count -= take, remaining_ -= take;
+      if (remaining_ == 0 && !EndField()) return false;
+    }
+    return true;
+  }
+
+  // True when the form ended where Deserialize accepts it.
+  bool Finish() const {
+    if (total_ > 0 && total_ < 5) return false;
+    // At an entry's end, or after a final name without its value (which is dropped).
+    return have_ == 0 && (state_ == State::kNameLength || state_ == State::kValueLength);
+  }
+
+ private:
+  enum class State { kNameLength, kName, kValueLength, kValue };
+
+  bool EndField() {
+    if (state_ == State::kName) {
+      name_ = std::move(field_);
+      state_ = State::kValueLength;
+      return true;
+    }
+    if (name_.IsEmpty()) return false;
+    entries_.emplace(std::move(name_), std::move(field_));  // a duplicate keeps the first value
+    name_ = String();
+    state_ = State::kNameLength;
+    return true;
+  }
+
+  std::map<String, String>& entries_;
+  State state_ = State::kNameLength;
+  char length_[4] = {};
+  uint32_t have_ = 0;       // bytes of the current length read so far
+  uint32_t remaining_ = 0;  // bytes of the current field still to come
+  uint64_t total_ = 0;
+  String name_, field_;
+};
 
 }  // namespace
 
@@ -71,18 +135,35 @@ bool SettingsMap::Deserialize(const String& bytes) {
 
 bool SettingsMap::Load(const String& compressed) {
   if (compressed.IsEmpty()) return false;
-  std::optional<String> raw = TryInflate(compressed);
-  if (!raw) {
+  entries_.clear();
+  RawReader reader(entries_);
+  if (!InflateInto(
+          compressed, kMaxInflatedSize,
+          [&reader](const char* data, uint32_t count) { return reader.Read(data, count); }) ||
+      !reader.Finish()) {
     entries_.clear();
     return false;
   }
-  return Deserialize(*raw);
+  return true;
 }
 
 String SettingsMap::Save() const {
   if (entries_.empty()) return String();
-  String raw = Serialize();
-  return raw.IsEmpty() ? raw : Deflate(raw);
+  // Compressed entry by entry: the raw form is never made whole.
+  Deflater deflater;
+  uint64_t total = 0;
+  for (const auto& [name, value] : entries_) {
+    total += uint64_t{name.Length()} + value.Length() + 8;
+    if (total >= String::npos) return String();  // the raw form would not fit a string
+    char length[4];
+    PutLength(length, name.Length());
+    deflater.Add(length, 4);
+    deflater.Add(name.Data(), name.Length());
+    PutLength(length, value.Length());
+    deflater.Add(length, 4);
+    deflater.Add(value.Data(), value.Length());
+  }
+  return deflater.Finish();
 }
 
 void SettingsMap::Set(const String& name, const String& value) {

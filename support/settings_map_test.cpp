@@ -106,6 +106,34 @@ TEST(SettingsMapRawForm, MalformedInputLeavesNothingBehind) {
   EXPECT_EQ(Names(map), std::vector<std::string>{"a"});
 }
 
+TEST(SettingsMapCompressedForm, LoadReadsTheRawFormByTheRulesOfDeserialize) {
+  // Loading reads the raw form piece by piece as it inflates: every well-formed, malformed and
+  // cut input must come out as Deserialize makes it, including values longer than a piece.
+  const std::string big(200000, 'v');
+  std::vector<std::string> inputs = {"",
+                                     std::string("\x01", 1),
+                                     std::string("\x01\0\0\0", 4),
+                                     Entry("", "1"),
+                                     Entry("a", "1") + Field("dangling"),
+                                     Entry("k", "first") + Entry("k", "second"),
+                                     Entry("big", big) + Entry("a", ""),
+                                     Entry("a", "1") + Le32(0xFFFFFFFF) + "abc"};
+  uint32_t state = 7;
+  for (int i = 0; i < 300; ++i) {
+    std::string raw;
+    for (int e = 0; e < 1 + i % 4; ++e)
+      raw += Entry(std::string(1 + i % 3, static_cast<char>('a' + e)),
+                   std::string((state = state * 1103515245 + 12345) % (i % 2 ? 100000 : 9), 'x'));
+    inputs.push_back(raw.substr(0, raw.size() - (i % 5 == 0 ? (state >> 8) % raw.size() : 0)));
+  }
+  for (const std::string& raw : inputs) {
+    SettingsMap expected, loaded;
+    const bool accepted = expected.Deserialize(Bytes(raw));
+    EXPECT_EQ(loaded.Load(ReferenceCompress(raw)), accepted) << raw.size();
+    EXPECT_EQ(loaded.Serialize(), expected.Serialize()) << raw.size();
+  }
+}
+
 TEST(SettingsMapRawForm, DuplicateNameKeepsTheFirstValueUnlikeSet) {
   SettingsMap map;
   ASSERT_TRUE(map.Deserialize(Bytes(Entry("k", "first") + Entry("k", "second"))));
