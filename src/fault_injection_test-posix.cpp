@@ -1,13 +1,20 @@
-// A disk that fills up at each step of a branding: while unpacking, while repacking and during
-// the final write. The target must stay byte for byte as it was, the error must be reported, and
-// nothing may be left beside it. Needs root to mount a small tmpfs; skipped otherwise.
+// Faults in the middle of a branding. A disk that fills up at each step (while unpacking, while
+// repacking, during the final write): the target must stay byte for byte as it was, the error must
+// be reported, and nothing may be left beside it (needs root to mount a small tmpfs; skipped
+// otherwise). A run killed at any moment: the target is the original or the whole new file, no
+// child outlives the run, and a later run clears what the killed ones left.
+#include <signal.h>
+#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "src/payloads.h"
 #include "src/test_command_util.h"
@@ -113,6 +120,129 @@ TEST_F(FullDisk, DuringTheFinalWrite) {
   fs::remove(archive);
   ExpectFailureLeavesTarget(small / "product.tgz",
                             "ERROR: can't pack " + Text(small / "product.tgz") + "\n");
+}
+
+// ---- Runs killed at random moments ------------------------------------------------------------
+
+extern "C" char** environ;
+
+class KilledRuns : public Testing::CommandTest {
+ protected:
+  // Starts the utility with TEMP set to the sandbox's and kills it after `delay`.
+  void RunAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds delay) {
+    std::vector<std::string> environment{"TEMP=" + Text(sandbox_.Temp())};
+    for (char** entry = environ; *entry; ++entry)
+      if (std::string(*entry).rfind("TEMP=", 0) != 0) environment.push_back(*entry);
+    std::vector<char*> envp, argv;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = Text(sandbox_.Executable());
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
+    std::this_thread::sleep_for(delay);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+  }
+
+  // How long an undisturbed run takes.
+  std::chrono::microseconds TimeOneRun(const std::string& parameters) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(parameters).exitCode, 0);
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+  }
+
+  // Processes still running a program from the sandbox's temporary folder (a carried tool).
+  std::vector<std::string> ToolsStillRunning() {
+    std::vector<std::string> running;
+    const std::string temp = Text(sandbox_.Temp());
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      std::error_code error;
+      const fs::path exe = fs::read_symlink(entry.path() / "exe", error);
+      if (!error && Text(exe).rfind(temp, 0) == 0) running.push_back(Text(exe));
+    }
+    return running;
+  }
+
+  // Makes everything that killed runs left look as old as a leftover must be.
+  void AgeLeftovers(const fs::path& folder) {
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    for (const fs::path& place : {folder, sandbox_.Temp()})
+      for (const auto& entry : fs::recursive_directory_iterator(place))
+        if (!entry.is_symlink()) fs::last_write_time(entry.path(), old);
+  }
+
+  void ExpectNothingLeft(const fs::path& folder, const std::vector<std::string>& names) {
+    EXPECT_EQ(NamesIn(folder), names);
+    for (const auto& entry : fs::directory_iterator(sandbox_.Temp()))
+      ADD_FAILURE() << "left in the temporary folder: " << entry.path();
+    EXPECT_EQ(ToolsStillRunning(), std::vector<std::string>{});
+  }
+};
+
+TEST_F(KilledRuns, AnExecutableIsAlwaysTheOriginalOrTheWholeNewFile) {
+  const fs::path target = work_.Path() / "app.exe";
+  const std::string original =
+      ReadFileBytes(Testing::Fixture("sample_app64.exe")) + Noise(48 * kMiB, 3);
+  const fs::path resources = MakeResources({{"a.txt", Noise(kMiB, 4)}});
+  const std::string parameters = "-resource " + Arg(resources) + " -target " + Arg(target);
+  WriteFileBytes(target, original);
+  const std::chrono::microseconds full = TimeOneRun(parameters);
+  std::mt19937 random(11);
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE("run " + std::to_string(i));
+    WriteFileBytes(target, original);
+    RunAndKill({"-resource", Text(resources), "-target", Text(target)},
+               std::chrono::microseconds(random() % (full.count() + 1)));
+    const std::string now = ReadFileBytes(target);
+    if (now != original) {
+      EXPECT_EQ(Testing::HostBytes(target), original) << "neither the original nor a whole file";
+      EXPECT_EQ(Testing::BlockEntries(target).count("a.txt"), 1u);
+    }
+  }
+  AgeLeftovers(work_.Path());
+  EXPECT_EQ(Run(parameters).exitCode, 0);
+  ExpectNothingLeft(work_.Path(), {"app.exe", "res"});
+}
+
+TEST_F(KilledRuns, AnArchiveIsAlwaysTheOriginalOrTheWholeNewArchive) {
+  const fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  WriteFileBytes(content / "zentu.app", Noise(16 * kMiB, 5));
+  WriteFileBytes(content / "readme.txt", "read me");
+  const fs::path archive = work_.Path() / "product.tgz";
+  MakeTgz(content, archive);
+  fs::remove_all(content);
+  const std::string original = ReadFileBytes(archive);
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  const std::string parameters = "-resource " + Arg(resources) + " -target " + Arg(archive);
+  const std::chrono::microseconds full = TimeOneRun(parameters);
+  std::mt19937 random(13);
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE("run " + std::to_string(i));
+    WriteFileBytes(archive, original);
+    RunAndKill({"-resource", Text(resources), "-target", Text(archive)},
+               std::chrono::microseconds(random() % (full.count() + 1)));
+    if (ReadFileBytes(archive) != original) {
+      std::map<std::string, std::string> files = ReadTgz(archive);
+      EXPECT_EQ(files.size(), 2u);
+      EXPECT_EQ(files["readme.txt"], "read me");
+      WriteFileBytes(work_.Path() / "program", files["zentu.app"]);
+      EXPECT_EQ(Testing::BlockEntries(work_.Path() / "program").count("a.txt"), 1u);
+      fs::remove(work_.Path() / "program");
+    }
+  }
+  // The children of killed runs end with them (they may take a moment).
+  for (int wait = 0; wait < 50 && !ToolsStillRunning().empty(); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  AgeLeftovers(work_.Path());
+  EXPECT_EQ(Run(parameters).exitCode, 0);
+  ExpectNothingLeft(work_.Path(), {"product.tgz", "res"});
 }
 
 }  // namespace
