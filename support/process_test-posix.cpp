@@ -35,6 +35,56 @@ bool ProcessIsGone(uint64_t id) {
   return text[nameEnd + 2] == 'Z' || text[nameEnd + 2] == 'X';
 }
 
+Helper::Helper(const WString& parameters, bool) {
+  std::vector<std::string> texts = {ToUtf8(SelfPath()).CStr()};
+  for (const WString& argument : SplitWindowsCommandLine(parameters))
+    texts.push_back(ToUtf8(argument).CStr());
+  std::vector<char*> argv;
+  for (std::string& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  pid_t child = 0;
+  if (posix_spawn(&child, argv[0], nullptr, &attributes, argv.data(), environ) == 0) {
+    process_ = child;
+    id_ = static_cast<uint64_t>(child);
+  }
+  posix_spawnattr_destroy(&attributes);
+}
+
+Helper::~Helper() {
+  if (process_ == 0) return;
+  kill(static_cast<pid_t>(process_), SIGKILL);
+  waitpid(static_cast<pid_t>(process_), nullptr, 0);
+}
+
+void Helper::Kill() {
+  if (process_ != 0) kill(static_cast<pid_t>(process_), SIGKILL);
+}
+
+int64_t Helper::AwaitStatus(std::chrono::seconds bound) {
+  if (process_ == 0) return -1;
+  const pid_t child = static_cast<pid_t>(process_);
+  process_ = 0;
+  const auto end = std::chrono::steady_clock::now() + bound;
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) != child) {
+    if (std::chrono::steady_clock::now() >= end) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return status;
+}
+
 }  // namespace ProcessTesting
 
 namespace {
@@ -87,43 +137,6 @@ TEST(ProcessChild, DISABLED_RunSleeper) {
   ASSERT_EQ(arguments.size(), 1u);
   RunProgram(SelfPath(), SleepParameters(Narrow(arguments[0]), 600), true, kNoTimeLimit);
   std::exit(3);
-}
-
-// Starts this test program with `parameters`, default signal dispositions and an empty mask.
-pid_t StartSelf(const WString& parameters) {
-  std::vector<std::string> texts = {Narrow(SelfPath())};
-  for (const WString& argument : SplitWindowsCommandLine(parameters))
-    texts.push_back(Narrow(argument));
-  std::vector<char*> argv;
-  for (std::string& text : texts) argv.push_back(text.data());
-  argv.push_back(nullptr);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t all, none;
-  sigfillset(&all);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  pid_t child = -1;
-  const int error = posix_spawn(&child, argv[0], nullptr, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
-  return error == 0 ? child : -1;
-}
-
-// The status of `child` once it ends; killed and reported as -1 when it runs past `bound`.
-int AwaitStatus(pid_t child, std::chrono::seconds bound) {
-  const auto end = std::chrono::steady_clock::now() + bound;
-  int status = 0;
-  while (waitpid(child, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= end) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(20ms);
-  }
-  return status;
 }
 
 // A shell script text in the runners' parameter syntax.
@@ -268,13 +281,13 @@ TEST(PosixProcess, ChildrenEndWhenTheUtilityIsKilled) {
 #endif
   Testing::TempFolder folder;
   const std::string idFile = folder / "sleeper";
-  const pid_t helper = StartSelf(ChildModeParameters("RunSleeper", {Testing::Wide(idFile)}));
-  ASSERT_GT(helper, 0);
+  ProcessTesting::Helper helper(ChildModeParameters("RunSleeper", {Testing::Wide(idFile)}));
+  ASSERT_TRUE(helper.Started());
   const uint64_t sleeper = IdIn(AwaitLine(idFile, 120s));
   ASSERT_NE(sleeper, 0u);
   EXPECT_FALSE(ProcessTesting::ProcessIsGone(sleeper));
-  kill(helper, SIGKILL);
-  const int status = AwaitStatus(helper, 120s);
+  helper.Kill();
+  const int64_t status = helper.AwaitStatus(120s);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
   EXPECT_TRUE(AwaitGone(sleeper, 60s));
 }

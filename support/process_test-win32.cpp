@@ -26,20 +26,7 @@ bool ProcessIsGone(uint64_t id) {
   return ended;
 }
 
-}  // namespace ProcessTesting
-
 namespace {
-
-using namespace std::chrono_literals;
-using ProcessTesting::AwaitGone;
-using ProcessTesting::AwaitLine;
-using ProcessTesting::ChildModeArguments;
-using ProcessTesting::ChildModeParameters;
-using ProcessTesting::IdIn;
-using ProcessTesting::SelfPath;
-using ProcessTesting::SleepParameters;
-
-std::string Narrow(const WString& text) { return ToUtf8(text).CStr(); }
 
 // Starts this test program with `parameters` and the creation flags `flags`, inheriting this
 // process's inheritable handles when `inherit`; its process handle, or null.
@@ -57,16 +44,51 @@ HANDLE StartSelf(const WString& parameters, DWORD flags, bool inherit) {
   return process.hProcess;
 }
 
-// The exit code of `process` once it ends; it is ended and -1 reported when it runs past `bound`.
-int64_t AwaitExitCode(HANDLE process, std::chrono::seconds bound) {
-  DWORD exitCode = 0;
-  const bool ended =
-      WaitForSingleObject(process, static_cast<DWORD>(bound.count() * 1000)) == WAIT_OBJECT_0;
-  if (!ended) TerminateProcess(process, 1);
-  const bool known = ended && GetExitCodeProcess(process, &exitCode);
-  CloseHandle(process);
-  return known ? static_cast<int64_t>(exitCode) : -1;
+}  // namespace
+
+Helper::Helper(const WString& parameters, bool ownConsole) {
+  HANDLE process = StartSelf(parameters, ownConsole ? CREATE_NEW_CONSOLE : 0, false);
+  if (process == nullptr) return;
+  process_ = reinterpret_cast<intptr_t>(process);
+  id_ = GetProcessId(process);
 }
+
+Helper::~Helper() {
+  if (process_ == 0) return;
+  HANDLE process = reinterpret_cast<HANDLE>(process_);
+  if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+  CloseHandle(process);
+}
+
+void Helper::Kill() {
+  if (process_ != 0) TerminateProcess(reinterpret_cast<HANDLE>(process_), 9);
+}
+
+int64_t Helper::AwaitStatus(std::chrono::seconds bound) {
+  if (process_ == 0) return -1;
+  HANDLE process = reinterpret_cast<HANDLE>(process_);
+  DWORD exitCode = 0;
+  if (WaitForSingleObject(process, static_cast<DWORD>(bound.count() * 1000)) != WAIT_OBJECT_0) {
+    TerminateProcess(process, 1);
+    return -1;
+  }
+  return GetExitCodeProcess(process, &exitCode) ? static_cast<int64_t>(exitCode) : -1;
+}
+
+}  // namespace ProcessTesting
+
+namespace {
+
+using namespace std::chrono_literals;
+using ProcessTesting::AwaitGone;
+using ProcessTesting::AwaitLine;
+using ProcessTesting::ChildModeArguments;
+using ProcessTesting::ChildModeParameters;
+using ProcessTesting::IdIn;
+using ProcessTesting::SelfPath;
+using ProcessTesting::SleepParameters;
+
+std::string Narrow(const WString& text) { return ToUtf8(text).CStr(); }
 
 // The child mode of process_test_child.h.
 TEST(ProcessChild, DISABLED_Sleep) {
@@ -98,7 +120,7 @@ TEST(ProcessChild, DISABLED_StartSleeper) {
   const auto arguments = ChildModeArguments();
   ASSERT_EQ(arguments.size(), 2u);
   const std::string idFile = Narrow(arguments[0]);
-  HANDLE sleeper = StartSelf(SleepParameters(idFile, 600), 0, true);
+  HANDLE sleeper = ProcessTesting::StartSelf(SleepParameters(idFile, 600), 0, true);
   ASSERT_NE(sleeper, nullptr);
   CloseHandle(sleeper);
   AwaitLine(idFile, 120s);
@@ -109,13 +131,13 @@ TEST(ProcessChild, DISABLED_StartSleeper) {
 TEST(WindowsProcess, ChildrenEndWhenTheUtilityIsTerminated) {
   Testing::TempFolder folder;
   const std::string idFile = folder / "sleeper";
-  HANDLE helper = StartSelf(ChildModeParameters("RunSleeper", {Testing::Wide(idFile)}), 0, false);
-  ASSERT_NE(helper, nullptr);
+  ProcessTesting::Helper helper(ChildModeParameters("RunSleeper", {Testing::Wide(idFile)}));
+  ASSERT_TRUE(helper.Started());
   const uint64_t sleeper = IdIn(AwaitLine(idFile, 120s));
   ASSERT_NE(sleeper, 0u);
   EXPECT_FALSE(ProcessTesting::ProcessIsGone(sleeper));
-  TerminateProcess(helper, 9);
-  EXPECT_EQ(AwaitExitCode(helper, 120s), 9);
+  helper.Kill();
+  EXPECT_EQ(helper.AwaitStatus(120s), 9);
   EXPECT_TRUE(AwaitGone(sleeper, 60s));
 }
 

@@ -1,4 +1,4 @@
-// What the process tests share (process_test.cpp and the platform's process_test-*.cpp): this
+// What the process and termination tests share (process_test*.cpp, termination_test-*.cpp): this
 // test program started again as a child in one of its child modes, and watching processes.
 //
 // A child mode is a disabled test, ProcessChild.DISABLED_<mode>, that runs only when a test
@@ -99,6 +99,30 @@ inline bool AwaitGone(uint64_t id, std::chrono::seconds bound) {
   }
   return true;
 }
+
+// A helper: this test program started with `parameters` (ChildModeParameters), not waited for.
+// POSIX: it starts with default signal dispositions and an empty signal mask, whatever this
+// process blocks or ignores. Windows: `ownConsole` gives it a console of its own. Each
+// platform's test file gives it.
+class Helper {
+ public:
+  explicit Helper(const WString& parameters, bool ownConsole = false);
+  ~Helper();  // a helper still running is ended
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+
+  bool Started() const { return id_ != 0; }
+  uint64_t Id() const { return id_; }
+  // Ends it outright: SIGKILL, or TerminateProcess with exit code 9.
+  void Kill();
+  // Waits up to `bound` for it to end; POSIX: its raw wait status, Windows: its exit code. A
+  // helper that runs past `bound` is ended and gives -1.
+  int64_t AwaitStatus(std::chrono::seconds bound);
+
+ private:
+  intptr_t process_ = 0;  // POSIX: its id until it is collected; Windows: its process handle
+  uint64_t id_ = 0;       // its process id; 0 when it did not start
+};
 
 // Writes `text` to `path` whole: it appears under its name only when complete.
 inline void WriteWhole(const std::string& path, const std::string& text) {
