@@ -154,11 +154,18 @@ struct ChildSetUp {
   if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) FailSetUp(setUp);
   if (getppid() != setUp.parent) _exit(kSetUpFailed);
 #endif
-  // Default dispositions, whatever this process handles or ignores.
+  // No handler of this process may run here, in its memory: handled signals go back to their
+  // default now, as the start of the program would set them. Ignored signals stay ignored, as
+  // across any program start (nohup, and writers that rely on SIGXFSZ being ignored).
   struct sigaction defaults = {};
   defaults.sa_handler = SIG_DFL;
   sigemptyset(&defaults.sa_mask);
-  for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &defaults, nullptr);
+  for (int signal = 1; signal < NSIG; ++signal) {
+    struct sigaction current;
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN &&
+        current.sa_handler != SIG_DFL)
+      sigaction(signal, &defaults, nullptr);
+  }
   for (int target = 0; target < 3; ++target) {
     if (setUp.streams[target] != kInherit && dup2(setUp.streams[target], target) < 0)
       FailSetUp(setUp);
