@@ -8,7 +8,7 @@ namespace Vadu {
 
 // Runs `cleanup` once when the process is asked to end: POSIX SIGINT, SIGTERM, SIGHUP;
 // Windows console control events (Ctrl+C, Ctrl+Break, close, logoff, shutdown). Running
-// children started through process.h are ended first (EndChildProcesses, so no more start),
+// children started through process.h are ended first (EndChildProcesses: none starts after),
 // then `cleanup` runs (on a thread of its own, so it may allocate, log and remove files), then
 // the process ends with the status the signal or event would have given it. Call once, early in
 // main, before other threads start; later calls change nothing.
