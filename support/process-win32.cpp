@@ -6,9 +6,20 @@
 // after windows.h, which it builds on
 #include <shellapi.h>
 
+#include <atomic>
+#include <random>
+#include <string>
+
+#include "support/process_children.h"
+
 namespace Vadu {
 
 namespace {
+
+using Platform::Deadline;
+
+// The exit code of a child ended from here (time limit, EndChildProcesses); runners report -1.
+constexpr UINT kEndedExitCode = 1;
 
 const wchar_t* W(const WString& text) { return reinterpret_cast<const wchar_t*>(text.CStr()); }
 
@@ -40,7 +51,149 @@ void CloseIfOpen(HANDLE handle) {
   if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
 }
 
+// A started child: its process, and the job that holds it with whatever it starts.
+struct RunningChild {
+  HANDLE process = nullptr;
+  HANDLE job = nullptr;  // null when the child could not be put in a job of its own
+};
+
+Platform::ChildHandle HandleOf(RunningChild& child) {
+  return reinterpret_cast<Platform::ChildHandle>(&child);
+}
+
+// A job that ends its processes when its last handle is closed, which happens at the latest
+// when this process ends, however it ends. Null when the system refuses one. Not inheritable,
+// so that no child keeps it open.
+HANDLE NewKillOnCloseJob() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+  memset(&limits, 0, sizeof limits);
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    CloseHandle(job);
+    return nullptr;
+  }
+  return job;
+}
+
+// Puts a started child in a job of its own and registers it. Without a job (Windows 7 when this
+// process is itself in a job that forbids breaking away) the child still runs, ended alone.
+void Adopt(RunningChild& child) {
+  child.job = NewKillOnCloseJob();
+  if (child.job != nullptr && !AssignProcessToJobObject(child.job, child.process)) {
+    CloseHandle(child.job);
+    child.job = nullptr;
+  }
+  Platform::RegisterChild(HandleOf(child));
+}
+
+// Waits for `object` until `deadline`; false when the deadline passed first.
+bool AwaitSignal(HANDLE object, const Deadline& deadline) {
+  for (;;) {
+    const DWORD wait = deadline ? Platform::MillisecondsLeft(*deadline, INFINITE - 1) : INFINITE;
+    if (WaitForSingleObject(object, wait) != WAIT_TIMEOUT) return true;
+    if (Platform::MillisecondsLeft(*deadline, 1) == 0) return false;
+  }
+}
+
+// Waits for an adopted child until `deadline`, ends it with its job when it runs past, ends
+// whatever it left running in its job, and releases it.
+RunOutcome FinishChild(RunningChild& child, const Deadline& deadline) {
+  RunOutcome outcome;
+  outcome.started = true;
+  if (!AwaitSignal(child.process, deadline)) {
+    Platform::EndChild(HandleOf(child));
+    AwaitSignal(child.process, std::nullopt);
+    outcome.timedOut = true;
+  }
+  const bool endedFromOutside = Platform::UnregisterChild(HandleOf(child));
+  DWORD exitCode = 0;
+  if (!outcome.timedOut && !endedFromOutside && GetExitCodeProcess(child.process, &exitCode))
+    outcome.exitCode = static_cast<int32_t>(exitCode);
+  CloseIfOpen(child.job);  // ends what is left in it
+  CloseHandle(child.process);
+  return outcome;
+}
+
+// A pipe for a child's output: the read end overlapped, so that a time limit can cut a read
+// short; the write end inheritable. The name is unique and the pipe takes one client, which is
+// the write end opened here at once (a process that came first makes the open fail).
+bool OpenOutputPipe(HANDLE* readEnd, HANDLE* writeEnd) {
+  static std::atomic<unsigned> serial{0};
+  const std::wstring name = L"\\\\.\\pipe\\zentu-output-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(serial++) + L"-" +
+                            std::to_wstring(std::random_device()());
+  *readEnd = CreateNamedPipeW(
+      name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 4096, 65536,
+      0, nullptr);
+  if (*readEnd == INVALID_HANDLE_VALUE) return false;
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  *writeEnd = CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING, 0, nullptr);
+  if (*writeEnd == INVALID_HANDLE_VALUE) {
+    CloseHandle(*readEnd);
+    return false;
+  }
+  return true;
+}
+
+// How reading a child's output ended.
+enum class ReadEnd { kEndOfOutput, kError, kTimedOut };
+
+// How a finished overlapped read or its start failed: the writers closed the pipe, or an error.
+ReadEnd FailedRead(DWORD error) {
+  return error == ERROR_BROKEN_PIPE ? ReadEnd::kEndOfOutput : ReadEnd::kError;
+}
+
+// Reads the pipe to its end into `bytes`, never waiting past `deadline`.
+ReadEnd ReadToEnd(HANDLE pipe, const Deadline& deadline, String& bytes) {
+  OVERLAPPED overlapped;
+  memset(&overlapped, 0, sizeof overlapped);
+  overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (overlapped.hEvent == nullptr) return ReadEnd::kError;
+  char buffer[4096];
+  ReadEnd end;
+  for (;;) {
+    if (deadline && Platform::MillisecondsLeft(*deadline, 1) == 0) {
+      end = ReadEnd::kTimedOut;
+      break;
+    }
+    if (!ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped)) {
+      const DWORD error = GetLastError();
+      if (error != ERROR_IO_PENDING) {
+        end = FailedRead(error);
+        break;
+      }
+    }
+    DWORD count = 0;
+    if (!AwaitSignal(overlapped.hEvent, deadline)) {
+      CancelIo(pipe);
+      GetOverlappedResult(pipe, &overlapped, &count, TRUE);  // the read is over before it goes
+      end = ReadEnd::kTimedOut;
+      break;
+    }
+    if (!GetOverlappedResult(pipe, &overlapped, &count, FALSE)) {
+      end = FailedRead(GetLastError());
+      break;
+    }
+    bytes.Append(buffer, count);
+  }
+  CloseHandle(overlapped.hEvent);
+  return end;
+}
+
 }  // namespace
+
+namespace Platform {
+
+void EndChild(ChildHandle handle) {
+  RunningChild& child = *reinterpret_cast<RunningChild*>(handle);
+  if (child.job == nullptr || !TerminateJobObject(child.job, kEndedExitCode))
+    TerminateProcess(child.process, kEndedExitCode);
+}
+
+}  // namespace Platform
 
 WString NullDevice() { return u"nul"; }
 
@@ -56,8 +209,11 @@ WString CommandInterpreter() {
 
 WString CommandInterpreterSwitch() { return u"/c"; }
 
-bool RunAndWait(const WString& program, const WString& parameters, bool hidden) {
-  if (program.IsEmpty() || !IsExistingFile(program)) return false;
+RunOutcome RunProgram(const WString& program, const WString& parameters, bool hidden,
+                      std::chrono::milliseconds limit) {
+  if (program.IsEmpty() || !IsExistingFile(program)) return RunOutcome();
+  if (!Platform::MayStartChildren()) return RunOutcome();
+  const Deadline deadline = Platform::DeadlineAfter(limit);
   SHELLEXECUTEINFOW info;
   memset(&info, 0, sizeof info);
   info.cbSize = sizeof info;
@@ -68,14 +224,15 @@ bool RunAndWait(const WString& program, const WString& parameters, bool hidden) 
   info.lpParameters = W(parameters);
   info.lpDirectory = nullptr;
   info.nShow = hidden ? SW_HIDE : SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&info)) return false;
+  if (!ShellExecuteExW(&info)) return RunOutcome();
   // Without a process handle the exit code cannot be known.
-  if (info.hProcess == nullptr) return false;
-  DWORD exitCode = static_cast<DWORD>(-1);
-  WaitForSingleObject(info.hProcess, INFINITE);
-  if (!GetExitCodeProcess(info.hProcess, &exitCode)) exitCode = static_cast<DWORD>(-1);
-  CloseHandle(info.hProcess);
-  return exitCode == 0;
+  if (info.hProcess == nullptr) return RunOutcome();
+  // The shell starts the program running: it joins its job right after, before it is likely to
+  // have started anything of its own.
+  RunningChild child;
+  child.process = info.hProcess;
+  Adopt(child);
+  return FinishChild(child, deadline);
 }
 
 CommandResult RunCaptured(const WString& commandLine, StderrRedirect redirect) {
@@ -99,15 +256,14 @@ CommandResult RunCaptured(const WString& commandLine, StderrRedirect redirect) {
 }
 
 CommandResult RunProgramCaptured(const WString& program, const WString& parameters,
-                                 StderrRedirect redirect) {
+                                 StderrRedirect redirect, std::chrono::milliseconds limit) {
   CommandResult result;
   if (program.IsEmpty() || !IsExistingFile(program)) return result;
+  if (!Platform::MayStartChildren()) return result;
+  const Deadline deadline = Platform::DeadlineAfter(limit);
 
-  SECURITY_ATTRIBUTES security = {sizeof security, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &security, 0)) return result;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);  // the child gets the write end only
-
+  if (!OpenOutputPipe(&readEnd, &writeEnd)) return result;
   HANDLE input = OpenNullDevice(GENERIC_READ);
   HANDLE error = nullptr;
   if (redirect == StderrRedirect::ToOutput)
@@ -131,8 +287,9 @@ CommandResult RunProgramCaptured(const WString& program, const WString& paramete
   WString commandLine = QuoteWindowsArgument(program) + u" " + parameters;
   std::vector<wchar_t> writable(commandLine.Length() + 1, 0);
   memcpy(writable.data(), commandLine.CStr(), commandLine.Length() * sizeof(wchar_t));
-  const BOOL started = CreateProcessW(W(program), writable.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process);
+  // Suspended until it is in its job, so that nothing it starts escapes the job.
+  const BOOL started = CreateProcessW(W(program), writable.data(), nullptr, nullptr, TRUE,
+                                      CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
   // The child holds its own copies now; the pipe ends when the child's copy of it is closed.
   if (error != writeEnd) CloseIfOpen(error);
   CloseIfOpen(input);
@@ -141,29 +298,28 @@ CommandResult RunProgramCaptured(const WString& program, const WString& paramete
     CloseHandle(readEnd);
     return result;
   }
+  RunningChild child;
+  child.process = process.hProcess;
+  Adopt(child);
+  const bool resumed = ResumeThread(process.hThread) != static_cast<DWORD>(-1);
   CloseHandle(process.hThread);
+  if (!resumed) {
+    // A child that cannot run is ended rather than left suspended.
+    Platform::EndChild(HandleOf(child));
+    FinishChild(child, std::nullopt);
+    CloseHandle(readEnd);
+    return result;
+  }
 
   String bytes;
-  bool readAll = true;
-  char buffer[4096];
-  for (;;) {
-    DWORD count = 0;
-    if (!ReadFile(readEnd, buffer, sizeof buffer, &count, nullptr)) {
-      readAll = GetLastError() == ERROR_BROKEN_PIPE;  // the child's end was closed
-      break;
-    }
-    bytes.Append(buffer, count);
-  }
+  const ReadEnd end = ReadToEnd(readEnd, deadline, bytes);
   CloseHandle(readEnd);  // a child still writing fails instead of blocking
-  DWORD exitCode = static_cast<DWORD>(-1);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = static_cast<DWORD>(-1);
-  CloseHandle(process.hProcess);
-
-  result.exitCode = static_cast<int32_t>(exitCode);
-  result.completed = readAll;
+  const RunOutcome outcome = FinishChild(child, deadline);
+  result.exitCode = outcome.exitCode;
+  result.timedOut = outcome.timedOut || end == ReadEnd::kTimedOut;
+  result.completed = end == ReadEnd::kEndOfOutput && !result.timedOut;
   // Read as text, like the command pipe: carriage-return/line-feed pairs become line feeds.
-  if (readAll) result.output = FromUtf8(bytes.ReplaceAll("\r\n", "\n"));
+  if (result.completed) result.output = FromUtf8(bytes.ReplaceAll("\r\n", "\n"));
   return result;
 }
 

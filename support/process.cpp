@@ -1,8 +1,27 @@
 #include "support/process.h"
 
+#include <map>
+#include <mutex>
+
+#include "support/process_children.h"
+
 namespace Vadu {
 
 namespace {
+
+// The children being waited for, each with whether EndChildProcesses ended it, and whether the
+// process is ending.
+struct ChildRegistry {
+  std::mutex mutex;
+  std::map<Platform::ChildHandle, bool> children;
+  bool ending = false;
+};
+
+// Never destroyed: a termination thread may still end children while the process exits.
+ChildRegistry& Registry() {
+  static ChildRegistry* registry = new ChildRegistry;
+  return *registry;
+}
 
 bool IsSeparator(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -11,6 +30,62 @@ void AppendBackslashes(WString& text, uint32_t count) {
 }
 
 }  // namespace
+
+namespace Platform {
+
+bool MayStartChildren() {
+  ChildRegistry& registry = Registry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  return !registry.ending;
+}
+
+void RegisterChild(ChildHandle child) {
+  ChildRegistry& registry = Registry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  registry.children[child] = registry.ending;
+  if (registry.ending) EndChild(child);
+}
+
+bool UnregisterChild(ChildHandle child) {
+  ChildRegistry& registry = Registry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  const auto found = registry.children.find(child);
+  if (found == registry.children.end()) return false;
+  const bool ended = found->second;
+  registry.children.erase(found);
+  return ended;
+}
+
+Deadline DeadlineAfter(std::chrono::milliseconds limit) {
+  // Limits beyond a few years are as good as none, and would overflow the clock's arithmetic.
+  constexpr std::chrono::hours kLongest(24 * 365 * 10);
+  if (limit <= std::chrono::milliseconds::zero() || limit > kLongest) return std::nullopt;
+  return std::chrono::steady_clock::now() + limit;
+}
+
+uint32_t MillisecondsLeft(const std::chrono::steady_clock::time_point& deadline, uint32_t ceiling) {
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  if (left <= std::chrono::milliseconds::zero()) return 0;
+  return left.count() < ceiling ? static_cast<uint32_t>(left.count()) : ceiling;
+}
+
+}  // namespace Platform
+
+void EndChildProcesses() {
+  ChildRegistry& registry = Registry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  registry.ending = true;
+  for (auto& [child, ended] : registry.children) {
+    if (!ended) Platform::EndChild(child);
+    ended = true;
+  }
+}
+
+bool RunAndWait(const WString& program, const WString& parameters, bool hidden) {
+  const RunOutcome outcome = RunProgram(program, parameters, hidden, kNoTimeLimit);
+  return outcome.started && !outcome.timedOut && outcome.exitCode == 0;
+}
 
 WString RedirectSuffix(StderrRedirect redirect) {
   switch (redirect) {

@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <random>
 #include <string>
+#include <thread>
 
-#include "support/command_line.h"
+#include "support/process_test_child.h"
 #include "support/test_util.h"
 
 namespace Vadu {
@@ -22,30 +24,25 @@ static void PrintTo(const WString& text, std::ostream* out) {
 
 namespace {
 
-using Words = std::vector<WString>;
-
-// The child mode of this test program (see ProcessChild below); it writes no test report, so
-// that it never replaces the one of the run that started it.
-const char16_t kChildParameters[] =
-    u"--gtest_also_run_disabled_tests --gtest_output= "
-    u"--gtest_filter=ProcessChild.DISABLED_ReportArguments zentu-process-child";
+using namespace std::chrono_literals;
+using ProcessTesting::AwaitGone;
+using ProcessTesting::AwaitLine;
+using ProcessTesting::ChildModeArguments;
+using ProcessTesting::ChildModeParameters;
+using ProcessTesting::IdIn;
+using ProcessTesting::SelfPath;
+using ProcessTesting::SleepParameters;
+using ProcessTesting::Words;
 
 bool WindowsInterpreter() { return CommandInterpreterSwitch() == u"/c"; }
-
-// This test program, which the tests start again as a child that reports its arguments.
-WString SelfPath() {
-  const std::string invoked = ::testing::internal::GetArgvs().at(0);
-  return Testing::Wide(std::filesystem::absolute(std::filesystem::u8path(invoked)));
-}
 
 // Parameters that make the child report `arguments` `repeat` times to `destination` (a file, or
 // "-" for standard output) and exit with `exitCode`.
 WString ChildParameters(int exitCode, const Words& arguments, const WString& destination = u"-",
                         int repeat = 1) {
-  WString text = WString(kChildParameters) + u" " + WString::FromNumber(exitCode) + u" " +
-                 WString::FromNumber(repeat) + u" " + QuoteWindowsArgument(destination);
-  for (const WString& argument : arguments) text += u" " + QuoteWindowsArgument(argument);
-  return text;
+  Words all = {WString::FromNumber(exitCode), WString::FromNumber(repeat), destination};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return ChildModeParameters("ReportArguments", all);
 }
 
 std::string Report(const Words& arguments) {
@@ -92,21 +89,17 @@ Words TrickyArguments() {
 }
 
 // Run as a child by the tests below, never on its own:
-//   <marker> <exit code> <repeat> <file or -> <arguments...>
+//   ReportArguments <exit code> <repeat> <file or -> <arguments...>
 // writes "<<<[argument]...>>>" `repeat` times to the file or standard output, one line to
 // standard error, and exits with the code.
 TEST(ProcessChild, DISABLED_ReportArguments) {
-  const std::vector<std::string> invoked = ::testing::internal::GetArgvs();
-  std::vector<const char*> argv;
-  for (const std::string& argument : invoked) argv.push_back(argument.c_str());
-  Words arguments = SystemArguments(static_cast<int>(argv.size()), argv.data());
-  auto marker = std::find(arguments.begin(), arguments.end(), WString(u"zentu-process-child"));
-  ASSERT_GE(arguments.end() - marker, 4);
-  const int exitCode = marker[1].ToInt32();
-  const int repeat = marker[2].ToInt32();
-  const WString destination = marker[3];
+  const Words arguments = ChildModeArguments();
+  ASSERT_GE(arguments.size(), 3u);
+  const int exitCode = arguments[0].ToInt32();
+  const int repeat = arguments[1].ToInt32();
+  const WString destination = arguments[2];
   std::string report;
-  for (int k = 0; k < repeat; ++k) report += Report(Words(marker + 4, arguments.end()));
+  for (int k = 0; k < repeat; ++k) report += Report(Words(arguments.begin() + 3, arguments.end()));
   if (destination == u"-") {
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fputs("\n", stdout);
@@ -117,6 +110,28 @@ TEST(ProcessChild, DISABLED_ReportArguments) {
   std::fputs("child-error-line\n", stderr);
   std::fflush(stderr);
   std::exit(exitCode);
+}
+
+// Run as a child:  EndThenRun <id file>
+// waits in RunProgram for a sleeping child while another thread calls EndChildProcesses once
+// the child has written <id file>, then tries to start two more programs, prints how each run
+// ended, and exits with 0.
+TEST(ProcessChild, DISABLED_EndThenRun) {
+  const Words arguments = ChildModeArguments();
+  ASSERT_EQ(arguments.size(), 1u);
+  const std::string idFile = ToUtf8(arguments[0]).CStr();
+  std::thread ender([&] {
+    if (!AwaitLine(idFile, 120s).empty()) EndChildProcesses();
+  });
+  const RunOutcome ended = RunProgram(SelfPath(), SleepParameters(idFile, 120), true, 600s);
+  ender.join();
+  const RunOutcome refused = RunProgram(SelfPath(), ChildParameters(0, {}), true, kNoTimeLimit);
+  const CommandResult captured =
+      RunProgramCaptured(SelfPath(), ChildParameters(0, {}), StderrRedirect::None);
+  std::printf("ended: %d %d %d; refused: %d; captured: %d %d\n", ended.started, ended.timedOut,
+              ended.exitCode, refused.started, captured.completed, captured.exitCode);
+  std::fflush(stdout);
+  std::exit(0);
 }
 
 TEST(WindowsCommandLine, SplitsByTheRulesOfWindowsPrograms) {
@@ -311,6 +326,71 @@ TEST(RunProgramCaptured, ProgramThatCannotStartGivesNoResult) {
     EXPECT_EQ(result.exitCode, -1);
     EXPECT_EQ(result.output, u"");
   }
+}
+
+TEST(RunProgram, ReportsHowTheRunEnded) {
+  Testing::TempFolder folder;
+  for (const std::chrono::milliseconds limit : {kNoTimeLimit, std::chrono::milliseconds(600s)}) {
+    const RunOutcome ended = RunProgram(SelfPath(), ChildParameters(5, {}), true, limit);
+    EXPECT_TRUE(ended.started);
+    EXPECT_FALSE(ended.timedOut);
+    EXPECT_EQ(ended.exitCode, 5);
+    const RunOutcome missing = RunProgram(Testing::Wide(folder / "missing"), u"", true, limit);
+    EXPECT_FALSE(missing.started);
+    EXPECT_FALSE(missing.timedOut);
+    EXPECT_EQ(missing.exitCode, -1);
+  }
+}
+
+TEST(TimeLimit, EndsAProgramThatRunsPastIt) {
+  Testing::TempFolder folder;
+  const std::string idFile = folder / "sleeper";
+  const RunOutcome outcome = RunProgram(SelfPath(), SleepParameters(idFile, 600), true, 3s);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_TRUE(outcome.timedOut);
+  EXPECT_EQ(outcome.exitCode, -1);
+  const uint64_t sleeper = IdIn(AwaitLine(idFile, 0s));
+  ASSERT_NE(sleeper, 0u) << "the sleeping child did not start within the limit";
+  EXPECT_TRUE(ProcessTesting::ProcessIsGone(sleeper));
+}
+
+TEST(TimeLimit, CapturedOutputHeldOpenPastItDoesNotBlock) {
+  Testing::TempFolder folder;
+  const std::string idFile = folder / "sleeper";
+  // The child writes a line and keeps its output open while it sleeps.
+  const CommandResult result = RunProgramCaptured(
+      SelfPath(), SleepParameters(idFile, 600, u"early-line"), StderrRedirect::ToOutput, 3s);
+  EXPECT_TRUE(result.timedOut);
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(result.exitCode, -1);
+  EXPECT_EQ(result.output, u"");
+  const uint64_t sleeper = IdIn(AwaitLine(idFile, 0s));
+  ASSERT_NE(sleeper, 0u) << "the sleeping child did not start within the limit";
+  EXPECT_TRUE(ProcessTesting::ProcessIsGone(sleeper));
+
+  // A child that ends in time is read whole.
+  const CommandResult quick = RunProgramCaptured(SelfPath(), ChildParameters(4, {u"in time"}),
+                                                 StderrRedirect::ToNull, 600s);
+  EXPECT_FALSE(quick.timedOut);
+  EXPECT_TRUE(quick.completed);
+  EXPECT_EQ(quick.exitCode, 4);
+  EXPECT_EQ(ReportsIn(quick.output), Report({u"in time"}));
+}
+
+TEST(EndChildProcesses, EndsWaitingRunsAndStartsNoMore) {
+  Testing::TempFolder folder;
+  const std::string idFile = folder / "sleeper";
+  // In a child of its own: from then on that process starts nothing.
+  const CommandResult result =
+      RunProgramCaptured(SelfPath(), ChildModeParameters("EndThenRun", {Testing::Wide(idFile)}),
+                         StderrRedirect::ToNull, 600s);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_NE(result.output.Find(u"ended: 1 0 -1; refused: 0; captured: 0 -1\n"), WString::npos)
+      << ToUtf8(result.output).CStr();
+  const uint64_t sleeper = IdIn(AwaitLine(idFile, 0s));
+  ASSERT_NE(sleeper, 0u);
+  EXPECT_TRUE(AwaitGone(sleeper, 60s));
 }
 
 }  // namespace
