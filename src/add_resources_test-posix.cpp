@@ -152,7 +152,7 @@ TEST_F(OutputLinks, AnExistingPackageIsReplacedOnlyByACompleteNewOne) {
                        Arg(work_.Path()));
   ASSERT_EQ(run.exitCode, 0);
   const std::string good = ReadFileBytes(package);
-  for (const std::string& folder : {"mistyped", "empty"}) {
+  for (const char* folder : {"mistyped", "empty"}) {
     fs::create_directories(work_.Path() / "empty");
     run = Run("-packresource " + Arg(work_.Path() / folder) + " -outdir " + Arg(work_.Path()));
     EXPECT_EQ(ReadFileBytes(package), good) << folder;

@@ -556,8 +556,8 @@ TEST_F(AddResourcesToPackages, AnArchiveThatDoesNotUnpackWholeIsNeitherRepackedN
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(ReadFileBytes(target), before) << target;
   }
-  EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"content", "cut.dmg", "res",
-                                                            "truncated.tgz", "whole.tgz"}))
+  EXPECT_EQ(NamesIn(work_.Path()),
+            (std::vector<std::string>{"content", "cut.dmg", "res", "truncated.tgz", "whole.tgz"}))
       << "something was written beside the targets";
 }
 
@@ -571,8 +571,8 @@ TEST_F(AddResourcesToPackages, TheTarIsFoundWhateverNameTheGzipHeaderGivesIt) {
   MakeTgz(content, made);
   const fs::path archive = work_.Path() / "Renamed Package.tgz";
   fs::rename(made, archive);
-  UtilityRun run = RunOwnOutput("-resource " + Arg(MakeResources({{"a.txt", "A"}})) +
-                                " -target " + Arg(archive));
+  UtilityRun run = RunOwnOutput("-resource " + Arg(MakeResources({{"a.txt", "A"}})) + " -target " +
+                                Arg(archive));
   EXPECT_EQ(run.output, "Success add resources to file: " + Text(archive) + "\n");
   std::map<std::string, std::string> files = ReadTgz(archive);
   EXPECT_EQ(files["readme.txt"], "read me");
@@ -590,8 +590,8 @@ TEST_F(AddResourcesToPackages, TheStockApplicationIsChosenAndNoRenameReplacesAno
   const fs::path archive = work_.Path() / "product.tgz";
   MakeTgz(content, archive);
 
-  UtilityRun run = RunOwnOutput("-resource " + Arg(MakeBrandResources()) + " -target " +
-                                Arg(archive));
+  UtilityRun run =
+      RunOwnOutput("-resource " + Arg(MakeBrandResources()) + " -target " + Arg(archive));
   EXPECT_EQ(run.output, "Success add resources to file: " + Text(archive) + "\n");
   std::map<std::string, std::string> files = ReadTgz(archive);
   EXPECT_EQ(files.size(), 2u);

@@ -1,5 +1,6 @@
 #include "src/archive_tool.h"
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,7 +27,20 @@ const char16_t kCommonSwitches[] = u" -spd -y";
 // Packing also stores symbolic links as links, never what they point at.
 const char16_t kPackSwitches[] = u" -snl -spd -y";
 
+// No archive tool run is waited for without end: one that blocks (on a named pipe, a hung disk)
+// is ended after this long, far beyond what the largest package takes.
+constexpr std::chrono::hours kToolTimeLimit{1};
+
 Vadu::LogSource Source(int32_t level) { return Vadu::LogSource(level, kArchiveLogTag); }
+
+// Runs the tool with the time limit; true when it ended by itself with exit code 0.
+bool RunTool(const WString& tool, const WString& parameters) {
+  const Vadu::RunOutcome outcome = Vadu::RunProgram(tool, parameters, true, kToolTimeLimit);
+  if (outcome.timedOut)
+    Vadu::LogRecord(Source(Vadu::LogError), "Ended after the time limit: ")
+        << tool << " " << parameters << "\r\n";
+  return outcome.started && outcome.exitCode == 0;
+}
 
 // An outcome as the log shows it.
 const char* Digit(bool outcome) { return outcome ? "1" : "0"; }
@@ -86,7 +100,7 @@ bool ParseRegularFiles(const WString& listing, std::vector<ListedFile>* files) {
 bool ExtractedWhole(const WString& tool, const WString& image, const WString& folder) {
   const WString parameters = u"l -slt " + Argument(ToolPath(image)) + kCommonSwitches;
   const Vadu::CommandResult listing =
-      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::ToNull);
+      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::ToNull, kToolTimeLimit);
   std::vector<ListedFile> files;
   if (!listing.completed || listing.exitCode != 0 || !ParseRegularFiles(listing.output, &files))
     return false;
@@ -160,13 +174,13 @@ bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
   if (!sources.IsEmpty()) {
     const WString tar_parameters =
         u"a -ttar " + Argument(ToolPath(tar)) + u" " + sources + kPackSwitches;
-    const bool tarred = Vadu::RunAndWait(tool, tar_parameters, true);
+    const bool tarred = RunTool(tool, tar_parameters);
     Vadu::LogRecord(Source(Vadu::LogInfo), "Tar pack command: ")
         << Digit(tarred) << " " << tool << " " << tar_parameters << "\r\n";
 
     const WString gzip_parameters =
         u"a -tgzip " + Argument(ToolPath(partial)) + u" " + Argument(ToolPath(tar)) + kPackSwitches;
-    const bool zipped = Vadu::RunAndWait(tool, gzip_parameters, true);
+    const bool zipped = RunTool(tool, gzip_parameters);
     Vadu::LogRecord(Source(Vadu::LogInfo), "TGZ pack command: ")
         << Digit(zipped) << " " << tool << " " << gzip_parameters << "\r\n";
     packed =
@@ -185,7 +199,7 @@ bool UnpackArchive(const WString& archive, const WString& folder) {
   if (tool.IsEmpty() || !Vadu::CreateDirectories(folder)) return false;
   const WString parameters =
       u"x " + Argument(ToolPath(archive)) + u" -aoa " + Argument(u"-o" + out) + kCommonSwitches;
-  const bool unpacked = Vadu::RunAndWait(tool, parameters, true);
+  const bool unpacked = RunTool(tool, parameters);
   Vadu::LogRecord(Source(Vadu::LogInfo), "Unpack result: ")
       << Digit(unpacked) << " " << tool << "\r\nCommand: " << parameters << "\r\n";
   return unpacked;
@@ -229,7 +243,7 @@ bool UnpackDmg(const WString& image, const WString& destination) {
   const WString parameters =
       u"x " + Argument(ToolPath(image)) + u" " + Argument(u"-o" + staging_text) + kCommonSwitches;
   const Vadu::CommandResult result =
-      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::None);
+      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::None, kToolTimeLimit);
   Vadu::LogRecord(Source(Vadu::LogInfo), "DMG unpack command ")
       << tool << " " << parameters << " result: " << result.output << "\r\n";
 

@@ -3,6 +3,7 @@
 // be reported, and nothing may be left beside it (needs root to mount a small tmpfs; skipped
 // otherwise). A run killed at any moment: the target is the original or the whole new file, no
 // child outlives the run, and a later run clears what the killed ones left.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
@@ -128,8 +129,10 @@ extern "C" char** environ;
 
 class KilledRuns : public Testing::CommandTest {
  protected:
-  // Starts the utility with TEMP set to the sandbox's and kills it after `delay`.
-  void RunAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds delay) {
+  // Starts the utility with TEMP set to the sandbox's and sends it `signal` after `delay`; its
+  // wait status.
+  int RunAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds delay,
+                 int signal = SIGKILL) {
     std::vector<std::string> environment{"TEMP=" + Text(sandbox_.Temp())};
     for (char** entry = environ; *entry; ++entry)
       if (std::string(*entry).rfind("TEMP=", 0) != 0) environment.push_back(*entry);
@@ -141,12 +144,18 @@ class KilledRuns : public Testing::CommandTest {
     std::vector<std::string> copies = arguments;
     for (std::string& argument : copies) argv.push_back(argument.data());
     argv.push_back(nullptr);
+    // Its lines would mix with the test's own.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
+    EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
     std::this_thread::sleep_for(delay);
-    kill(child, SIGKILL);
+    kill(child, signal);
     int status = 0;
     waitpid(child, &status, 0);
+    return status;
   }
 
   // How long an undisturbed run takes.
@@ -228,6 +237,10 @@ TEST_F(KilledRuns, AnArchiveIsAlwaysTheOriginalOrTheWholeNewArchive) {
     WriteFileBytes(archive, original);
     RunAndKill({"-resource", Text(resources), "-target", Text(archive)},
                std::chrono::microseconds(random() % (full.count() + 1)));
+    // The archive tool ends with the run that started it (the system takes a moment).
+    for (int wait = 0; wait < 20 && !ToolsStillRunning().empty(); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(ToolsStillRunning(), std::vector<std::string>{});
     if (ReadFileBytes(archive) != original) {
       std::map<std::string, std::string> files = ReadTgz(archive);
       EXPECT_EQ(files.size(), 2u);
@@ -237,12 +250,36 @@ TEST_F(KilledRuns, AnArchiveIsAlwaysTheOriginalOrTheWholeNewArchive) {
       fs::remove(work_.Path() / "program");
     }
   }
-  // The children of killed runs end with them (they may take a moment).
-  for (int wait = 0; wait < 50 && !ToolsStillRunning().empty(); ++wait)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   AgeLeftovers(work_.Path());
   EXPECT_EQ(Run(parameters).exitCode, 0);
   ExpectNothingLeft(work_.Path(), {"product.tgz", "res"});
+}
+
+TEST_F(KilledRuns, ARunToldToStopRemovesItsFolderAndEndsItsTools) {
+  const fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  WriteFileBytes(content / "zentu.app", Noise(16 * kMiB, 6));
+  const fs::path archive = work_.Path() / "product.tgz";
+  MakeTgz(content, archive);
+  fs::remove_all(content);
+  const std::string original = ReadFileBytes(archive);
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  const std::chrono::microseconds full =
+      TimeOneRun("-resource " + Arg(resources) + " -target " + Arg(archive));
+  WriteFileBytes(archive, original);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const int status =
+        RunAndKill({"-resource", Text(resources), "-target", Text(archive)}, full / 3, signal);
+    // Told while still working: it ends as the signal says, with nothing left behind, and
+    // without waiting for a leftover to age.
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), signal);
+      EXPECT_EQ(ReadFileBytes(archive), original);
+    }
+    ExpectNothingLeft(work_.Path(), {"product.tgz", "res"});
+    WriteFileBytes(archive, original);
+  }
 }
 
 }  // namespace

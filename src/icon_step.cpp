@@ -1,5 +1,6 @@
 #include "src/icon_step.h"
 
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -51,6 +52,9 @@ iconchanger::ByteSpan Bytes(const String& bytes) {
   return iconchanger::ByteSpan(reinterpret_cast<const uint8_t*>(bytes.Data()), bytes.Length());
 }
 
+// An icon tool edits one executable in memory: one that runs this long is stuck.
+constexpr std::chrono::minutes kIconToolTimeLimit{10};
+
 // True when the executable's application icon is now the icon file's: a tool's exit status alone
 // is not trusted (a broken, blocked or emulated helper may end with 0 without doing anything).
 bool CarriesIcon(const WString& executable, const WString& icon) {
@@ -66,7 +70,9 @@ bool CarriesIcon(const WString& executable, const WString& icon) {
 bool RunOneIconTool(const WString& tool, const WString& executable, const WString& icon) {
   const WString parameters =
       Vadu::QuoteWindowsArgument(executable) + u" " + Vadu::QuoteWindowsArgument(icon);
-  if (!Vadu::RunAndWait(tool, parameters, /*hidden=*/false)) return false;
+  const Vadu::RunOutcome outcome =
+      Vadu::RunProgram(tool, parameters, /*hidden=*/false, kIconToolTimeLimit);
+  if (!outcome.started || outcome.exitCode != 0) return false;
   if (CarriesIcon(executable, icon)) return true;
   Vadu::LogRecord(Vadu::LogSource(Vadu::LogError, kFrontEndLogTag), "Icon tool ")
       << tool << " reported success, but the executable does not carry the icon\n";

@@ -6,10 +6,12 @@
 #include "src/log_tags.h"
 #include "src/run_folder.h"
 #include "support/command_line_options.h"
-#include "support/file_system.h"
 #include "support/log.h"
+#include "support/termination.h"
 
 int main(int argc, char** argv) {
+  // Interrupted or ended by the system: the run's children end and its working folder goes.
+  Vadu::InstallTerminationCleanup([] { Zentu::RemoveRunFolder(); });
   Zentu::AttachLogFiles();
   Zentu::LoadOwnOemInformation();
   Vadu::LogRecord(Vadu::LogSource(Vadu::LogInfo, Zentu::kFrontEndLogTag),
