@@ -119,8 +119,11 @@ WString OwnPart(const WString& path) {
   return path.Substring(StartBelow(path, WorkingFolderPath()));
 }
 
-// Where archive targets are unpacked.
-WString UnpackFolderPath() { return Vadu::JoinPath(WorkingFolderPath(), u"zentu"); }
+// Where archive targets are unpacked; empty when the run has no working folder.
+WString UnpackFolderPath() {
+  const WString working = WorkingFolderPath();
+  return working.IsEmpty() ? WString() : Vadu::JoinPath(working, u"zentu");
+}
 
 // How the target was opened.
 enum class Opened { kFile, kArchive, kDiskImage };
@@ -134,8 +137,6 @@ struct WorkingFile {
   bool unpackFailed = false;
 };
 
-// The file that receives the block: the target itself, or, for a .tgz archive or a .dmg disk
-// image, the application inside it once unpacked into the working folder.
 // The lines of a target that is not there, or is no file or folder that can be branded.
 void ReportMissingTarget(const WString& target) {
   Fail(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(target)));
@@ -165,6 +166,8 @@ bool LockTarget(const WString& target, Vadu::FileLock& lock) {
   return false;
 }
 
+// The file that receives the block: the target itself, or, for a .tgz archive or a .dmg disk
+// image, the application inside it once unpacked into the working folder.
 WorkingFile ResolveWorkingPath(const WString& target) {
   WorkingFile working;
   working.path = target;
