@@ -1,7 +1,9 @@
 // Reads arbitrary bytes as a host file: signature removal, block search, extraction and loading,
-// then appends a block and checks that it reads back.
+// then appends a block and checks that it reads back, and that building it in the host's own
+// buffer gives the same bytes and leaves a copy that shares the buffer untouched.
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "oem/resource_block.h"
 
@@ -34,6 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fresh.Set("oem_info.xml", "<OemInfo/>");
   String appended = Zentu::AppendBlock(file, fresh);
   String saved = fresh.Save();
+  String own(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size));
+  if (Zentu::AppendBlock(std::move(own), fresh) != appended) std::abort();
+  String shared = file;
+  if (Zentu::AppendBlock(std::move(shared), fresh) != appended ||
+      file != String(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size)))
+    std::abort();
   // Refused only for a PE header that the block's bytes would complete.
   if (appended.IsEmpty()) {
     if (!file.StartsWith("MZ")) std::abort();

@@ -4,6 +4,7 @@
 // same names, attributes and texts.
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,16 +47,25 @@ bool CheckTree(const XMLNode* root) {
   return plain;
 }
 
-// Comment removal in its plainest form, to compare the parser's faster one with.
-String StripCommentsPlainly(const String& text) {
-  String result = text;
+// Comment removal in its plainest form, to compare the parser's faster one with: the text from
+// the first "<!--" to the first "-->" (to the end when that comes first) goes, with every other
+// occurrence of it, until one of the markers is gone. Written on std::string, so that it shares
+// no code with the parser.
+std::string StripCommentsPlainly(std::string text) {
   for (;;) {
-    uint32_t open = result.Find("<!--"), close = result.Find("-->");
-    if (open == String::npos || close == String::npos) break;
-    uint32_t count = close + 3 > open ? close + 3 - open : String::npos;
-    result = result.ReplaceAll(result.Substring(open, count), String());
+    const size_t open = text.find("<!--"), close = text.find("-->");
+    if (open == std::string::npos || close == std::string::npos) return text;
+    const std::string piece =
+        close + 3 > open ? text.substr(open, close + 3 - open) : text.substr(open);
+    std::string rest;
+    size_t from = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, from)) {
+      rest.append(text, from, at - from);
+      from = at + piece.size();
+    }
+    rest.append(text, from);
+    text = std::move(rest);
   }
-  return result;
 }
 
 // Attribute values holding "&amp;" do not survive the system's entity coding (every "&" is left
@@ -90,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   XMLNode* root = parser.Parse(text, stripPrefixes);
   if (!root) std::abort();
 
-  if (!(parser.Input() == StripCommentsPlainly(text))) std::abort();
+  if (parser.Input().ToView() != StripCommentsPlainly(std::string(text.ToView()))) std::abort();
 
   const std::vector<TagInfo>& tags = parser.Tags();
   uint32_t length = parser.Input().Length();

@@ -1,5 +1,6 @@
 // libFuzzer target: runs the whole in-memory icon edit on fuzzed input and checks that every
-// accepted input yields an image that reads back with the new icon and a correct checksum.
+// accepted input yields an image that reads back with the new icon and a correct checksum, and
+// that the check the utility runs on the tool's output accepts it.
 //
 // Input layout: byte 0 selects the icon. Odd: a built-in valid icon is used and the rest is the
 // executable (so effort goes into the PE and resource parsers). Even: bytes 1..4 give the icon
@@ -65,6 +66,7 @@ void CheckResult(const Bytes& out, ByteSpan ico_bytes) {
       Check(found);
     }
   }
+  Check(ExecutableHasIcon(out, ico));
 }
 
 }  // namespace
