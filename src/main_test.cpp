@@ -41,10 +41,30 @@ TEST(EntryPoint, LogFilesAreNamedAfterTheRenamedExecutable) {
   EXPECT_TRUE(fs::exists(sandbox.Folder() / "brand tool.main.log"));
   // The usage text names the program by its file name.
   EXPECT_EQ(run.output.rfind("    Zentu Rebrand ", 0), 0u) << run.output;
-  EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 45);
+  EXPECT_GT(std::count(run.output.begin(), run.output.end(), '\n'), 45);
   EXPECT_NE(run.output.find("        " + sandbox.Executable().filename().string() +
                             " -resource <RESOURCE_PATH> -target <ZENTU_FILE>\n"),
             std::string::npos);
+}
+
+TEST(EntryPoint, HelpInEverySpellingPrintsTheUsageWithExitCodeZero) {
+  UtilitySandbox sandbox;
+  const Testing::UtilityRun unknown = sandbox.Run("-unknown");
+  ASSERT_EQ(unknown.exitCode, 2);
+  // The 45 original lines come first, unchanged; the later commands follow them.
+  size_t end = 0;
+  for (int line = 0; line < 45; ++line) end = unknown.output.find('\n', end) + 1;
+  const std::string later = unknown.output.substr(end);
+  for (const char* command : {"-check <RESOURCE_PATH>\n", "-list <ZENTU_FILE>\n", "-version\n"})
+    EXPECT_NE(later.find(command), std::string::npos) << command;
+  for (const char* help : {"-help", "--help", "-h", "/?", "-unpack x.exe -h"}) {
+    const Testing::UtilityRun run = sandbox.Run(help);
+    EXPECT_EQ(run.exitCode, 0) << help;
+    EXPECT_EQ(run.output, unknown.output) << help;
+  }
+  // Other spellings are unknown input.
+  for (const char* other : {"-HELP", "help", "-?"})
+    EXPECT_EQ(sandbox.Run(other).exitCode, 2) << other;
 }
 
 TEST(EntryPoint, RemovesTheWorkingFolderOfAnEarlierRun) {
