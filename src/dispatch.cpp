@@ -2,6 +2,7 @@
 
 #include "src/add_resources.h"
 #include "src/exit_code.h"
+#include "src/list_command.h"
 #include "src/log_tags.h"
 #include "src/option_names.h"
 #include "src/package_command.h"
@@ -25,6 +26,7 @@ std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions() {
       {kOutDirOption, u"Path to directory where will write result (optional)", true},
       {kGetXmlOption, u"Create XML file with OEM Information", false},
       {kUnpackOption, u"Unpack resources from executable path", true},
+      {kListOption, u"List the resources a file carries", true},
       {kVersionOption, u"Print the versions of the utility and of the 7-Zip it carries", false},
       {kHelpOptions[0], u"Print the usage", false},
       {kHelpOptions[1], u"Print the usage", false},
@@ -49,6 +51,8 @@ void DispatchCommand(const Vadu::CommandLineOptions& options) {
     PrintUsage();
   } else if (options.Values().count(kVersionOption)) {
     PrintVersion();
+  } else if (options.Values().count(kListOption)) {
+    ListResources(options.GetOptionValue(kListOption));
   } else if (options.HasOption(kUnpackOption)) {
     UnpackResources(options);
   } else if (options.HasOption(kGetXmlOption)) {

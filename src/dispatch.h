@@ -11,7 +11,7 @@ namespace Zentu {
 std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions();
 
 // Runs the first command the options ask for, in the order help (the usage text, exit code 0),
-// version, unpack, template, add resources, package; without any, logs a warning, prints the
+// version, list, unpack, template, add resources, package; without any, logs a warning, prints the
 // usage text and sets exit code 2.
 void DispatchCommand(const Vadu::CommandLineOptions& options);
 
