@@ -1,6 +1,7 @@
 #include "src/dispatch.h"
 
 #include "src/add_resources.h"
+#include "src/check_command.h"
 #include "src/exit_code.h"
 #include "src/list_command.h"
 #include "src/log_tags.h"
@@ -27,6 +28,7 @@ std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions() {
       {kGetXmlOption, u"Create XML file with OEM Information", false},
       {kUnpackOption, u"Unpack resources from executable path", true},
       {kListOption, u"List the resources a file carries", true},
+      {kCheckOption, u"Check a resource folder before adding it", true},
       {kVersionOption, u"Print the versions of the utility and of the 7-Zip it carries", false},
       {kHelpOptions[0], u"Print the usage", false},
       {kHelpOptions[1], u"Print the usage", false},
@@ -51,6 +53,8 @@ void DispatchCommand(const Vadu::CommandLineOptions& options) {
     PrintUsage();
   } else if (options.Values().count(kVersionOption)) {
     PrintVersion();
+  } else if (options.Values().count(kCheckOption)) {
+    CheckResources(options.GetOptionValue(kCheckOption));
   } else if (options.Values().count(kListOption)) {
     ListResources(options.GetOptionValue(kListOption));
   } else if (options.HasOption(kUnpackOption)) {

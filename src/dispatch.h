@@ -11,8 +11,8 @@ namespace Zentu {
 std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions();
 
 // Runs the first command the options ask for, in the order help (the usage text, exit code 0),
-// version, list, unpack, template, add resources, package; without any, logs a warning, prints the
-// usage text and sets exit code 2.
+// version, check, list, unpack, template, add resources, package; without any, logs a warning,
+// prints the usage text and sets exit code 2.
 void DispatchCommand(const Vadu::CommandLineOptions& options);
 
 }  // namespace Zentu
