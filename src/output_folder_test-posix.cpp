@@ -1,4 +1,5 @@
-// A utility installed where its user may not write: the ERROR lines name the folder and -outdir.
+// A utility installed where its user may not write: the ERROR lines name the folder and -outdir,
+// and the logs go to the per-user state folder.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -6,6 +7,7 @@
 
 #include "src/output_folder.h"
 #include "src/test_command_util.h"
+#include "support/environment.h"
 
 namespace Zentu {
 namespace {
@@ -42,6 +44,19 @@ class UnwritableUtilityFolder : public Testing::CommandTest {
   fs::path folder_;
   bool mounted_ = false;
 };
+
+TEST_F(UnwritableUtilityFolder, TheLogsGoToTheUserStateFolder) {
+  Vadu::Testing::TempFolder state;
+  const Vadu::WString saved = Vadu::GetEnvironmentValue(u"XDG_STATE_HOME");
+  Vadu::SetEnvironmentValue(u"XDG_STATE_HOME", Vadu::Testing::Wide(state.Path()));
+  const UtilityRun run = Run("-version");
+  Vadu::SetEnvironmentValue(u"XDG_STATE_HOME", saved);
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string stem = sandbox_.Executable().stem().string();
+  const std::string log = ReadFileBytes(state.Path() / "zentu-rebrand" / (stem + ".main.log"));
+  EXPECT_NE(log.find("Command line: -version\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Outcome: success (exit code 0)\r\n"), std::string::npos) << log;
+}
 
 TEST_F(UnwritableUtilityFolder, GetXmlNamesTheFolderAndTheOptionAndWritesWhereItIsTold) {
   UtilityRun run = Run("-getxml");
