@@ -340,9 +340,9 @@ TEST_F(AddResourcesCommand, AFolderWithoutAnExecutableIsNotWrittenInto) {
   UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(folder));
   EXPECT_EQ(run.output, "ERROR: can't find zentu executable file\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(
-      MainLog().find("[ERROR]:\r\nERROR: can't find zentu executable file " + Text(folder) + "\r\n"),
-      std::string::npos);
+  EXPECT_NE(MainLog().find("[ERROR]:\r\nERROR: can't find zentu executable file " + Text(folder) +
+                           "\r\n"),
+            std::string::npos);
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
