@@ -73,20 +73,25 @@ void Fail(const String& line) {
   SetExitCode(kExitError);
 }
 
-// The files that would be embedded: the resource file itself, or every file directly inside the
-// folder, by name.
-std::vector<Vadu::FileEntry> ResourceFiles(const WString& resources) {
-  std::vector<Vadu::FileEntry> files;
-  if (!Vadu::DirectoryExists(resources)) {
-    for (const Vadu::FileEntry& entry :
-         Vadu::ListDirectory(Vadu::GetDirectoryPart(resources), Vadu::GetFileName(resources)))
-      if (entry.Name() == Vadu::GetFileName(resources)) files.push_back(entry);
-    return files;
+// A file that would be embedded, with its size (that of the file a link points at).
+struct ResourceFile {
+  WString name;
+  int64_t size = 0;
+};
+
+// The files that would be embedded, as branding picks them: the resource file itself, or every
+// entry directly inside the folder apart from subfolders and links to them, by name.
+std::vector<ResourceFile> ResourceFiles(const WString& resources) {
+  if (!Vadu::DirectoryExists(resources))
+    return {{Vadu::GetFileName(resources), Vadu::FileSizeOf(resources)}};
+  std::vector<ResourceFile> files;
+  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
+    const WString path = Vadu::JoinPath(resources, entry.Name());
+    if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
+    files.push_back({entry.Name(), Vadu::FileSizeOf(path)});
   }
-  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources))
-    if (!entry.IsDirectory() && !entry.IsLink()) files.push_back(entry);
   std::sort(files.begin(), files.end(),
-            [](const Vadu::FileEntry& a, const Vadu::FileEntry& b) { return a.Name() < b.Name(); });
+            [](const ResourceFile& a, const ResourceFile& b) { return a.name < b.name; });
   return files;
 }
 
@@ -129,7 +134,7 @@ std::vector<String> OemInformationProblems(const String& text) {
 void CheckResources(const WString& resources) {
   if (resources.IsEmpty()) return Fail("ERROR: no resource folder to check");
   if (!PathPresent(resources)) return;
-  const std::vector<Vadu::FileEntry> files = ResourceFiles(resources);
+  const std::vector<ResourceFile> files = ResourceFiles(resources);
   const String shown = Vadu::ToUtf8(resources);
   PrintLine(String("Checking ") + shown);
   bool sound = true;
@@ -151,10 +156,10 @@ void CheckResources(const WString& resources) {
     }
   }
   PrintLine("Files to embed:");
-  for (const Vadu::FileEntry& file : files) {
+  for (const ResourceFile& file : files) {
     char size[32];
-    std::snprintf(size, sizeof size, "%12llu  ", static_cast<unsigned long long>(file.Size()));
-    PrintLine(String(size) + Vadu::ToUtf8(file.Name()));
+    std::snprintf(size, sizeof size, "%12lld  ", static_cast<long long>(file.size));
+    PrintLine(String(size) + Vadu::ToUtf8(file.name));
   }
   PrintLine(sound ? String("OK: ") + shown + " is ready to embed"
                   : String("ERROR: ") + shown + " is not ready to embed");
