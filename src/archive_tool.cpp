@@ -11,6 +11,7 @@
 #include "support/file_system.h"
 #include "support/log.h"
 #include "support/process.h"
+#include "support/progress_line.h"
 
 namespace Zentu {
 
@@ -134,6 +135,7 @@ WString TarNameFor(const WString& path, const String& extension) {
 }
 
 bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
+  const Vadu::ProgressLine progress(String("Packing ") + Utf8(Vadu::GetFileName(destination)));
   const WString tool = EnsureArchiveTool();
   const WString dmg(u".dmg"), tgz(u".tgz");
   const bool image = destination.ReverseFind(dmg) != WString::npos;
@@ -212,6 +214,7 @@ bool UnpackTgz(const WString& archive, const WString& folder) {
         << archive << "\r\n";
     return false;
   }
+  const Vadu::ProgressLine progress(String("Unpacking ") + Utf8(Vadu::GetFileName(archive)));
   // The gzip layer goes into a folder of its own: the tar inside is the one file there, whatever
   // name the gzip header gives it.
   const WString run = RunFolder();
@@ -231,6 +234,7 @@ bool UnpackTgz(const WString& archive, const WString& folder) {
 }
 
 bool UnpackDmg(const WString& image, const WString& destination) {
+  const Vadu::ProgressLine progress(String("Unpacking ") + Utf8(Vadu::GetFileName(image)));
   const WString tool = EnsureArchiveTool();
   const WString run = RunFolder();
   if (run.IsEmpty()) return false;

@@ -4,6 +4,7 @@
 //
 // Paths reach the tool as one argument each whatever they hold: they are quoted in the parameter
 // text by the Windows command-line rules, and no path passes through a command interpreter.
+// While a pack or unpack runs, a progress line names it on standard error when that is a terminal.
 #pragma once
 
 #include "support/string_base.h"

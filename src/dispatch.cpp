@@ -1,13 +1,16 @@
 #include "src/dispatch.h"
 
 #include "src/add_resources.h"
+#include "src/check_command.h"
 #include "src/exit_code.h"
+#include "src/list_command.h"
 #include "src/log_tags.h"
 #include "src/option_names.h"
 #include "src/package_command.h"
 #include "src/template_command.h"
 #include "src/unpack_command.h"
 #include "src/usage.h"
+#include "src/version.h"
 #include "support/log.h"
 
 namespace Zentu {
@@ -24,15 +27,40 @@ std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions() {
       {kOutDirOption, u"Path to directory where will write result (optional)", true},
       {kGetXmlOption, u"Create XML file with OEM Information", false},
       {kUnpackOption, u"Unpack resources from executable path", true},
+      {kListOption, u"List the resources a file carries", true},
+      {kCheckOption, u"Check a resource folder before adding it", true},
+      {kVersionOption, u"Print the versions of the utility and of the 7-Zip it carries", false},
+      {kHelpOptions[0], u"Print the usage", false},
+      {kHelpOptions[1], u"Print the usage", false},
+      {kHelpOptions[2], u"Print the usage", false},
+      {kHelpOptions[3], u"Print the usage", false},
   };
 }
 
+namespace {
+
+bool AsksForHelp(const Vadu::CommandLineOptions& options) {
+  for (const char16_t* name : kHelpOptions)
+    if (options.Values().count(name)) return true;
+  return false;
+}
+
+}  // namespace
+
 void DispatchCommand(const Vadu::CommandLineOptions& options) {
   using Vadu::WString;
-  if (options.HasOption(kUnpackOption)) {
+  if (AsksForHelp(options)) {
+    PrintUsage();
+  } else if (options.Values().count(kVersionOption)) {
+    PrintVersion();
+  } else if (options.Values().count(kCheckOption)) {
+    CheckResources(options.GetOptionValue(kCheckOption));
+  } else if (options.Values().count(kListOption)) {
+    ListResources(options.GetOptionValue(kListOption));
+  } else if (options.HasOption(kUnpackOption)) {
     UnpackResources(options);
   } else if (options.HasOption(kGetXmlOption)) {
-    RunTemplateCommand();
+    RunTemplateCommand(options);
   } else if ((options.HasOption(kResourceOption) || options.HasOption(kIconOption)) &&
              options.HasOption(kTargetOption)) {
     const WString resources = options.GetOptionValue(kResourceOption);

@@ -1,5 +1,6 @@
 // The entry point of zentu-rebrand: announces the start, clears what killed runs left, parses the
-// command line, runs exactly one command and removes the run's working folder.
+// command line, records it, runs exactly one command, removes the run's working folder and
+// records the outcome.
 #include "oem/own_oem_information.h"
 #include "src/dispatch.h"
 #include "src/exit_code.h"
@@ -21,7 +22,9 @@ int main(int argc, char** argv) {
   Vadu::CommandLineOptions options;
   options.SetDefinitions(Zentu::FrontEndOptionDefinitions());
   options.Parse(argc, argv);
+  Zentu::LogRunStart(options.JoinedLine());
   Zentu::DispatchCommand(options);
   Zentu::RemoveRunFolder();
+  Zentu::LogRunOutcome(Zentu::ExitCode());
   return Zentu::ExitCode();
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 #include "src/test_command_util.h"
 #include "src/test_sandbox.h"
@@ -20,16 +21,45 @@ std::string LogNameOf(const UtilitySandbox& sandbox, const char* suffix) {
   return sandbox.Executable().stem().string() + suffix;
 }
 
-TEST(EntryPoint, NoCommandLogsTheStartAndTheWarningAndExitsWithTwo) {
+// The main log's records of one run without a command, its time as a pattern.
+std::string NoCommandRunPattern(const std::string& commandLine) {
+  return "\\[INFO\\]:\r\nStart customization utility\r\n"
+         "Time: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\r\n"
+         "Command line: " +
+         commandLine +
+         "\r\n\r\n"
+         "\\[WARNING\\]:\r\nAbsent or unknown command line parameter\\(s\\)\r\n\r\n"
+         "\\[INFO\\]:\r\nOutcome: no command \\(exit code 2\\)\r\n";
+}
+
+TEST(EntryPoint, NoCommandLogsTheStartTheCommandLineTheWarningAndTheOutcomeAndExitsWithTwo) {
   UtilitySandbox sandbox;
-  const std::string once =
-      "[INFO]:\r\nStart customization utility\n\r\n"
-      "[WARNING]:\r\nAbsent or unknown command line parameter(s)\n";
   EXPECT_EQ(sandbox.Run("").exitCode, 2);
-  EXPECT_EQ(sandbox.ReadBeside(LogNameOf(sandbox, ".main.log")), once);
-  // A second run appends behind the first; the first header of a run has no blank line before it.
+  const std::string once = sandbox.ReadBeside(LogNameOf(sandbox, ".main.log"));
+  EXPECT_TRUE(std::regex_match(once, std::regex(NoCommandRunPattern("")))) << once;
+  // A second run appends behind the first, each line ending in "\r\n" as the level lines do.
   EXPECT_EQ(sandbox.Run("-resource onlythis").exitCode, 2);
-  EXPECT_EQ(sandbox.ReadBeside(LogNameOf(sandbox, ".main.log")), once + once);
+  const std::string twice = sandbox.ReadBeside(LogNameOf(sandbox, ".main.log"));
+  EXPECT_EQ(twice.substr(0, once.size()), once);
+  EXPECT_TRUE(std::regex_match(twice.substr(once.size()),
+                               std::regex(NoCommandRunPattern("-resource onlythis"))))
+      << twice;
+  EXPECT_EQ(std::regex_search(twice, std::regex("[^\r]\n")), false) << "a bare line feed";
+}
+
+TEST(EntryPoint, TheOutcomeOfACommandIsLogged) {
+  UtilitySandbox sandbox;
+  EXPECT_EQ(sandbox.Run("-getxml").exitCode, 0);
+  fs::remove(sandbox.Folder() / "oem_info.xml");
+  fs::create_directory(sandbox.Folder() / "oem_info.xml");
+  EXPECT_EQ(sandbox.Run("-getxml").exitCode, 1);
+  const std::string log = sandbox.ReadBeside(LogNameOf(sandbox, ".main.log"));
+  EXPECT_NE(log.find("Command line: -getxml\r\nOutcome: success (exit code 0)\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Command line: -getxml\r\n\r\n[ERROR]:\r\nOutcome: failed (exit code 1)\r\n"),
+            std::string::npos)
+      << log;
 }
 
 TEST(EntryPoint, LogFilesAreNamedAfterTheRenamedExecutable) {
@@ -41,10 +71,30 @@ TEST(EntryPoint, LogFilesAreNamedAfterTheRenamedExecutable) {
   EXPECT_TRUE(fs::exists(sandbox.Folder() / "brand tool.main.log"));
   // The usage text names the program by its file name.
   EXPECT_EQ(run.output.rfind("    Zentu Rebrand ", 0), 0u) << run.output;
-  EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 45);
+  EXPECT_GT(std::count(run.output.begin(), run.output.end(), '\n'), 45);
   EXPECT_NE(run.output.find("        " + sandbox.Executable().filename().string() +
                             " -resource <RESOURCE_PATH> -target <ZENTU_FILE>\n"),
             std::string::npos);
+}
+
+TEST(EntryPoint, HelpInEverySpellingPrintsTheUsageWithExitCodeZero) {
+  UtilitySandbox sandbox;
+  const Testing::UtilityRun unknown = sandbox.Run("-unknown");
+  ASSERT_EQ(unknown.exitCode, 2);
+  // The 45 original lines come first, unchanged; the later commands follow them.
+  size_t end = 0;
+  for (int line = 0; line < 45; ++line) end = unknown.output.find('\n', end) + 1;
+  const std::string later = unknown.output.substr(end);
+  for (const char* command : {"-check <RESOURCE_PATH>\n", "-list <ZENTU_FILE>\n", "-version\n"})
+    EXPECT_NE(later.find(command), std::string::npos) << command;
+  for (const char* help : {"-help", "--help", "-h", "/?", "-unpack x.exe -h"}) {
+    const Testing::UtilityRun run = sandbox.Run(help);
+    EXPECT_EQ(run.exitCode, 0) << help;
+    EXPECT_EQ(run.output, unknown.output) << help;
+  }
+  // Other spellings are unknown input.
+  for (const char* other : {"-HELP", "help", "-?"})
+    EXPECT_EQ(sandbox.Run(other).exitCode, 2) << other;
 }
 
 TEST(EntryPoint, RemovesTheWorkingFolderOfAnEarlierRun) {

@@ -10,5 +10,11 @@ inline constexpr char16_t kPackResourceOption[] = u"-packresource";
 inline constexpr char16_t kOutDirOption[] = u"-outdir";
 inline constexpr char16_t kGetXmlOption[] = u"-getxml";
 inline constexpr char16_t kUnpackOption[] = u"-unpack";
+inline constexpr char16_t kListOption[] = u"-list";
+inline constexpr char16_t kCheckOption[] = u"-check";
+inline constexpr char16_t kVersionOption[] = u"-version";
+
+// The spellings that ask for the usage text.
+inline constexpr const char16_t* kHelpOptions[] = {u"-help", u"--help", u"-h", u"/?"};
 
 }  // namespace Zentu

@@ -2,6 +2,7 @@
 
 #include "oem/oem_template.h"
 #include "src/exit_code.h"
+#include "src/output_folder.h"
 #include "src/print_line.h"
 #include "support/file_system.h"
 
@@ -16,6 +17,12 @@ void RunTemplateCommand(const Vadu::WString& directory) {
     PrintLine(kTemplateFailedMessage);
     SetExitCode(kExitError);
   }
+}
+
+void RunTemplateCommand(const Vadu::CommandLineOptions& options) {
+  if (!PrepareOutputFolder(options)) return;
+  RunTemplateCommand(OutputFolder(options));
+  if (ExitCode() != kExitSuccess) ExplainUnwritableDefaultFolder(options);
 }
 
 }  // namespace Zentu

@@ -4,6 +4,7 @@
 #include "src/add_resources.h"
 #include "src/exit_code.h"
 #include "src/option_names.h"
+#include "src/output_folder.h"
 #include "src/print_line.h"
 #include "support/file_system.h"
 #include "support/private_folder.h"
@@ -72,8 +73,10 @@ bool IsSafeResourceName(const String& name) {
 }
 
 void UnpackResources(const Vadu::CommandLineOptions& options) {
+  if (!PrepareOutputFolder(options)) return;
   UnpackResources(options.GetOptionValue(kUnpackOption),
-                  Vadu::JoinPath(Vadu::GetModuleDirectory(), u"unpack_res"));
+                  Vadu::JoinPath(OutputFolder(options), u"unpack_res"));
+  if (ExitCode() != kExitSuccess) ExplainUnwritableDefaultFolder(options);
 }
 
 void UnpackResources(const WString& input, const WString& folder) {

@@ -1,5 +1,5 @@
 // The -unpack command: writes every resource embedded in a file into the folder "unpack_res"
-// beside the utility.
+// beside the utility, or inside the folder given with -outdir.
 #pragma once
 
 #include "support/command_line_options.h"
@@ -8,11 +8,13 @@
 namespace Zentu {
 
 // Reads the value of -unpack, loads the block of that file and writes each entry as a file named
-// after it into "unpack_res" beside the utility, which afterwards holds exactly these files. Every
-// failure is reported with an ERROR line and exit code 1: no file given, a missing or unreadable
-// file, one without a block or with a damaged block (the folder is then left as it was), an entry
-// that cannot be written. Entries with unsafe names (see IsSafeResourceName) are reported and
-// skipped; the other entries are still written.
+// after it into "unpack_res" beside the utility (inside the -outdir folder when given, made as
+// needed; the current directory when it has no value), which afterwards holds exactly these files.
+// Every failure is reported with an ERROR line and exit code 1: no file given, a missing or
+// unreadable file, one without a block or with a damaged block (the folder is then left as it was),
+// an entry that cannot be written. Entries with unsafe names (see IsSafeResourceName) are reported
+// and skipped; the other entries are still written. When the utility's folder is not writable, a
+// second ERROR line names it and -outdir.
 void UnpackResources(const Vadu::CommandLineOptions& options);
 
 // The same into `folder`.

@@ -72,8 +72,35 @@ std::vector<String> UsageLines(const String& program, const String& version) {
   };
 }
 
+std::vector<String> LaterUsageLines(const String& program) {
+  const String command = String("        ") + program + " ";
+  const String outDir = Vadu::ToUtf8(kOutDirOption);
+  const String empty;
+  return {
+      String("    6) Check a resource folder before adding it:"),
+      empty,
+      command + Vadu::ToUtf8(kCheckOption) + " <RESOURCE_PATH>",
+      empty,
+      String("    7) List the resources a file carries, writing nothing:"),
+      empty,
+      command + Vadu::ToUtf8(kListOption) + " <ZENTU_FILE>",
+      empty,
+      String("    8) Show the versions of the utility and of the 7-Zip it carries:"),
+      empty,
+      command + Vadu::ToUtf8(kVersionOption),
+      empty,
+      String("    ") + Vadu::ToUtf8(kGetXmlOption) + " and " + Vadu::ToUtf8(kUnpackOption) +
+          " also take " + outDir + " <OUTPUT_DIR_PATH> (default: the utility's folder).",
+      String("    -help, --help, -h or /? prints this text."),
+      empty,
+  };
+}
+
 std::vector<String> UsageLines() {
-  return UsageLines(Vadu::ToUtf8(Vadu::GetFileName(Vadu::GetModulePath())), BuildVersionText());
+  const String program = Vadu::ToUtf8(Vadu::GetFileName(Vadu::GetModulePath()));
+  std::vector<String> lines = UsageLines(program, BuildVersionText());
+  for (const String& line : LaterUsageLines(program)) lines.push_back(line);
+  return lines;
 }
 
 void PrintUsage() {

@@ -1,6 +1,7 @@
 #include "support/file_logger.h"
 
 #include <cstring>
+#include <string>
 
 #include "support/file_system.h"
 
@@ -39,9 +40,21 @@ void FileLogger::Write(int32_t level, const String& text) {
     header.Append(LevelHeader(level));
     header_level_ = level;
     header_written_ = true;
-    if (!header.IsEmpty()) stream_.Write(header.Data(), header.Length());
+    if (!header.IsEmpty()) {
+      stream_.Write(header.Data(), header.Length());
+      last_ = header[header.Length() - 1];
+    }
   }
-  stream_.Write(text.Data(), text.Length());
+  // The level lines end with "\r\n"; a bare "\n" in the text becomes "\r\n" too, so that the
+  // file keeps one line-ending style.
+  std::string normal;
+  normal.reserve(text.Length() + 16);
+  for (uint32_t k = 0; k < text.Length(); ++k) {
+    if (text[k] == '\n' && last_ != '\r') normal.push_back('\r');
+    last_ = text[k];
+    normal.push_back(text[k]);
+  }
+  stream_.Write(normal.data(), static_cast<uint32_t>(normal.size()));
 }
 
 void FileLogger::Flush() { stream_.Flush(); }

@@ -13,7 +13,8 @@ class FileLogger : public LoggerImpl {
 
   // Opens the file if needed (creating it and its directories when missing, else appending to
   // it), writes a level line when the level differs from the last one this logger wrote, then
-  // the text. A file that cannot be opened drops the text; the next write tries again.
+  // the text with every bare "\n" written as "\r\n", the line end of the level lines. A file that
+  // cannot be opened drops the text; the next write tries again.
   void Write(int32_t level, const String& text) override;
   void Flush() override;
 
@@ -31,6 +32,7 @@ class FileLogger : public LoggerImpl {
   WString path_;
   int32_t header_level_ = 0;
   bool header_written_ = false;
+  char last_ = 0;  // the last byte written, so that a "\r\n" split between pieces stays one
 };
 
 }  // namespace Vadu

@@ -14,6 +14,19 @@ using Testing::TempFolder;
 using Testing::Wide;
 using Testing::WriteFileBytes;
 
+TEST(FileLogger, KeepsOneLineEndingStyle) {
+  TempFolder folder;
+  std::string path = folder / "tool.log";
+  auto logger = MakeSmart<FileLogger>(Wide(path));
+  // Bare line feeds become "\r\n"; a "\r\n" already there, also one split between two pieces,
+  // stays as it is.
+  logger->Write(LogInfo, "a\nb\r\nc\r");
+  logger->Write(LogInfo, "\nd\n\n");
+  logger->Write(LogError, "e\n");
+  logger->Flush();
+  EXPECT_EQ(ReadFileBytes(path), "[INFO]:\r\na\r\nb\r\nc\r\nd\r\n\r\n\r\n[ERROR]:\r\ne\r\n");
+}
+
 TEST(FileLogger, OpensOnFirstWriteCreatingDirectories) {
   TempFolder folder;
   std::string path = folder / "logs/deep/tool.log";

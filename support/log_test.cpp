@@ -52,7 +52,7 @@ TEST_F(LogRegistry, PiecesOfEveryKindAreAppendedInOrder) {
   }
   EXPECT_EQ(ReadFileBytes(path),
             "[WARNING]:\r\nc-string narrow wide \xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E c\xC3\xBC -42 "
-            "7 -9223372036854775808 18446744073709551615 200\n");
+            "7 -9223372036854775808 18446744073709551615 200\r\n");
 }
 
 TEST_F(LogRegistry, SettingTheSameKindKeepsTheLoggerAndItsFile) {
@@ -138,7 +138,8 @@ TEST_F(LogRegistry, HeaderProducerOpensEveryRecord) {
   LogRecord(LogSource(LogInfo, tag), "b\n");
   manager_.SetHeaderProducer(tag, nullptr);
   LogRecord(LogSource(LogInfo, tag), "c\n");
-  EXPECT_EQ(ReadFileBytes(path), "[INFO]:\r\n#1 a\n#2 b\nc\n");
+  // A file keeps one line-ending style: the records' line feeds are written as "\r\n".
+  EXPECT_EQ(ReadFileBytes(path), "[INFO]:\r\n#1 a\r\n#2 b\r\nc\r\n");
 }
 
 TEST_F(LogRegistry, RecordsOfTwoThreadsAreNeverInterleaved) {
@@ -165,10 +166,10 @@ TEST_F(LogRegistry, RecordsOfTwoThreadsAreNeverInterleaved) {
   int next[3] = {0, 0, 0};
   size_t at = header.size();
   while (at < text.size()) {
-    size_t end = text.find('\n', at);
+    size_t end = text.find("\r\n", at);
     ASSERT_NE(end, std::string::npos);
     std::string line = text.substr(at, end - at);
-    at = end + 1;
+    at = end + 2;
     int thread = line[0] - '0';
     ASSERT_TRUE(thread == 1 || thread == 2) << line;
     int n = next[thread]++;

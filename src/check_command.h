@@ -1,0 +1,29 @@
+// The -check command: looks over a resource folder before it is embedded, so that a misspelled
+// key or a broken "oem_info.xml" is found before a product ships with the stock name.
+#pragma once
+
+#include <vector>
+
+#include "support/string_base.h"
+
+namespace Zentu {
+
+// The problems of the text of an "oem_info.xml", each as an ERROR line: where the text stops being
+// well-formed XML (line and column; nothing else is then checked), a document without OEM keys,
+// every key the catalogue does not know (with the nearest known key when one is close: "ERROR:
+// ProductNmae: unknown key, did you mean ProductName?"), every value not of its key's kind, and a
+// missing or empty ProductName. Empty for a sound file.
+std::vector<Vadu::String> OemInformationProblems(const Vadu::String& text);
+
+// The known key closest to an unknown one in the same group, by edit distance (a swap of two
+// neighbouring letters counts once, letter case not at all); empty when none is close enough to
+// be what was meant.
+Vadu::String NearestKnownKey(const Vadu::String& name, const std::vector<Vadu::String>& groups);
+
+// Runs the check on a resource folder (or a single resource file): prints the problems of its
+// "oem_info.xml" and then the files that would be embedded with their sizes, and a last line
+// saying whether it is ready. Any problem, a missing folder or a missing "oem_info.xml" sets exit
+// code 1. Writes nothing.
+void CheckResources(const Vadu::WString& resources);
+
+}  // namespace Zentu
