@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "support/parallel_deflate.h"
 #include "support/zlib_codec.h"
 
 namespace Vadu {
@@ -163,8 +164,8 @@ bool SettingsMap::Load(const String& compressed) {
 
 String SettingsMap::Save() const {
   if (entries_.empty()) return String();
-  // Compressed entry by entry: the raw form is never made whole.
-  Deflater deflater;
+  // Compressed entry by entry, on every core: the raw form is never made whole.
+  ParallelDeflater deflater;
   uint64_t total = 0;
   for (const auto& [name, value] : entries_) {
     total += uint64_t{name.Length()} + value.Length() + 8;
