@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "support/file_system.h"
 
@@ -388,7 +389,11 @@ bool ReadBlockOfFile(const Vadu::WString& path, String* payload) {
   if (!LocateCertificates(host, &layout) || !FindBlockIn(host, layout, &block)) return false;
   String bytes;
   if (block.length) {
-    bytes.Resize(block.length);
+    try {
+      bytes.Resize(block.length);
+    } catch (const std::bad_alloc&) {
+      return false;  // a length field that claims more than memory holds
+    }
     if (!ReadView(host, layout, block.offset, block.length, bytes.MutableData())) return false;
   }
   *payload = std::move(bytes);

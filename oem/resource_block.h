@@ -58,7 +58,8 @@ bool LoadBlock(Vadu::SettingsMap& map, const Vadu::String& bytes);
 // too) is never held in memory. On every failure the file stays byte for byte as it was.
 //
 // Sets `payload` to the (still compressed) payload of the file's block, signature removed first,
-// or to empty when there is none. False, with `payload` unchanged, when the file cannot be read.
+// or to empty when there is none. False, with `payload` unchanged, when the file cannot be read
+// or the payload cannot be held in memory.
 bool ReadBlockOfFile(const Vadu::WString& path, Vadu::String* payload);
 // Makes the file carry `map` as its only block, as AppendBlock makes its content; an empty file
 // becomes the block alone, an empty map changes nothing. False when the file cannot be read or
