@@ -4,6 +4,15 @@
 // the 200 MB file (streamed, and read and written whole), and compressing the 20 MB with zlib at
 // level 6.
 //
+// With --table (what scripts/bench.sh runs) it prints instead one row per job, the utility beside
+// its floor measured in the same run, medians of ZENTU_BENCH_RUNS runs (5):
+//   embed 20 MB into 200 MB, and into ZENTU_BENCH_LARGE_EXE_MB (2048; 0 leaves it out)
+//     floor: cp of the program twice + gzip -6 of the resources
+//   -unpack of the branded program            floor: gunzip of the gzipped resources into a file
+//   brand a .tgz of ZENTU_BENCH_TGZ_MB (70)   floor: the four raw 7-Zip commands of a branding
+//     (needs ZENTU_BENCH_7Z, the 7-Zip program the utility carries)
+//   compress the resources on every core      floor: one thread (the same zlib, level 6)
+//
 // Sizes can be changed with ZENTU_BENCH_EXE_MB and ZENTU_BENCH_RESOURCES_MB; the data lives in a
 // folder under TMPDIR (or /tmp) that is removed at the end.
 #include <benchmark/benchmark.h>
@@ -12,15 +21,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/file_system.h"
+#include "support/parallel_deflate.h"
 #include "support/zlib_codec.h"
 
 extern char** environ;
@@ -318,6 +330,191 @@ ZENTU_CHILD_BENCHMARK(BM_FloorCopyExecutable);
 ZENTU_CHILD_BENCHMARK(BM_FloorReadWriteExecutableWhole);
 ZENTU_CHILD_BENCHMARK(BM_FloorDeflateResources);
 
+// ---- The table: each job beside its floor -------------------------------------------------
+
+// Runs a shell command line in a child, output discarded.
+ChildCost RunShell(const std::string& command) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, 1);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (child < 0) return ChildCost{};
+  return Measure(child, start);
+}
+
+std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// The medians of several runs; a failed run makes the row fail.
+struct Median {
+  ChildCost cost;
+  bool failed = false;
+};
+
+Median MedianOf(int runs, const std::function<void()>& prepare,
+                const std::function<ChildCost()>& run) {
+  std::vector<double> wall, cpu, peak;
+  Median median;
+  for (int i = 0; i < runs; ++i) {
+    prepare();
+    const ChildCost cost = run();
+    median.failed = median.failed || cost.status != 0;
+    wall.push_back(cost.seconds), cpu.push_back(cost.cpuSeconds), peak.push_back(cost.peakMiB);
+  }
+  auto middle = [](std::vector<double>& values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+  };
+  median.cost.seconds = middle(wall), median.cost.cpuSeconds = middle(cpu);
+  median.cost.peakMiB = middle(peak);
+  return median;
+}
+
+void PrintRow(const std::string& job, const Median& utility, const std::string& floorName,
+              const Median& floor) {
+  std::printf("| %s | %.2f s wall, %.2f s CPU%s | %.2f s: %s%s | %.2fx | %.0f MiB |\n", job.c_str(),
+              utility.cost.seconds, utility.cost.cpuSeconds, utility.failed ? " (FAILED)" : "",
+              floor.cost.seconds, floorName.c_str(), floor.failed ? " (FAILED)" : "",
+              utility.cost.seconds / floor.cost.seconds, utility.cost.peakMiB);
+  std::fflush(stdout);
+}
+
+void NoPreparation() {}
+
+// Embedding into `program`, and the floor of the table.
+void EmbedRow(const std::string& job, const fs::path& program, int runs) {
+  DataSet& data = Data();
+  const Median utility = MedianOf(
+      runs, [&] { Vadu::CopyFileTo(Wide(program), Wide(data.target)); },
+      [&] {
+        return RunUtility({"-resource", data.resources.string(), "-target", data.target.string()});
+      });
+  fs::copy_file(data.target, data.branded, fs::copy_options::overwrite_existing);
+  const fs::path copy = data.folder / "floor-copy";
+  const Median floor = MedianOf(runs, NoPreparation, [&] {
+    return RunShell("cp " + Quoted(program) + " " + Quoted(copy) + " && cp " + Quoted(copy) + " " +
+                    Quoted(data.folder / "floor-copy2") + " && tar -cf - -C " +
+                    Quoted(data.resources) + " . | gzip -6 > " + Quoted(data.folder / "res.tgz"));
+  });
+  fs::remove(copy), fs::remove(data.folder / "floor-copy2");
+  PrintRow(job, utility, "cp of the program twice + gzip -6 of the resources", floor);
+}
+
+void UnpackRow(int runs) {
+  DataSet& data = Data();
+  const Median utility = MedianOf(
+      runs, [&] { fs::remove_all(data.folder / "unpack_res"); },
+      [&] {
+        return RunUtility({"-unpack", data.branded.string()});
+      });
+  const Median floor = MedianOf(runs, NoPreparation, [&] {
+    return RunShell("mkdir -p " + Quoted(data.folder / "gunzipped") + " && gzip -dc " +
+                    Quoted(data.folder / "res.tgz") + " | tar -xf - -C " +
+                    Quoted(data.folder / "gunzipped"));
+  });
+  fs::remove_all(data.folder / "gunzipped");
+  PrintRow("`-unpack` of the same", utility, "gunzip of the resources into files", floor);
+}
+
+// Branding a .tgz holding one program of `megabytes`, against the 7-Zip commands it runs.
+void TgzRow(const char* tool, uint64_t megabytes, int runs) {
+  DataSet& data = Data();
+  const fs::path content = data.folder / "tgz-content", archive = data.folder / "product.tgz";
+  const fs::path work = data.folder / "tgz-floor", pristine = data.folder / "pristine.tgz";
+  fs::create_directories(content);
+  std::string program(megabytes << 20, '\0');
+  Noise noise(5);
+  for (size_t at = 0; at < program.size(); at += 2 << 20) {
+    const size_t count = std::min<size_t>(1 << 20, program.size() - at);
+    noise.Fill(&program[at], count);
+  }
+  DataSet::Write(content / "zentu.app", program);
+  program = std::string();
+  DataSet::Write(content / "readme.txt", "read me");
+  const std::string seven = std::string("'") + tool + "'";
+  RunShell("cd " + Quoted(content) + " && " + seven +
+           " a -ttar ../pristine.tar zentu.app readme.txt -snl -spd -y && cd .. && " + seven +
+           " a -tgzip pristine.tgz pristine.tar -snl -spd -y && rm pristine.tar");
+  const Median utility = MedianOf(
+      runs, [&] { fs::copy_file(pristine, archive, fs::copy_options::overwrite_existing); },
+      [&] {
+        return RunUtility({"-resource", data.resources.string(), "-target", archive.string()});
+      });
+  const Median floor = MedianOf(
+      runs,
+      [&] {
+        fs::remove_all(work);
+        fs::create_directories(work);
+      },
+      [&] {
+        const std::string w = Quoted(work);
+        return RunShell(seven + " x " + Quoted(pristine) + " -aoa -o" + w + "/layer -spd -y && " +
+                        seven + " x " + w + "/layer/pristine.tar -aoa -o" + w + "/out -spd -y && " +
+                        seven + " a -ttar " + w + "/new.tar " + w + "/out/zentu.app " + w +
+                        "/out/readme.txt -snl -spd -y && " + seven + " a -tgzip " + w +
+                        "/new.tgz " + w + "/new.tar -snl -spd -y");
+      });
+  fs::remove_all(work), fs::remove_all(content);
+  PrintRow("brand a " + std::to_string(megabytes) + " MB `.tgz`", utility,
+           "the same four raw 7-Zip commands", floor);
+}
+
+// Compressing the resources as a block, on every core against one thread.
+void CompressRow(int runs) {
+  DataSet& data = Data();
+  const std::string all = data.ResourcesJoined();
+  auto compress = [&all](unsigned threads) {
+    return RunForked([&all, threads] {
+      Vadu::ParallelDeflater deflater(Vadu::kDefaultCompressionLevel, threads);
+      deflater.Add(all.data(), static_cast<uint32_t>(all.size()));
+      return !deflater.Finish().IsEmpty();
+    });
+  };
+  const Median parallel = MedianOf(runs, NoPreparation, [&] { return compress(0); });
+  const Median single = MedianOf(runs, NoPreparation, [&] { return compress(1); });
+  PrintRow("compress the " + std::to_string(data.resourceBytes >> 20) + " MB on " +
+               std::to_string(std::max(1u, std::thread::hardware_concurrency())) + " cores",
+           parallel, "one thread", single);
+}
+
+int RunTable() {
+  DataSet& data = Data();
+  const int runs = static_cast<int>(SizeFromEnvironment("ZENTU_BENCH_RUNS", 5));
+  std::printf("| job | utility | floor | ratio | peak memory |\n|---|---|---|---|---|\n");
+  const std::string resources = std::to_string(data.resourceBytes >> 20) + " MB";
+  EmbedRow("embed " + resources + " of resources into a " + std::to_string(data.exeBytes >> 20) +
+               " MB program",
+           data.exe, runs);
+  UnpackRow(runs);
+  const uint64_t large = SizeFromEnvironment("ZENTU_BENCH_LARGE_EXE_MB", 2048);
+  if (large) {
+    // The same program grown to the large size: its start, then copies of it.
+    const fs::path big = data.folder / "large.exe";
+    RunShell("for i in $(seq 1 " +
+             std::to_string((large + (data.exeBytes >> 20) - 1) / (data.exeBytes >> 20)) +
+             "); do cat " + Quoted(data.exe) + "; done | head -c " + std::to_string(large << 20) +
+             " > " + Quoted(big));
+    EmbedRow("embed " + resources + " of resources into a " + std::to_string(large) + " MB program",
+             big, runs);
+    fs::remove(big);
+  }
+  if (const char* tool = std::getenv("ZENTU_BENCH_7Z"); tool && *tool)
+    TgzRow(tool, SizeFromEnvironment("ZENTU_BENCH_TGZ_MB", 70), runs);
+  CompressRow(runs);
+  return 0;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--table") return RunTable();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

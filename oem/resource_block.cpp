@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "support/file_system.h"
 
 namespace Zentu {
 namespace {
@@ -33,184 +36,310 @@ void WriteU32(char* p, uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// The file as RemoveSignature returns it, without building it: the bytes before the certificate
-// table followed by the bytes after it, the security entry reading as zeros.
-class SignatureFreeView {
+// The bytes of a file, read at positions: a string in memory or an open file.
+class HostBytes {
  public:
-  explicit SignatureFreeView(const String& bytes) : bytes_(bytes) { LocateCertificates(); }
+  virtual ~HostBytes() = default;
+  virtual uint64_t Size() const = 0;
+  // Copies `count` bytes from `at` (all within Size()); false when they cannot be read.
+  virtual bool Read(uint64_t at, void* out, uint32_t count) const = 0;
+};
 
-  uint32_t Length() const { return bytes_.Length() - cutSize_; }
-
-  // Copies `count` bytes of the view from `start` (all within the view).
-  void CopyTo(char* out, uint32_t start, uint32_t count) const {
-    if (count == 0) return;
-    const char* data = bytes_.Data();
-    uint32_t end = start + count;
-    if (start < cutAt_) std::memcpy(out, data + start, std::min(end, cutAt_) - start);
-    if (end > cutAt_) {
-      uint32_t from = std::max(start, cutAt_);
-      std::memcpy(out + (from - start), data + from + cutSize_, end - from);
-    }
-    if (cutSize_) {
-      uint32_t low = std::max(start, entryAt_);
-      uint32_t high = std::min(end, entryAt_ + kDirectoryEntrySize);
-      if (low < high) std::memset(out + (low - start), 0, high - low);
-    }
-  }
-
-  // Where the view holds the security directory entry of a PE header, if it has one.
-  bool SecurityEntry(uint32_t* at) const {
-    *at = entryAt_;
-    return hasEntry_;
-  }
-
-  // `count` bytes of the view from `start`, sharing the file's buffer when nothing is cut.
-  String Slice(uint32_t start, uint32_t count) const {
-    if (cutSize_ == 0) return bytes_.Substring(start, count);
-    String slice;
-    slice.Resize(count);
-    CopyTo(slice.MutableData(), start, count);
-    return slice;
+class StringBytes : public HostBytes {
+ public:
+  explicit StringBytes(const String& bytes) : bytes_(bytes) {}
+  uint64_t Size() const override { return bytes_.Length(); }
+  bool Read(uint64_t at, void* out, uint32_t count) const override {
+    if (count) std::memcpy(out, bytes_.Data() + at, count);
+    return true;
   }
 
  private:
-  void LocateCertificates() {
-    uint64_t size = bytes_.Length();
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes_.Data());
-    if (size < kPeOffsetField + 4 || data[0] != 'M' || data[1] != 'Z') return;
-    uint64_t pe = ReadU32(data + kPeOffsetField);
-    if (pe == 0 || pe >= size - 4) return;
-    if (std::memcmp(data + pe, "PE\0\0", 4) != 0) return;
-    if (pe + kMagicOffset + 2 > size) return;
-    bool plus = (data[pe + kMagicOffset] | data[pe + kMagicOffset + 1] << 8) == kMagicPe32Plus;
-    uint64_t countAt = pe + (plus ? kDirectoryCountOffset64 : kDirectoryCountOffset32);
-    uint64_t entryAt = pe + (plus ? kDirectoriesOffset64 : kDirectoriesOffset32) +
-                       kSecurityDirectoryIndex * kDirectoryEntrySize;
-    if (countAt + 4 > size || ReadU32(data + countAt) <= kSecurityDirectoryIndex) return;
-    if (entryAt + kDirectoryEntrySize > size) return;
-    hasEntry_ = true;
-    entryAt_ = static_cast<uint32_t>(entryAt);
-    uint64_t position = ReadU32(data + entryAt);
-    uint64_t length = ReadU32(data + entryAt + 4);
-    if (position == 0 || length == 0 || position + length > size) return;
-    // A table that covers its own directory entry is not a certificate table.
-    if (entryAt < position + length && entryAt + kDirectoryEntrySize > position) return;
-    cutAt_ = static_cast<uint32_t>(position);
-    cutSize_ = static_cast<uint32_t>(length);
-    entryAt_ = static_cast<uint32_t>(entryAt < position ? entryAt : entryAt - length);
+  const String& bytes_;
+};
+
+class FileBytes : public HostBytes {
+ public:
+  explicit FileBytes(const Vadu::FileReader& file) : file_(file) {}
+  uint64_t Size() const override { return file_.Size(); }
+  bool Read(uint64_t at, void* out, uint32_t count) const override {
+    return file_.ReadAt(at, out, count);
   }
 
-  const String& bytes_;
-  uint32_t cutAt_ = 0;
-  uint32_t cutSize_ = 0;
-  bool hasEntry_ = false;
-  uint32_t entryAt_ = 0;  // where the security entry lies in the view
+ private:
+  const Vadu::FileReader& file_;
 };
+
+// Where the certificate table and the security entry of a host lie. The host seen without its
+// table (the view) is the file as RemoveSignature returns it: the bytes before the table
+// followed by the bytes after it, the security entry reading as zeros.
+struct HostLayout {
+  uint64_t size = 0;
+  uint64_t cutAt = 0, cutSize = 0;  // the certificate table, in the file
+  bool hasEntry = false;
+  uint64_t entryAt = 0;  // where the security entry lies in the view
+
+  uint64_t ViewLength() const { return size - cutSize; }
+};
+
+// A block found in a view, with offsets that may pass 4 GiB.
+struct ViewBlock {
+  uint64_t offset = 0;
+  uint32_t length = 0;
+};
+
+// Reads the little-endian u32 at `at`; false when it cannot be read.
+bool ReadU32At(const HostBytes& host, uint64_t at, uint32_t* value) {
+  unsigned char bytes[4];
+  if (!host.Read(at, bytes, 4)) return false;
+  *value = ReadU32(bytes);
+  return true;
+}
+
+// Finds the certificate table and security entry of a PE host with a few positioned reads; a
+// host that is no PE file, or whose entry is inconsistent, has no table. False only when the
+// bytes cannot be read.
+bool LocateCertificates(const HostBytes& host, HostLayout* layout) {
+  *layout = HostLayout{};
+  const uint64_t size = layout->size = host.Size();
+  unsigned char mz[2];
+  if (size < kPeOffsetField + 4) return true;
+  if (!host.Read(0, mz, 2)) return false;
+  if (mz[0] != 'M' || mz[1] != 'Z') return true;
+  uint32_t peField;
+  if (!ReadU32At(host, kPeOffsetField, &peField)) return false;
+  const uint64_t pe = peField;
+  if (pe == 0 || pe >= size - 4) return true;
+  char signature[4];
+  if (!host.Read(pe, signature, 4)) return false;
+  if (std::memcmp(signature, "PE\0\0", 4) != 0) return true;
+  if (pe + kMagicOffset + 2 > size) return true;
+  unsigned char magic[2];
+  if (!host.Read(pe + kMagicOffset, magic, 2)) return false;
+  const bool plus = (magic[0] | magic[1] << 8) == kMagicPe32Plus;
+  const uint64_t countAt = pe + (plus ? kDirectoryCountOffset64 : kDirectoryCountOffset32);
+  const uint64_t entryAt = pe + (plus ? kDirectoriesOffset64 : kDirectoriesOffset32) +
+                           kSecurityDirectoryIndex * kDirectoryEntrySize;
+  if (countAt + 4 > size) return true;
+  uint32_t count;
+  if (!ReadU32At(host, countAt, &count)) return false;
+  if (count <= kSecurityDirectoryIndex || entryAt + kDirectoryEntrySize > size) return true;
+  layout->hasEntry = true;
+  layout->entryAt = entryAt;
+  uint32_t position32, length32;
+  if (!ReadU32At(host, entryAt, &position32) || !ReadU32At(host, entryAt + 4, &length32))
+    return false;
+  const uint64_t position = position32, length = length32;
+  if (position == 0 || length == 0 || position + length > size) return true;
+  // A table that covers its own directory entry is not a certificate table.
+  if (entryAt < position + length && entryAt + kDirectoryEntrySize > position) return true;
+  layout->cutAt = position;
+  layout->cutSize = length;
+  layout->entryAt = entryAt < position ? entryAt : entryAt - length;
+  return true;
+}
+
+// Copies `count` bytes of the view from `start` (all within the view).
+bool ReadView(const HostBytes& host, const HostLayout& layout, uint64_t start, uint32_t count,
+              char* out) {
+  if (count == 0) return true;
+  const uint64_t end = start + count;
+  if (start < layout.cutAt &&
+      !host.Read(start, out, static_cast<uint32_t>(std::min(end, layout.cutAt) - start)))
+    return false;
+  if (end > layout.cutAt) {
+    const uint64_t from = std::max(start, layout.cutAt);
+    if (!host.Read(from + layout.cutSize, out + (from - start), static_cast<uint32_t>(end - from)))
+      return false;
+  }
+  if (layout.cutSize) {
+    const uint64_t low = std::max(start, layout.entryAt);
+    const uint64_t high = std::min(end, layout.entryAt + kDirectoryEntrySize);
+    if (low < high) std::memset(out + (low - start), 0, high - low);
+  }
+  return true;
+}
 
 // The block search over the last bytes of a file of `length` bytes; `tail` holds its last
 // min(length, kSearchSpan) bytes.
-BlockLocation FindBlockInTail(uint32_t length, const unsigned char* tail) {
-  uint32_t tailStart = length - std::min(length, kSearchSpan);
+ViewBlock FindBlockInTail(uint64_t length, const unsigned char* tail) {
+  const uint64_t tailStart = length - std::min<uint64_t>(length, kSearchSpan);
   for (uint32_t i = 0; i <= kMaxBlockTail; ++i) {
     if (length <= i + kTrailerSize) break;
-    uint32_t markerAt = length - sizeof kMarker - i;
+    const uint64_t markerAt = length - sizeof kMarker - i;
     if (std::memcmp(tail + (markerAt - tailStart), kMarker, sizeof kMarker) != 0) continue;
-    uint32_t lengthAt = markerAt - 4;
-    uint32_t payload = ReadU32(tail + (lengthAt - tailStart));
+    const uint64_t lengthAt = markerAt - 4;
+    const uint32_t payload = ReadU32(tail + (lengthAt - tailStart));
     if (payload == 0 || payload > lengthAt) return {};
     return {lengthAt - payload, payload};
   }
   return {};
 }
 
-BlockLocation FindBlockIn(const SignatureFreeView& view) {
+// The block at the end of the view; false when the bytes cannot be read.
+bool FindBlockIn(const HostBytes& host, const HostLayout& layout, ViewBlock* block) {
   unsigned char tail[kSearchSpan];
-  uint32_t length = view.Length();
-  uint32_t count = std::min(length, kSearchSpan);
-  view.CopyTo(reinterpret_cast<char*>(tail), length - count, count);
-  return FindBlockInTail(length, tail);
+  const uint64_t length = layout.ViewLength();
+  const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(length, kSearchSpan));
+  if (!ReadView(host, layout, length - count, count, reinterpret_cast<char*>(tail))) return false;
+  *block = FindBlockInTail(length, tail);
+  return true;
 }
+
+// The payload, length field and marker that follow the host's bytes.
+String BlockBytes(const String& payload) {
+  String bytes = payload;
+  char trailer[kTrailerSize];
+  WriteU32(trailer, payload.Length());
+  std::memcpy(trailer + 4, kMarker, sizeof kMarker);
+  bytes.Append(trailer, kTrailerSize);
+  return bytes;
+}
+
+// A file as embedding makes it: the host's view up to `base` (its security entry zeroed) and
+// then the new block.
+class EmbeddedBytes : public HostBytes {
+ public:
+  EmbeddedBytes(const HostBytes& host, const HostLayout& layout, uint64_t base,
+                const String& payload)
+      : host_(host), layout_(layout), base_(base), payload_(payload) {}
+  uint64_t Size() const override { return base_ + payload_.Length() + kTrailerSize; }
+  bool Read(uint64_t at, void* out, uint32_t count) const override {
+    char* bytes = static_cast<char*>(out);
+    const uint64_t end = at + count;
+    if (at < base_) {
+      const uint32_t head = static_cast<uint32_t>(std::min(end, base_) - at);
+      if (!ReadView(host_, layout_, at, head, bytes)) return false;
+      if (layout_.hasEntry && layout_.entryAt + kDirectoryEntrySize <= base_) {
+        const uint64_t low = std::max(at, layout_.entryAt);
+        const uint64_t high = std::min(at + head, layout_.entryAt + kDirectoryEntrySize);
+        if (low < high) std::memset(bytes + (low - at), 0, high - low);
+      }
+    }
+    uint64_t i = std::max(at, base_);
+    const uint64_t payloadEnd = base_ + payload_.Length();
+    if (i < payloadEnd && i < end) {
+      const uint64_t stop = std::min(end, payloadEnd);
+      std::memcpy(bytes + (i - at), payload_.Data() + (i - base_), stop - i);
+      i = stop;
+    }
+    char trailer[kTrailerSize];
+    WriteU32(trailer, payload_.Length());
+    std::memcpy(trailer + 4, kMarker, sizeof kMarker);
+    for (; i < end; ++i) bytes[i - at] = trailer[i - payloadEnd];
+    return true;
+  }
+
+ private:
+  const HostBytes& host_;
+  const HostLayout& layout_;
+  uint64_t base_;
+  const String& payload_;
+};
+
+// A PE header cut short by the end of the host would be completed by the block's bytes, and the
+// block could then read as a certificate table: such a host cannot carry a block.
+bool BlockCompletesHeader(const HostBytes& host, const HostLayout& layout, uint64_t base,
+                          const String& payload) {
+  const EmbeddedBytes result(host, layout, base, payload);
+  HostLayout resultLayout;
+  return !LocateCertificates(result, &resultLayout) || resultLayout.cutSize != 0;
+}
+
+// Where the host's bytes end in the view: at the old block, else at the view's end.
+uint64_t HostEnd(const HostLayout& layout, const ViewBlock& block) {
+  return block.length ? block.offset : layout.ViewLength();
+}
+
+// The in-memory view of a string: its layout and block.
+struct StringView {
+  explicit StringView(const String& bytes) : host(bytes) {
+    LocateCertificates(host, &layout);
+    FindBlockIn(host, layout, &block);
+  }
+  // `count` bytes of the view from `start`, sharing the string's buffer when nothing is cut.
+  String Slice(const String& bytes, uint64_t start, uint64_t count) const {
+    if (layout.cutSize == 0)
+      return bytes.Substring(static_cast<uint32_t>(start), static_cast<uint32_t>(count));
+    String slice;
+    slice.Resize(static_cast<uint32_t>(count));
+    ReadView(host, layout, start, static_cast<uint32_t>(count), slice.MutableData());
+    return slice;
+  }
+
+  StringBytes host;
+  HostLayout layout;
+  ViewBlock block;
+};
 
 }  // namespace
 
 String RemoveSignature(const String& bytes) {
-  SignatureFreeView view(bytes);
-  return view.Slice(0, view.Length());
+  const StringView view(bytes);
+  return view.Slice(bytes, 0, view.layout.ViewLength());
 }
 
 BlockLocation FindBlock(const String& bytes) {
-  uint32_t length = bytes.Length();
+  const uint32_t length = bytes.Length();
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.CStr());
-  return FindBlockInTail(length, data + (length - std::min(length, kSearchSpan)));
+  const ViewBlock block = FindBlockInTail(length, data + (length - std::min(length, kSearchSpan)));
+  return {static_cast<uint32_t>(block.offset), block.length};
 }
 
 String ExtractBlock(const String& bytes) {
   if (bytes.IsEmpty()) return String();
-  SignatureFreeView view(bytes);
-  BlockLocation block = FindBlockIn(view);
-  return block.length ? view.Slice(block.offset, block.length) : String();
+  const StringView view(bytes);
+  return view.block.length ? view.Slice(bytes, view.block.offset, view.block.length) : String();
 }
 
 String StripBlock(const String& bytes) {
-  SignatureFreeView view(bytes);
-  BlockLocation block = FindBlockIn(view);
-  return view.Slice(0, block.length ? block.offset : view.Length());
+  const StringView view(bytes);
+  return view.Slice(bytes, 0, HostEnd(view.layout, view.block));
 }
 
 String AppendBlock(const String& bytes, const SettingsMap& map) {
   if (!map.HasEntries()) return bytes;
-  String payload = map.Save();
+  const String payload = map.Save();
   if (payload.IsEmpty()) return String();
-  SignatureFreeView view(bytes);
-  BlockLocation old = FindBlockIn(view);
-  uint32_t base = old.length ? old.offset : view.Length();
-  uint64_t total = uint64_t{base} + payload.Length() + kTrailerSize;
+  const StringView view(bytes);
+  const uint64_t base = HostEnd(view.layout, view.block);
+  const uint64_t total = base + payload.Length() + kTrailerSize;
   if (total >= String::npos) return String();
+  const EmbeddedBytes embedded(view.host, view.layout, base, payload);
+  if (BlockCompletesHeader(view.host, view.layout, base, payload)) return String();
   // One allocation of the final size.
   String result;
   result.Resize(static_cast<uint32_t>(total));
-  char* out = result.MutableData();
-  view.CopyTo(out, 0, base);
-  // The result is unsigned. A security entry that was not honoured (one pointing past the end,
-  // say) must not come to point into the new block once the file has grown.
-  uint32_t entryAt;
-  if (view.SecurityEntry(&entryAt) && uint64_t{entryAt} + kDirectoryEntrySize <= base)
-    std::memset(out + entryAt, 0, kDirectoryEntrySize);
-  std::memcpy(out + base, payload.Data(), payload.Length());
-  WriteU32(out + base + payload.Length(), payload.Length());
-  std::memcpy(out + base + payload.Length() + 4, kMarker, sizeof kMarker);
-  // A PE header cut short by the end of the host would be completed by the block's bytes, and
-  // the block could then read as a certificate table: such a host cannot carry a block.
-  if (SignatureFreeView(result).Length() != result.Length()) return String();
+  embedded.Read(0, result.MutableData(), static_cast<uint32_t>(total));
   return result;
 }
 
 String AppendBlock(String&& bytes, const SettingsMap& map) {
   if (!map.HasEntries()) return std::move(bytes);
-  uint32_t base = 0, entryAt = 0;
-  bool hasEntry = false;
+  uint64_t base = 0;
+  HostLayout layout;
   {
-    SignatureFreeView view(bytes);
+    const StringView view(bytes);
     // Cutting a certificate table out moves the host's bytes: that takes a new buffer anyway.
-    if (view.Length() != bytes.Length()) return AppendBlock(static_cast<const String&>(bytes), map);
-    BlockLocation old = FindBlockIn(view);
-    base = old.length ? old.offset : view.Length();
-    hasEntry = view.SecurityEntry(&entryAt);
+    if (view.layout.cutSize) return AppendBlock(static_cast<const String&>(bytes), map);
+    base = HostEnd(view.layout, view.block);
+    layout = view.layout;
   }
-  String payload = map.Save();
+  const String payload = map.Save();
   if (payload.IsEmpty()) return String();
-  uint64_t total = uint64_t{base} + payload.Length() + kTrailerSize;
+  const uint64_t total = base + payload.Length() + kTrailerSize;
   if (total >= String::npos) return String();
+  if (BlockCompletesHeader(StringBytes(bytes), layout, base, payload)) return String();
   // The host's bytes stay where they are; only the end of the buffer changes.
   String result = std::move(bytes);
   result.Resize(static_cast<uint32_t>(total));
   char* out = result.MutableData();
-  if (hasEntry && uint64_t{entryAt} + kDirectoryEntrySize <= base)
-    std::memset(out + entryAt, 0, kDirectoryEntrySize);
-  std::memcpy(out + base, payload.Data(), payload.Length());
-  WriteU32(out + base + payload.Length(), payload.Length());
-  std::memcpy(out + base + payload.Length() + 4, kMarker, sizeof kMarker);
-  if (SignatureFreeView(result).Length() != result.Length()) return String();
+  // The result is unsigned. A security entry that was not honoured (one pointing past the end,
+  // say) must not come to point into the new block once the file has grown.
+  if (layout.hasEntry && layout.entryAt + kDirectoryEntrySize <= base)
+    std::memset(out + layout.entryAt, 0, kDirectoryEntrySize);
+  const String block = BlockBytes(payload);
+  std::memcpy(out + base, block.Data(), block.Length());
   return result;
 }
 
@@ -221,6 +350,96 @@ bool LoadBlock(SettingsMap& map, const String& bytes) {
     return false;
   }
   return map.Load(payload);
+}
+
+}  // namespace Zentu
+
+namespace Zentu {
+namespace {
+
+// Appends the first `count` bytes of the file's view to the replacement: the bytes before the
+// certificate table, then those after it.
+bool CopyView(const Vadu::FileReader& file, const HostLayout& layout, uint64_t count,
+              Vadu::FileReplacement& out) {
+  const uint64_t head = layout.cutSize ? std::min(count, layout.cutAt) : count;
+  return out.CopyFrom(file, 0, head) &&
+         (count == head || out.CopyFrom(file, head + layout.cutSize, count - head));
+}
+
+// Zeroes the security entry in a copy of the first `end` bytes of the view: the part below `end`
+// when a table was cut (the view reads it as zeros), and, with `unsign`, a whole entry that was
+// not honoured too, so that it cannot come to point into a new block.
+bool ClearSecurityEntry(const HostLayout& layout, uint64_t end, bool unsign,
+                        Vadu::FileReplacement& out) {
+  if (!layout.hasEntry || layout.entryAt >= end) return true;
+  const uint64_t count = std::min<uint64_t>(kDirectoryEntrySize, end - layout.entryAt);
+  if (!layout.cutSize && !(unsign && count == kDirectoryEntrySize)) return true;
+  const char zeros[kDirectoryEntrySize] = {};
+  return out.WriteAt(layout.entryAt, zeros, static_cast<uint32_t>(count));
+}
+
+}  // namespace
+
+bool ReadBlockOfFile(const Vadu::WString& path, String* payload) {
+  const Vadu::FileReader file(path);
+  if (!file.IsOpen()) return false;
+  const FileBytes host(file);
+  HostLayout layout;
+  ViewBlock block;
+  if (!LocateCertificates(host, &layout) || !FindBlockIn(host, layout, &block)) return false;
+  String bytes;
+  if (block.length) {
+    try {
+      bytes.Resize(block.length);
+    } catch (const std::bad_alloc&) {
+      return false;  // a length field that claims more than memory holds
+    }
+    if (!ReadView(host, layout, block.offset, block.length, bytes.MutableData())) return false;
+  }
+  *payload = std::move(bytes);
+  return true;
+}
+
+bool WriteBlockIntoFile(const Vadu::WString& path, const SettingsMap& map) {
+  if (!map.HasEntries()) return true;
+  const String payload = map.Save();
+  if (payload.IsEmpty()) return false;
+  Vadu::FileReplacement out(path);
+  {
+    // Closed before the replacement takes the file's place (Windows renames no open file).
+    const Vadu::FileReader file(path);
+    if (!file.IsOpen() || !out.IsOpen()) return false;
+    const FileBytes host(file);
+    HostLayout layout;
+    ViewBlock old;
+    if (!LocateCertificates(host, &layout) || !FindBlockIn(host, layout, &old)) return false;
+    const uint64_t base = HostEnd(layout, old);
+    if (BlockCompletesHeader(host, layout, base, payload)) return false;
+    if (!CopyView(file, layout, base, out) ||
+        !ClearSecurityEntry(layout, base, /*unsign=*/true, out))
+      return false;
+  }
+  const String block = BlockBytes(payload);
+  return out.Write(block.Data(), block.Length()) && out.Commit();
+}
+
+bool StripBlockFromFile(const Vadu::WString& path) {
+  Vadu::FileReplacement out(path);
+  {
+    const Vadu::FileReader file(path);
+    if (!file.IsOpen() || !out.IsOpen()) return false;
+    const FileBytes host(file);
+    HostLayout layout;
+    ViewBlock block;
+    if (!LocateCertificates(host, &layout) || !FindBlockIn(host, layout, &block)) return false;
+    // Nothing to cut: the file is already what the result would be.
+    if (layout.cutSize == 0 && block.length == 0) return true;
+    const uint64_t end = HostEnd(layout, block);
+    if (!CopyView(file, layout, end, out) ||
+        !ClearSecurityEntry(layout, end, /*unsign=*/false, out))
+      return false;
+  }
+  return out.Commit();
 }
 
 }  // namespace Zentu

@@ -53,4 +53,20 @@ Vadu::String AppendBlock(Vadu::String&& bytes, const Vadu::SettingsMap& map);
 // False when there is no block or it is corrupt.
 bool LoadBlock(Vadu::SettingsMap& map, const Vadu::String& bytes);
 
+// The same operations on files, streamed: the host is read with positioned reads and copied into a
+// temporary file beside it that then takes its place, so a program of any size (4 GiB or more
+// too) is never held in memory. On every failure the file stays byte for byte as it was.
+//
+// Sets `payload` to the (still compressed) payload of the file's block, signature removed first,
+// or to empty when there is none. False, with `payload` unchanged, when the file cannot be read
+// or the payload cannot be held in memory.
+bool ReadBlockOfFile(const Vadu::WString& path, Vadu::String* payload);
+// Makes the file carry `map` as its only block, as AppendBlock makes its content; an empty file
+// becomes the block alone, an empty map changes nothing. False when the file cannot be read or
+// replaced, the map cannot be compressed, or the block format refuses the host.
+bool WriteBlockIntoFile(const Vadu::WString& path, const Vadu::SettingsMap& map);
+// Takes the signature and the block off the file, as StripBlock does; a file with neither is
+// left untouched. False when the file cannot be read or replaced.
+bool StripBlockFromFile(const Vadu::WString& path);
+
 }  // namespace Zentu

@@ -4,7 +4,10 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/test_util.h"
 
@@ -459,6 +462,87 @@ TEST(LoadBlock, ReplacesTheMapOrEmptiesIt) {
     EXPECT_FALSE(LoadBlock(map, S(file))) << file;
     EXPECT_FALSE(map.HasEntries()) << file;
   }
+}
+
+// Hosts of every kind the block code meets, each as a file the streamed functions work on and
+// as the bytes the in-memory functions take.
+std::vector<std::pair<std::string, std::string>> StreamedHosts() {
+  std::vector<std::pair<std::string, std::string>> hosts;
+  for (const char* name : {"sample_app64.exe", "sample_app64_signed.exe", "sample_app32_signed.exe",
+                           "sample_app64_block_signed.exe"})
+    hosts.emplace_back(name, Fixture(name));
+  hosts.emplace_back("empty", "");
+  hosts.emplace_back("plain with block", "host bytes" + Block(Compress(Entry("k", "v"))));
+  Synthetic middle;  // a certificate table with bytes after it
+  middle.certAt = 600;
+  middle.certSize = 100;
+  hosts.emplace_back("table in the middle", middle.Build() + Block(Compress(Entry("k", "v"))));
+  // A program several times the copy buffer, with a block and then a certificate table after it.
+  Synthetic large;
+  large.size = (5u << 20) + 333;
+  const std::string oldBlock = Block(Compress(Entry("old", std::string(70000, 'o'))));
+  large.certAt = large.size + uint32_t(oldBlock.size());
+  large.certSize = 1000;
+  std::string program = large.Build();
+  for (size_t i = 0x400; i < program.size(); i += 97) program[i] = char(i >> 3);
+  hosts.emplace_back("large, block and certificate", program + oldBlock + std::string(1000, 'C'));
+  return hosts;
+}
+
+TEST(StreamedFiles, GiveTheBytesOfTheInMemoryFunctions) {
+  Vadu::Testing::TempFolder folder;
+  const std::filesystem::path file = folder.Path() / "host.exe";
+  const SettingsMap map = SampleMap();
+  for (const auto& [name, bytes] : StreamedHosts()) {
+    SCOPED_TRACE(name);
+    Vadu::Testing::WriteFileBytes(file, bytes);
+    String payload("unchanged");
+    ASSERT_TRUE(ReadBlockOfFile(Vadu::Testing::Wide(file), &payload));
+    EXPECT_EQ(Std(payload), Std(ExtractBlock(S(bytes))));
+
+    ASSERT_TRUE(WriteBlockIntoFile(Vadu::Testing::Wide(file), map));
+    const std::string embedded = Vadu::Testing::ReadFileBytes(file);
+    EXPECT_TRUE(embedded == Std(AppendBlock(S(bytes), map))) << embedded.size();
+    ASSERT_TRUE(ReadBlockOfFile(Vadu::Testing::Wide(file), &payload));
+    EXPECT_EQ(Std(payload), Std(map.Save()));
+
+    Vadu::Testing::WriteFileBytes(file, bytes);
+    ASSERT_TRUE(StripBlockFromFile(Vadu::Testing::Wide(file)));
+    const std::string stripped = Vadu::Testing::ReadFileBytes(file);
+    EXPECT_TRUE(stripped == Std(StripBlock(S(bytes))))
+        << stripped.size() << " from " << bytes.size();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+  }
+}
+
+TEST(StreamedFiles, RefusedHostsAndMissingFilesStayAsTheyWere) {
+  Vadu::Testing::TempFolder folder;
+  const std::filesystem::path file = folder.Path() / "host.exe";
+  // A PE header that a block would complete into a certificate entry (see above): refused.
+  std::string value(256, '\xFF');
+  value += char(119);
+  SettingsMap map;
+  map.Set("v", S(value));
+  const uint32_t n = map.Save().Length();
+  const uint32_t header = 70000 + n - 172;
+  std::string host(70000, '.');
+  host.replace(0, 2, "MZ");
+  PutLe32(host, 0x3C, header);
+  host.replace(header, 4, std::string("PE\0\0", 4));
+  host[header + 24] = 0x0B;
+  host[header + 25] = 0x02;
+  PutLe32(host, header + 132, 16);
+  Vadu::Testing::WriteFileBytes(file, host);
+  EXPECT_FALSE(WriteBlockIntoFile(Vadu::Testing::Wide(file), map));
+  EXPECT_EQ(Vadu::Testing::ReadFileBytes(file), host);
+
+  const Vadu::WString missing = Vadu::Testing::Wide(folder.Path() / "missing.exe");
+  String payload("unchanged");
+  EXPECT_FALSE(ReadBlockOfFile(missing, &payload));
+  EXPECT_EQ(payload, "unchanged");
+  EXPECT_FALSE(WriteBlockIntoFile(missing, SampleMap()));
+  EXPECT_FALSE(StripBlockFromFile(missing));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
 }  // namespace

@@ -37,19 +37,10 @@ void Fail(const String& line) {
   SetExitCode(kExitError);
 }
 
-// Replaces the file's content with itself carrying the resource map as its block. `content` is
-// the file's content when the caller has read it already, else empty. The block is built in the
-// content's own buffer, so a large program is held once; the file is replaced atomically and
+// Replaces the file's content with itself carrying the resource map as its block. The program's
+// bytes are copied into the new file, never held in memory; the file is replaced atomically and
 // stays as it was on any failure.
-bool WriteBlockInto(const WString& path, String content) {
-  if (content.IsEmpty()) {
-    // Only a file that is really empty, not one that cannot be read, may become a bare block.
-    if (!Vadu::ReadWholeFile(path, &content)) return false;
-  }
-  const String result = AppendBlock(std::move(content), ResourceMap());
-  if (result.IsEmpty()) return false;  // the block format refused the host
-  return Vadu::ReplaceFileContent(result, path);
-}
+bool WriteBlockInto(const WString& path) { return WriteBlockIntoFile(path, ResourceMap()); }
 
 // Replaces the file with the resource map's block alone, atomically.
 bool WriteFreshBlock(const WString& path) {
@@ -74,21 +65,16 @@ void AddResourceFile(const WString& path, Vadu::SettingsMap& map) {
   map.Set(name, bytes);
 }
 
-// LoadResources, also handing back the target's content as read for its block. With `fresh`, the
-// block embedded in the target is not taken over.
-bool LoadResourcesKeeping(const WString& resources, const WString& target, String* targetBytes,
-                          bool fresh = false) {
+// Loads the resources of the folder (or the one file) into the map, over the block embedded in
+// the target. With `fresh`, the block embedded in the target is not taken over.
+bool LoadResourcesOver(const WString& resources, const WString& target, bool fresh) {
   Vadu::SettingsMap& map = ResourceMap();
   if (fresh) {
     map.Clear();
   } else if (PathPresent(target)) {
-    String bytes = Vadu::ReadWholeFile(target);
-    const String payload = ExtractBlock(bytes);
-    // Kept for the caller, or let go before the block is inflated.
-    if (targetBytes)
-      *targetBytes = std::move(bytes);
-    else
-      bytes = String();
+    // Only the block is read, not the program before it.
+    String payload;
+    ReadBlockOfFile(target, &payload);
     // A target without a block empties the map, as a corrupt block does.
     if (payload.IsEmpty() || !map.Load(payload)) map.Clear();
   }
@@ -215,7 +201,7 @@ bool PathPresent(const WString& path) {
 }
 
 bool LoadResources(const WString& resources, const WString& target) {
-  return LoadResourcesKeeping(resources, target, nullptr);
+  return LoadResourcesOver(resources, target, /*fresh=*/false);
 }
 
 namespace {
@@ -239,11 +225,7 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   }
   WString workingPath = working.path;
   DetectTargetKind(workingPath);
-  // The target's content is kept while it is also the content to write: a large program is then
-  // read once.
-  String targetBytes;
-  LoadResourcesKeeping(resources, target, &targetBytes, fresh);
-  if (workingPath != target) targetBytes = String();
+  LoadResourcesOver(resources, target, fresh);
   TakeProductName();
   if (!RenameAppBundle(workingPath)) {
     SetExitCode(kExitError);
@@ -259,10 +241,7 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
     return;
   }
 
-  if (PathPresent(icon)) {
-    targetBytes = String();  // the icon step may rewrite the file
-    ApplyIcon(icon, workingPath);
-  }
+  if (PathPresent(icon)) ApplyIcon(icon, workingPath);
 
   Vadu::SettingsMap& map = ResourceMap();
   if (!map.HasEntries()) {
@@ -272,8 +251,7 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
 
   // A fresh package holds the block alone.
-  const bool written =
-      fresh ? WriteFreshBlock(workingPath) : WriteBlockInto(workingPath, std::move(targetBytes));
+  const bool written = fresh ? WriteFreshBlock(workingPath) : WriteBlockInto(workingPath);
   if (!written) {
     Fail("ERROR: can't replace zentu executable file");
     return;

@@ -39,13 +39,13 @@ void AddIconResource(const char* name, const WString& icon) {
 }
 
 // Rewrites the executable without its signature and resource block, so that the tool sees a
-// plain executable. The replacement is atomic: on failure the file is as it was. An executable
-// that cannot be read is left alone and counts as a failure (writing back the empty result of a
-// failed read would destroy it).
+// plain executable; the program's bytes are copied, not held in memory. The replacement is
+// atomic: on failure the file is as it was. An executable that cannot be read or is empty is left
+// alone and counts as a failure, and so is one the tool and its check could not hold in memory
+// (4 GiB or more): the tool is then not run at all.
 bool StripExecutable(const WString& executable) {
-  const String content = Vadu::ReadWholeFile(executable);
-  if (content.IsEmpty()) return false;
-  return Vadu::ReplaceFileContent(StripBlock(content), executable);
+  const int64_t size = Vadu::FileSizeOf(executable);
+  return size > 0 && size < int64_t{String::npos} && StripBlockFromFile(executable);
 }
 
 iconchanger::ByteSpan Bytes(const String& bytes) {

@@ -41,28 +41,35 @@ void Fail(const String& line) {
   SetExitCode(kExitError);
 }
 
-// Loads the block at the end of the file into the map; false, after saying why, when the file
-// cannot be read, carries no block, or its block is damaged.
-bool LoadBlockOf(const WString& input, Vadu::SettingsMap& map) {
+// Reads the block at the end of the file, and only the block; false, after saying why, when the
+// file cannot be read or carries no block.
+bool ReadBlockPayload(const WString& input, String* payload) {
   const String shown = Vadu::ToUtf8(input);
-  String payload;
-  {
-    String bytes;
-    if (!Vadu::ReadWholeFile(input, &bytes)) {
-      Fail(String("ERROR: can't read ") + shown);
-      return false;
-    }
-    payload = ExtractBlock(bytes);  // the file's bytes are let go before the block inflates
+  if (!ReadBlockOfFile(input, payload)) {
+    Fail(String("ERROR: can't read ") + shown);
+    return false;
   }
-  if (payload.IsEmpty()) {
+  if (payload->IsEmpty()) {
     Fail(String("ERROR: no resources found in ") + shown);
     return false;
   }
-  if (!map.Load(payload)) {
-    Fail(String("ERROR: damaged resources in ") + shown);
-    return false;
-  }
   return true;
+}
+
+// Writes one entry below the staged folder; a name that is not safe, or a file that cannot be
+// written, is reported (under the output folder's name) and the others are still written.
+void WriteEntry(const String& name, const String& value, const WString& staged,
+                const WString& folder) {
+  WString path;
+  if (!SafeRelativePath(name, &path)) {
+    Fail(String("ERROR: unsafe resource name: ") + name);
+    return;
+  }
+  const WString file = Vadu::JoinPath(staged, path);
+  const WString directory = Vadu::GetDirectoryPart(file);
+  if ((!directory.IsEmpty() && !Vadu::CreateDirectories(directory)) ||
+      !Vadu::WriteNewFile(value, file))
+    Fail(String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)));
 }
 
 }  // namespace
@@ -82,27 +89,22 @@ void UnpackResources(const Vadu::CommandLineOptions& options) {
 void UnpackResources(const WString& input, const WString& folder) {
   if (input.IsEmpty()) return Fail("ERROR: no file to unpack");
   if (!PathPresent(input)) return;
-  Vadu::SettingsMap map;
-  if (!LoadBlockOf(input, map)) return;
+  String payload;
+  if (!ReadBlockPayload(input, &payload)) return;
 
   // The entries go into a new folder beside the output folder, which then takes its place:
   // afterwards the output folder holds this file's resources alone, and nothing is ever written
-  // through a link that stood in it.
+  // through a link that stood in it. Each entry is written as soon as it is inflated, so only one
+  // resource is in memory at a time; a block found damaged on the way changes nothing.
   const WString staged =
       Vadu::CreateNewFolder(Vadu::GetDirectoryPart(folder), Vadu::GetFileName(folder) + u".~");
   if (staged.IsEmpty()) return Fail(String("ERROR: can't write ") + Vadu::ToUtf8(folder));
-  for (const String& name : map.ListNames()) {
-    WString path;
-    if (!SafeRelativePath(name, &path)) {
-      Fail(String("ERROR: unsafe resource name: ") + name);
-      continue;
-    }
-    // A file that cannot be written is reported; the others are still written.
-    const WString file = Vadu::JoinPath(staged, path);
-    const WString directory = Vadu::GetDirectoryPart(file);
-    if ((!directory.IsEmpty() && !Vadu::CreateDirectories(directory)) ||
-        !Vadu::WriteNewFile(map.Get(name), file))
-      Fail(String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)));
+  if (!Vadu::SettingsMap::ReadEntries(payload, [&](const String& name, const String& value) {
+        WriteEntry(name, value, staged, folder);
+        return true;
+      })) {
+    Vadu::RemoveDirectoryTree(staged);
+    return Fail(String("ERROR: damaged resources in ") + Vadu::ToUtf8(input));
   }
   if (!Vadu::RemoveDirectoryTree(folder) || !Vadu::MoveDirectoryTo(staged, folder, true)) {
     Fail(String("ERROR: can't write ") + Vadu::ToUtf8(folder));

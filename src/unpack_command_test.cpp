@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 
 #include "src/test_command_util.h"
+#include "support/zlib_codec.h"
 
 namespace Zentu {
 namespace {
@@ -178,6 +180,58 @@ TEST_F(UnpackCommand, RefusesNamesThatAreNotUtf8AndWritesTheOthers) {
   EXPECT_EQ(run.output.rfind("ERROR: unsafe resource name: ok.txt", 0), 0u) << run.output;
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(out / "ok.txt"), "first");
+}
+
+TEST_F(UnpackCommand, OnlyTheBlockIsReadEvenBehindFourGiBOfProgram) {
+  const fs::path block = work_.Path() / "block.oem";
+  Testing::WriteWithBlock(block, "", {{"a.txt", "A"}, {"b.txt", std::string(100000, 'b')}});
+  const fs::path huge = work_.Path() / "huge.exe";
+  const uintmax_t hostSize = (uintmax_t{4} << 30) + 16;
+  {
+    std::ofstream out(huge, std::ios::binary);
+    out << "MZ";
+  }
+  std::error_code error;
+  fs::resize_file(huge, hostSize, error);
+  if (error) GTEST_SKIP() << "no sparse 4 GiB file here: " << error.message();
+  {
+    std::ofstream out(huge, std::ios::binary | std::ios::app);
+    out << ReadFileBytes(block);
+  }
+  const UtilityRun run = Run("-unpack " + Arg(huge));
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.exitCode, 0);
+  const fs::path out = sandbox_.Folder() / "unpack_res";
+  EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(ReadFileBytes(out / "b.txt"), std::string(100000, 'b'));
+  fs::remove(huge);
+}
+
+TEST_F(UnpackCommand, ABlockFoundDamagedAfterItsFirstEntriesChangesNothing) {
+  const fs::path good = work_.Path() / "good.oem";
+  Testing::WriteWithBlock(good, "", {{"kept.txt", "kept"}});
+  ASSERT_EQ(Run("-unpack " + Arg(good)).exitCode, 0);
+  // Whole entries first, then one whose name is empty: the form is malformed only at its end.
+  auto entry = [](const std::string& name, const std::string& value) {
+    std::string bytes;
+    for (const std::string& field : {name, value}) {
+      for (int i = 0; i < 4; ++i) bytes += static_cast<char>(field.size() >> (8 * i));
+      bytes += field;
+    }
+    return bytes;
+  };
+  const Vadu::String payload =
+      Vadu::Deflate(Vadu::String(entry("a.txt", "A") + entry("b.txt", "B") + entry("", "C")));
+  std::string length(4, '\0');
+  for (int i = 0; i < 4; ++i) length[i] = static_cast<char>(payload.Length() >> (8 * i));
+  const fs::path damaged = work_.Path() / "damaged.oem";
+  WriteFileBytes(damaged, std::string(payload.ToView()) + length + "OEM");
+  const UtilityRun run = Run("-unpack " + Arg(damaged));
+  EXPECT_EQ(run.output, "ERROR: damaged resources in " + Text(damaged) + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  const fs::path out = sandbox_.Folder() / "unpack_res";
+  EXPECT_EQ(NamesIn(out), std::vector<std::string>{"kept.txt"});
+  EXPECT_EQ(NamesIn(sandbox_.Folder()).size(), 3u) << "a staging folder was left";
 }
 
 }  // namespace

@@ -212,6 +212,9 @@ int64_t WriteSome(FileHandle file, const void* bytes, uint32_t count) {
   return written;
 }
 
+// Windows copies ranges of open files only through a buffer.
+int64_t CopyRange(FileHandle, uint64_t, FileHandle, uint64_t) { return -1; }
+
 bool FlushFile(FileHandle file) { return FlushFileBuffers(reinterpret_cast<HANDLE>(file)) != 0; }
 
 void CopyPermissions(const WString&, FileHandle) {}

@@ -408,17 +408,8 @@ bool CopyInto(const WString& source, FileHandle file) {
 }  // namespace
 
 bool ReplaceFileContent(const String& bytes, const WString& path) {
-  const WString target = ReplaceableTarget(path);
-  if (target.IsEmpty()) return false;
-  WString temporary;
-  FileHandle file = CreateTemporaryBeside(target, &temporary);
-  if (file == kNoFile) return false;
-  bool ok = WriteAll(file, bytes) && Platform::FlushFile(file);
-  if (ok) Platform::CopyPermissions(target, file);
-  ok = Platform::CloseFile(file) && ok;
-  ok = ok && Platform::RenameEntry(temporary, target);
-  if (!ok) Platform::RemoveFileEntry(temporary);
-  return ok;
+  FileReplacement replacement(path);
+  return replacement.Write(bytes.CStr(), bytes.Length()) && replacement.Commit();
 }
 
 bool ReplaceFileWith(const WString& source, const WString& path) {
@@ -447,6 +438,108 @@ bool ReplaceFileWith(const WString& source, const WString& path) {
   ok = ok && Platform::RenameEntry(temporary, target);
   if (!ok) Platform::RemoveFileEntry(temporary);
   if (ok) Platform::RemoveFileEntry(from);  // copied across file systems: the original goes
+  return ok;
+}
+
+FileReader::FileReader(const WString& path) {
+  const WString normal = NormalizePath(path);
+  if (normal.IsEmpty()) return;
+  FileHandle file = Platform::OpenFile(normal, OpenMode::kRead);
+  if (file == kNoFile) return;
+  const int64_t size = Platform::IsRegularFile(file) ? Platform::FileSize(file) : -1;
+  if (size < 0) {
+    Platform::CloseFile(file);
+    return;
+  }
+  file_ = file;
+  size_ = static_cast<uint64_t>(size);
+}
+
+FileReader::~FileReader() {
+  if (IsOpen()) Platform::CloseFile(file_);
+}
+
+bool FileReader::ReadAt(uint64_t offset, void* buffer, uint32_t count) const {
+  if (!IsOpen() || offset > size_ || count > size_ - offset) return false;
+  if (!Platform::SeekFile(file_, static_cast<int64_t>(offset), 0)) return false;
+  auto* out = static_cast<char*>(buffer);
+  for (uint32_t done = 0; done < count;) {
+    const int64_t got = Platform::ReadSome(file_, out + done, count - done);
+    if (got <= 0) return false;  // the file shrank
+    done += static_cast<uint32_t>(got);
+  }
+  return true;
+}
+
+FileReplacement::FileReplacement(const WString& path) : target_(ReplaceableTarget(path)) {
+  if (target_.IsEmpty()) return;
+  file_ = CreateTemporaryBeside(target_, &temporary_);
+  ok_ = file_ != kNoFile;
+}
+
+FileReplacement::~FileReplacement() { Abandon(); }
+
+void FileReplacement::Abandon() {
+  if (file_ == kNoFile) return;
+  Platform::CloseFile(file_);
+  Platform::RemoveFileEntry(temporary_);
+  file_ = kNoFile;
+  ok_ = false;
+}
+
+bool FileReplacement::Write(const char* bytes, uint64_t count) {
+  while (ok_ && count > 0) {
+    const uint32_t piece = count < kTransferChunk ? static_cast<uint32_t>(count) : kTransferChunk;
+    const int64_t written = Platform::WriteSome(file_, bytes, piece);
+    ok_ = written > 0;
+    if (!ok_) break;
+    bytes += written, count -= static_cast<uint64_t>(written);
+    length_ += static_cast<uint64_t>(written);
+  }
+  return ok_;
+}
+
+bool FileReplacement::CopyFrom(const FileReader& source, uint64_t offset, uint64_t count) {
+  if (!ok_ || !source.IsOpen() || offset > source.Size() || count > source.Size() - offset)
+    return ok_ = false;
+  // Inside the system while it can; from where it stopped through a buffer.
+  while (count > 0) {
+    const int64_t copied = Platform::CopyRange(source.file_, offset, file_, count);
+    if (copied <= 0) break;
+    offset += static_cast<uint64_t>(copied), count -= static_cast<uint64_t>(copied);
+    length_ += static_cast<uint64_t>(copied);
+  }
+  if (count == 0) return ok_;
+  constexpr uint32_t kBuffer = 1u << 20;
+  std::string buffer(kBuffer, '\0');
+  while (ok_ && count > 0) {
+    const uint32_t piece = count < kBuffer ? static_cast<uint32_t>(count) : kBuffer;
+    ok_ = source.ReadAt(offset, buffer.data(), piece) && Write(buffer.data(), piece);
+    offset += piece, count -= piece;
+  }
+  return ok_;
+}
+
+bool FileReplacement::WriteAt(uint64_t offset, const char* bytes, uint32_t count) {
+  if (!ok_ || offset > length_ || count > length_ - offset) return ok_ = false;
+  ok_ = Platform::SeekFile(file_, static_cast<int64_t>(offset), 0);
+  for (uint32_t done = 0; ok_ && done < count;) {
+    const int64_t written = Platform::WriteSome(file_, bytes + done, count - done);
+    ok_ = written > 0;
+    done += ok_ ? static_cast<uint32_t>(written) : 0;
+  }
+  // Later writes append again.
+  return ok_ = ok_ && Platform::SeekFile(file_, static_cast<int64_t>(length_), 0);
+}
+
+bool FileReplacement::Commit() {
+  bool ok = ok_ && Platform::FlushFile(file_);
+  if (ok) Platform::CopyPermissions(target_, file_);
+  ok = Platform::CloseFile(file_) && ok;
+  file_ = kNoFile;
+  ok = ok && Platform::RenameEntry(temporary_, target_);
+  if (!ok) Platform::RemoveFileEntry(temporary_);
+  ok_ = false;
   return ok;
 }
 

@@ -99,6 +99,64 @@ bool ReplaceFileContent(const String& bytes, const WString& path);
 // The same with the content of the file at `source`, which is removed once the target holds it
 // (moved when both lie on one file system, else copied). On failure the target stays as it was.
 bool ReplaceFileWith(const WString& source, const WString& target);
+// A regular file open for reading at any offset, of any size. Not for use by two threads at once.
+class FileReader {
+ public:
+  // Opens the regular file at the path; IsOpen tells whether that worked.
+  explicit FileReader(const WString& path);
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  bool IsOpen() const { return file_ != -1; }
+  // The size when it was opened.
+  uint64_t Size() const { return size_; }
+  // Reads exactly `count` bytes at `offset`; false when they cannot all be read.
+  bool ReadAt(uint64_t offset, void* buffer, uint32_t count) const;
+
+ private:
+  friend class FileReplacement;
+  intptr_t file_ = -1;
+  uint64_t size_ = 0;
+};
+
+// The new content of a file, built piece by piece in a temporary file beside it and put in its
+// place by Commit with every guarantee of ReplaceFileContent: a failure at any point, or a
+// replacement dropped without Commit, leaves the target byte for byte as it was and removes the
+// temporary file.
+class FileReplacement {
+ public:
+  // Creates the temporary file; IsOpen is false when the target may not be replaced (a folder, a
+  // file the caller may not write) or no temporary file can be made.
+  explicit FileReplacement(const WString& path);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  bool IsOpen() const { return file_ != -1; }
+  // Bytes written so far.
+  uint64_t Length() const { return length_; }
+  // Appends bytes. False once anything has failed.
+  bool Write(const char* bytes, uint64_t count);
+  // Appends `count` bytes of `source` from `offset`, within the file system where it can (POSIX:
+  // copy_file_range, which clones where the file system supports it), else through a buffer.
+  // False when they cannot all be copied.
+  bool CopyFrom(const FileReader& source, uint64_t offset, uint64_t count);
+  // Overwrites bytes already written at `offset` (a header field of the copy).
+  bool WriteAt(uint64_t offset, const char* bytes, uint32_t count);
+  // Flushes the content to the disk, gives it the target's permissions and renames it over the
+  // target. False, with the target unchanged, on any failure now or before.
+  bool Commit();
+
+ private:
+  void Abandon();
+
+  WString target_, temporary_;
+  intptr_t file_ = -1;
+  uint64_t length_ = 0;
+  bool ok_ = false;
+};
+
 // True for a name of ReplaceFileContent's temporary files.
 bool IsReplacementTemporaryName(const WString& name);
 // Removes from `folder` the temporary files of ReplaceFileContent that a killed process left: those

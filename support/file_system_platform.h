@@ -53,6 +53,11 @@ bool SeekFile(FileHandle file, int64_t offset, int origin);
 // Bytes read (0 at the end of the file) or written; -1 on failure.
 int64_t ReadSome(FileHandle file, void* buffer, uint32_t count);
 int64_t WriteSome(FileHandle file, const void* bytes, uint32_t count);
+// Copies up to `count` bytes of `in` from `inOffset` to the current position of `out` inside the
+// system, without passing them through this process: the bytes copied (0 at the end of `in`), or
+// -1 when this way of copying is not available or failed (the caller then copies through a
+// buffer from the same point).
+int64_t CopyRange(FileHandle in, uint64_t inOffset, FileHandle out, uint64_t count);
 // Forces written data to the disk.
 bool FlushFile(FileHandle file);
 // Gives the open file the permission bits of the file at `model` (a link: of the file it names),

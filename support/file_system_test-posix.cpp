@@ -280,6 +280,25 @@ TEST(PosixFileTest, FailedWritesAreReportedAndKeepTheOriginal) {
   EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"other.bin", "target.bin"}));
 }
 
+TEST(PosixFileTest, ACopyThatFailsHalfWayKeepsTheOriginal) {
+  TempFolder folder;
+  const fs::path source = folder.Path() / "source.bin", target = folder.Path() / "target.bin";
+  WriteFileBytes(source, std::string(8 << 20, 's'));
+  WriteFileBytes(target, "original");
+  bool copied, committed;
+  {
+    const FileReader reader(Wide(source));
+    FileReplacement out(Wide(target));
+    FileSizeLimit limit(3 << 20);
+    copied = out.CopyFrom(reader, 0, 8 << 20);
+    committed = out.Commit();
+  }
+  EXPECT_FALSE(copied);
+  EXPECT_FALSE(committed);
+  EXPECT_EQ(ReadFileBytes(target), "original");
+  EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"source.bin", "target.bin"}));
+}
+
 TEST(PosixFileTest, NamedPipesAreNotWaitedFor) {
   TempFolder folder;
   fs::path pipe = folder.Path() / "pipe";

@@ -214,6 +214,70 @@ TEST(ReplaceFileContentTest, OnlyDeadTemporariesLeftAloneForAMinuteAreRemoved) {
     EXPECT_FALSE(IsReplacementTemporaryName(name)) << Narrow(name);
 }
 
+// Bytes that differ at every position, so that a piece copied from the wrong place shows.
+std::string Counting(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7919) >> 8 ^ i);
+  return bytes;
+}
+
+TEST(FileReplacementTest, RangesLargerThanTheBufferFieldsAndAppendsMakeTheNewContent) {
+  TempFolder folder;
+  const fs::path source = folder / "source.bin", target = folder / "target.bin";
+  const std::string bytes = Counting((3u << 20) + 123);
+  WriteFileBytes(source, bytes);
+  WriteFileBytes(target, "original");
+  const FileReader reader(Wide(source));
+  ASSERT_TRUE(reader.IsOpen());
+  ASSERT_EQ(reader.Size(), bytes.size());
+  FileReplacement out(Wide(target));
+  ASSERT_TRUE(out.IsOpen());
+  const size_t head = (3u << 19) + 7, skip = (2u << 20) + 1;
+  ASSERT_TRUE(out.CopyFrom(reader, 0, head));
+  ASSERT_TRUE(out.Write("xyz", 3));
+  ASSERT_TRUE(out.CopyFrom(reader, skip, bytes.size() - skip));
+  ASSERT_TRUE(out.WriteAt(10, "AB", 2));
+  ASSERT_TRUE(out.Write("!", 1));
+  EXPECT_EQ(out.Length(), head + 3 + (bytes.size() - skip) + 1);
+  // Nothing changes until the commit.
+  EXPECT_EQ(ReadFileBytes(target), "original");
+  ASSERT_TRUE(out.Commit());
+  std::string expected = bytes.substr(0, head) + "xyz" + bytes.substr(skip) + "!";
+  expected.replace(10, 2, "AB");
+  EXPECT_EQ(ReadFileBytes(target), expected);
+  EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"source.bin", "target.bin"}));
+}
+
+TEST(FileReplacementTest, AFailureOrNoCommitLeavesTheTargetAndNoTemporary) {
+  TempFolder folder;
+  const fs::path source = folder / "source.bin", target = folder / "target.bin";
+  WriteFileBytes(source, Counting(1000));
+  WriteFileBytes(target, "original");
+  const FileReader reader(Wide(source));
+  {
+    FileReplacement dropped(Wide(target));
+    ASSERT_TRUE(dropped.CopyFrom(reader, 0, 1000));
+  }
+  {
+    // A range past the source's end, then a field past what was written: both refused, and the
+    // commit that follows fails.
+    FileReplacement pastTheEnd(Wide(target));
+    EXPECT_FALSE(pastTheEnd.CopyFrom(reader, 900, 101));
+    EXPECT_FALSE(pastTheEnd.Commit());
+    FileReplacement fieldTooFar(Wide(target));
+    ASSERT_TRUE(fieldTooFar.Write("abc", 3));
+    EXPECT_FALSE(fieldTooFar.WriteAt(2, "xy", 2));
+    EXPECT_FALSE(fieldTooFar.Commit());
+  }
+  char byte;
+  EXPECT_FALSE(reader.ReadAt(1000, &byte, 1));
+  EXPECT_FALSE(FileReader(Wide(folder / "missing")).IsOpen());
+  EXPECT_FALSE(FileReader(Wide(folder.Path())).IsOpen());
+  EXPECT_FALSE(FileReplacement(Wide(folder.Path())).IsOpen());
+  EXPECT_EQ(ReadFileBytes(target), "original");
+  EXPECT_EQ(NamesIn(folder.Path()), (std::vector<std::string>{"source.bin", "target.bin"}));
+}
+
 TEST(CreateDirectoriesTest, AbsoluteAndRelativePaths) {
   TempFolder folder;
   EXPECT_TRUE(CreateDirectories(Wide(folder / "x/y//z/")));

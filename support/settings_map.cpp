@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
+#include "support/parallel_deflate.h"
 #include "support/zlib_codec.h"
 
 namespace Vadu {
@@ -35,7 +37,7 @@ bool ReadField(const String& bytes, uint32_t* at, String* field) {
 // string, with the rules of Deserialize: the whole raw form never exists in memory.
 class RawReader {
  public:
-  explicit RawReader(std::map<String, String>& entries) : entries_(entries) {}
+  explicit RawReader(const SettingsMap::EntrySink& sink) : sink_(sink) {}
 
   // False as soon as the form is malformed.
   bool Read(const char* data, uint32_t count) {
@@ -78,13 +80,18 @@ class RawReader {
       return true;
     }
     if (name_.IsEmpty()) return false;
-    entries_.emplace(std::move(name_), std::move(field_));  // a duplicate keeps the first value
-    name_ = String();
     state_ = State::kNameLength;
-    return true;
+    // A duplicate keeps the first value.
+    const bool first = names_.insert(name_).second;
+    const String value = std::move(field_);
+    field_ = String();
+    const String name = std::move(name_);
+    name_ = String();
+    return !first || sink_(name, value);
   }
 
-  std::map<String, String>& entries_;
+  const SettingsMap::EntrySink& sink_;
+  std::set<String> names_;
   State state_ = State::kNameLength;
   char length_[4] = {};
   uint32_t have_ = 0;       // bytes of the current length read so far
@@ -133,14 +140,22 @@ bool SettingsMap::Deserialize(const String& bytes) {
   return false;
 }
 
+bool SettingsMap::ReadEntries(const String& compressed, const EntrySink& sink) {
+  if (compressed.IsEmpty()) return false;
+  RawReader reader(sink);
+  return InflateInto(
+             compressed, kMaxInflatedSize,
+             [&reader](const char* data, uint32_t count) { return reader.Read(data, count); }) &&
+         reader.Finish();
+}
+
 bool SettingsMap::Load(const String& compressed) {
   if (compressed.IsEmpty()) return false;
   entries_.clear();
-  RawReader reader(entries_);
-  if (!InflateInto(
-          compressed, kMaxInflatedSize,
-          [&reader](const char* data, uint32_t count) { return reader.Read(data, count); }) ||
-      !reader.Finish()) {
+  if (!ReadEntries(compressed, [this](const String& name, const String& value) {
+        entries_.emplace(name, value);
+        return true;
+      })) {
     entries_.clear();
     return false;
   }
@@ -149,8 +164,8 @@ bool SettingsMap::Load(const String& compressed) {
 
 String SettingsMap::Save() const {
   if (entries_.empty()) return String();
-  // Compressed entry by entry: the raw form is never made whole.
-  Deflater deflater;
+  // Compressed entry by entry, on every core: the raw form is never made whole.
+  ParallelDeflater deflater;
   uint64_t total = 0;
   for (const auto& [name, value] : entries_) {
     total += uint64_t{name.Length()} + value.Length() + 8;

@@ -6,6 +6,7 @@
 // with no header, count or terminator; an empty map is an empty string.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -44,6 +45,14 @@ class SettingsMap : public ISerializable {
   // leaves the map unchanged. A stream that does not inflate (corrupt, truncated, or inflating
   // past kMaxInflatedSize) or raw data that is malformed gives false and an empty map.
   bool Load(const String& compressed);
+  // Receives one entry of a compressed form; returning false stops the reading.
+  using EntrySink = std::function<bool(const String& name, const String& value)>;
+  // Reads a compressed form entry by entry with the rules of Load, handing each entry to `sink`
+  // as soon as its value has been inflated, so that only one value is in memory at a time; a
+  // duplicate name is handed over once, with its first value. False for empty input, a stream
+  // that does not inflate, a malformed raw form (the entries before the fault have been handed
+  // over by then) or a sink that stopped it.
+  static bool ReadEntries(const String& compressed, const EntrySink& sink);
   // The zlib stream (level 6) of the raw form; empty for an empty map, and empty on failure.
   String Save() const;
 

@@ -184,5 +184,34 @@ TEST(SettingsMapCompressedForm, LoadFailures) {
   EXPECT_FALSE(map.HasEntries());
 }
 
+TEST(SettingsMapCompressedForm, EntriesAreHandedOverInStreamOrderAsTheyInflate) {
+  // Stream order, not map order; a duplicate once with its first value; a final name without a
+  // value dropped.
+  const std::string big(300000, 'b');
+  const String stream =
+      ReferenceCompress(Entry("z", "last?") + Entry("a", big) + Entry("z", "again") + Field("x"));
+  std::vector<std::pair<std::string, std::string>> seen;
+  const auto record = [&seen](const String& name, const String& value) {
+    seen.emplace_back(std::string(name.ToView()), std::string(value.ToView()));
+    return true;
+  };
+  ASSERT_TRUE(SettingsMap::ReadEntries(stream, record));
+  EXPECT_EQ(seen, (std::vector<std::pair<std::string, std::string>>{{"z", "last?"}, {"a", big}}));
+
+  // A fault after the first entry: the first was handed over already, the result is false.
+  seen.clear();
+  EXPECT_FALSE(
+      SettingsMap::ReadEntries(ReferenceCompress(Entry("a", "1") + Entry("", "2")), record));
+  EXPECT_EQ(seen.size(), 1u);
+  // A sink that stops the reading.
+  int calls = 0;
+  EXPECT_FALSE(SettingsMap::ReadEntries(stream, [&calls](const String&, const String&) {
+    ++calls;
+    return false;
+  }));
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(SettingsMap::ReadEntries(String(), record));
+}
+
 }  // namespace
 }  // namespace Vadu

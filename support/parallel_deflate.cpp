@@ -1,0 +1,123 @@
+#include "support/parallel_deflate.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <new>
+#include <thread>
+
+namespace Vadu {
+namespace {
+
+// The window deflate looks back over: each piece is primed with this much of the input before it.
+constexpr uint32_t kWindow = 32 * 1024;
+constexpr uint32_t kOutputStep = 64 * 1024;
+
+// The two-byte zlib header deflate writes for `level` with the default window and strategy.
+std::string ZlibHeader(int level) {
+  if (level < 0) level = 6;  // the default level
+  const int flevel = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+  const unsigned cmf = 0x78;
+  unsigned flg = static_cast<unsigned>(flevel) << 6;
+  flg += 31 - (cmf * 256 + flg) % 31;
+  return {static_cast<char>(cmf), static_cast<char>(flg)};
+}
+
+}  // namespace
+
+ParallelDeflater::ParallelDeflater(int level, unsigned threads)
+    : level_(level),
+      threads_(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {
+  out_.Append(ZlibHeader(level).data(), 2);
+}
+
+ParallelDeflater::~ParallelDeflater() {
+  // Pieces still running end before the buffers they use go.
+  for (std::future<Piece>& piece : inFlight_) piece.wait();
+}
+
+bool ParallelDeflater::Add(const char* data, uint32_t count) try {
+  while (ok_ && count > 0) {
+    const uint32_t take =
+        std::min<uint32_t>(count, kPieceSize - static_cast<uint32_t>(input_.size()));
+    input_.append(data, take);
+    data += take, count -= take;
+    if (input_.size() == kPieceSize) StartPiece(/*last=*/false);
+  }
+  return ok_;
+} catch (const std::exception&) {  // no memory, or no thread to be had
+  return ok_ = false;
+}
+
+void ParallelDeflater::StartPiece(bool last) {
+  // Each piece deflates its own copy of its input after the window before it, raw (no header or
+  // checksum of its own).
+  auto job = [level = level_, last](std::string input, std::string window) {
+    Piece piece;
+    piece.adler = static_cast<uint32_t>(
+        adler32(1, reinterpret_cast<const Bytef*>(input.data()), static_cast<uInt>(input.size())));
+    piece.length = static_cast<uint32_t>(input.size());
+    z_stream stream{};
+    if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return piece;
+    bool ok = window.empty() ||
+              deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(window.data()),
+                                   static_cast<uInt>(window.size())) == Z_OK;
+    stream.next_in = reinterpret_cast<Bytef*>(input.data());
+    stream.avail_in = static_cast<uInt>(input.size());
+    int rc = Z_OK;
+    while (ok) {
+      const size_t used = piece.deflated.size();
+      piece.deflated.resize(used + kOutputStep);
+      stream.next_out = reinterpret_cast<Bytef*>(piece.deflated.data() + used);
+      stream.avail_out = kOutputStep;
+      rc = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+      piece.deflated.resize(used + kOutputStep - stream.avail_out);
+      ok = rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR;
+      // Done when the stream finished, or, for a sync flush, when the output had room to spare.
+      if (last ? rc == Z_STREAM_END : stream.avail_out != 0) break;
+    }
+    deflateEnd(&stream);
+    piece.ok = ok;
+    return piece;
+  };
+  // The next piece's window: the last 32 KiB of the input so far.
+  std::string window = window_;
+  if (input_.size() >= kWindow) {
+    window_.assign(input_, input_.size() - kWindow, kWindow);
+  } else {
+    window_ += input_;
+    if (window_.size() > kWindow) window_.erase(0, window_.size() - kWindow);
+  }
+  inFlight_.push_back(std::async(std::launch::async, job, std::move(input_), std::move(window)));
+  input_.clear();
+  while (inFlight_.size() > threads_) CollectOne();
+}
+
+void ParallelDeflater::CollectOne() {
+  Piece piece = inFlight_.front().get();
+  inFlight_.pop_front();
+  if (!ok_) return;
+  if (!piece.ok || piece.deflated.size() >= String::npos - 1 - out_.Length()) {
+    ok_ = false;
+    return;
+  }
+  out_.Append(piece.deflated.data(), static_cast<uint32_t>(piece.deflated.size()));
+  adler_ = static_cast<uint32_t>(adler32_combine(adler_, piece.adler, piece.length));
+}
+
+String ParallelDeflater::Finish() try {
+  if (ok_) StartPiece(/*last=*/true);
+  while (!inFlight_.empty()) CollectOne();
+  if (!ok_ || out_.Length() > String::npos - 5) return String();
+  const char trailer[4] = {static_cast<char>(adler_ >> 24), static_cast<char>(adler_ >> 16),
+                           static_cast<char>(adler_ >> 8), static_cast<char>(adler_)};
+  out_.Append(trailer, 4);
+  ok_ = false;  // the stream is complete: nothing more can be added
+  return std::move(out_);
+} catch (const std::exception&) {
+  ok_ = false;
+  inFlight_.clear();
+  return String();
+}
+
+}  // namespace Vadu
