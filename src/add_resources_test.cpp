@@ -346,41 +346,6 @@ TEST_F(AddResourcesCommand, AFolderWithoutAnExecutableIsNotWrittenInto) {
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
-TEST_F(AddResourcesCommand, AProgramOfFourGiBOrMoreIsBrandedWhole) {
-  fs::path resources = MakeResources({{"a.txt", "A"}});
-  // Too long to be held in a string: the program is copied, never read whole.
-  fs::path huge = work_.Path() / "huge.exe";
-  const uintmax_t size = (uintmax_t{4} << 30) + 16;
-  {
-    std::ofstream out(huge, std::ios::binary);
-    out << "MZ";
-  }
-  std::error_code error;
-  fs::resize_file(huge, size, error);
-  if (error) GTEST_SKIP() << "no sparse 4 GiB file here: " << error.message();
-  {
-    std::fstream out(huge, std::ios::binary | std::ios::in | std::ios::out);
-    out.seekp(std::streamoff(size - 4));
-    out << "last";
-  }
-  UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(huge));
-  EXPECT_EQ(run.output, "Success add resources to file: " + Text(huge) + "\n");
-  EXPECT_EQ(run.exitCode, 0);
-  const uintmax_t branded = fs::file_size(huge);
-  ASSERT_GT(branded, size + 7);
-  std::ifstream in(huge, std::ios::binary);
-  std::string head(2, '\0'), end(4, '\0'), marker(3, '\0');
-  in.read(head.data(), 2);
-  in.seekg(std::streamoff(size - 4));
-  in.read(end.data(), 4);
-  in.seekg(std::streamoff(branded - 3));
-  in.read(marker.data(), 3);
-  EXPECT_EQ(head + end + marker, "MZlastOEM");
-  EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"huge.exe", "res"}));
-  in.close();
-  fs::remove(huge);
-}
-
 TEST_F(AddResourcesCommand, TwoRunsOnOneTargetTakeTurnsAndBothKeepTheirResources) {
   const fs::path target = CopyFixture("sample_app64.exe", "app.exe");
   std::vector<std::string> commands;
