@@ -12,9 +12,9 @@ constexpr int64_t kMillisecondsPerDay = 86400000;
 
 // The broken-down form of a DateTime.
 struct CalendarFields {
-  int year = 1;  // from 1
+  int year = 1;   // from 1
   int month = 1;  // 1 to 12
-  int day = 1;  // 1 to 31
+  int day = 1;    // 1 to 31
   int hour = 0;
   int minute = 0;
   int second = 0;

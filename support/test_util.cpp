@@ -14,8 +14,8 @@ TempFolder::TempFolder() {
   std::random_device random;
   auto base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    auto candidate = base / ("zentu-test-" + std::to_string(random()) + "-" +
-                             std::to_string(serial++));
+    auto candidate =
+        base / ("zentu-test-" + std::to_string(random()) + "-" + std::to_string(serial++));
     if (std::filesystem::create_directory(candidate)) {
       path_ = candidate;
       return;
