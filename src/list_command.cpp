@@ -10,6 +10,7 @@
 #include "src/run_folder.h"
 #include "support/date_time.h"
 #include "support/file_system.h"
+#include "support/settings_map.h"
 
 namespace Zentu {
 
@@ -25,12 +26,42 @@ void Fail(const String& line) {
   SetExitCode(kExitError);
 }
 
+void AppendEscaped(String& out, unsigned char byte) {
+  char text[8];
+  std::snprintf(text, sizeof text, "\\x%02X", byte);
+  out.Append(text);
+}
+
+// Text from the file as it may be shown on a terminal: printable UTF-8 as it is, control
+// characters (C0, DEL, C1), backslashes and bytes of no valid sequence escaped.
+String Printable(const String& text) {
+  Vadu::WString decoded;
+  const bool utf8 = Vadu::TryFromUtf8(text, &decoded);
+  String out;
+  for (uint32_t k = 0; k < text.Length(); ++k) {
+    const auto byte = static_cast<unsigned char>(text[k]);
+    if (byte == '\\') {
+      out.Append("\\\\");
+    } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !utf8)) {
+      AppendEscaped(out, byte);
+    } else if (byte == 0xC2 && k + 1 < text.Length() &&
+               static_cast<unsigned char>(text[k + 1]) < 0xA0) {
+      // U+0080 to U+009F: the C1 controls, which some terminals obey.
+      AppendEscaped(out, byte);
+      AppendEscaped(out, static_cast<unsigned char>(text[++k]));
+    } else {
+      out.Append(text.Data() + k, 1);
+    }
+  }
+  return out;
+}
+
 // The calendar date of a stored day count, or the stored text when it is not one.
 String DateLine(const String& stored) {
   bool digits = !stored.IsEmpty() && stored.Length() <= 18;
   for (uint32_t k = 0; k < stored.Length(); ++k)
     digits = digits && stored[k] >= '0' && stored[k] <= '9';
-  if (!digits) return String("date: ") + stored;
+  if (!digits) return String("date: ") + Printable(stored);
   const Vadu::CalendarFields day =
       Vadu::DateTime(static_cast<int64_t>(stored.ToUInt64())).Breakdown();
   char text[32];
@@ -61,22 +92,26 @@ WString CarrierOf(const WString& file) {
 
 }  // namespace
 
-std::vector<String> ResourceListLines(const String& shownName, const Vadu::SettingsMap& map) {
+bool ReadCarriedResources(const String& payload, CarriedResources* carried) {
+  *carried = CarriedResources();
+  return Vadu::SettingsMap::ReadEntries(payload,
+                                        [carried](const String& name, const String& value) {
+                                          if (name == kDateEntry)
+                                            carried->date = value;
+                                          else
+                                            carried->sizes.emplace(name, value.Length());
+                                          return true;
+                                        });
+}
+
+std::vector<String> ResourceListLines(const String& shownName, const CarriedResources& carried) {
   std::vector<String> lines{String("Resources in ") + shownName + ":"};
-  String date;
-  bool hasDate = false;
-  for (const String& name : map.ListNames()) {
-    if (name == kDateEntry) {
-      date = map.Get(name);
-      hasDate = true;
-      continue;
-    }
-    char size[32];
-    std::snprintf(size, sizeof size, "%12llu  ",
-                  static_cast<unsigned long long>(map.Get(name).Length()));
-    lines.push_back(String(size) + name);
+  for (const auto& [name, size] : carried.sizes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%12llu  ", static_cast<unsigned long long>(size));
+    lines.push_back(String(text) + Printable(name));
   }
-  if (hasDate) lines.push_back(DateLine(date));
+  if (carried.date) lines.push_back(DateLine(*carried.date));
   return lines;
 }
 
@@ -86,16 +121,14 @@ void ListResources(const WString& file) {
   const WString carrier = CarrierOf(file);
   if (carrier.IsEmpty()) return;
   const String shown = Vadu::ToUtf8(file);
+  // Only the block is read, and only one resource at a time is held.
   String payload;
-  {
-    String bytes;
-    if (!Vadu::ReadWholeFile(carrier, &bytes)) return Fail(String("ERROR: can't read ") + shown);
-    payload = ExtractBlock(bytes);
-  }
+  if (!ReadBlockOfFile(carrier, &payload)) return Fail(String("ERROR: can't read ") + shown);
   if (payload.IsEmpty()) return Fail(String("ERROR: no resources found in ") + shown);
-  Vadu::SettingsMap map;
-  if (!map.Load(payload)) return Fail(String("ERROR: damaged resources in ") + shown);
-  for (const String& line : ResourceListLines(shown, map)) PrintLine(line);
+  CarriedResources carried;
+  if (!ReadCarriedResources(payload, &carried))
+    return Fail(String("ERROR: damaged resources in ") + shown);
+  for (const String& line : ResourceListLines(shown, carried)) PrintLine(line);
 }
 
 }  // namespace Zentu

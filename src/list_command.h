@@ -1,9 +1,11 @@
 // The -list command: shows what a branded file carries without writing anything beside it.
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <vector>
 
-#include "support/settings_map.h"
 #include "support/string_base.h"
 
 namespace Zentu {
@@ -16,10 +18,23 @@ namespace Zentu {
 // not unpack or holds no application, a file without a block or with a damaged block.
 void ListResources(const Vadu::WString& file);
 
-// The lines printed for a loaded block: "Resources in " and the file's name, then one line per
-// entry with its size in bytes right-aligned and its name, then "date: " with the calendar date
-// YYYY-MM-DD of the "date" entry (its text as stored when it is not a day count).
+// What a block carries: each resource's size by name, and the "date" entry.
+struct CarriedResources {
+  std::map<Vadu::String, uint64_t> sizes;
+  std::optional<Vadu::String> date;
+};
+
+// Reads a block's payload entry by entry, keeping only sizes, so that one value at a time is in
+// memory; false when it does not inflate or is malformed.
+bool ReadCarriedResources(const Vadu::String& payload, CarriedResources* carried);
+
+// The lines printed for a block: "Resources in " and the file's name, then one line per entry
+// with its size in bytes right-aligned and its name, then "date: " with the calendar date
+// YYYY-MM-DD of the "date" entry (its text as stored when it is not a day count). Names and the
+// date text come from the file, which may be hostile: control characters, backslashes and bytes
+// that are not UTF-8 are shown escaped ("\x1B", "\\"), so that nothing reaches the terminal as
+// a command.
 std::vector<Vadu::String> ResourceListLines(const Vadu::String& shownName,
-                                            const Vadu::SettingsMap& map);
+                                            const CarriedResources& carried);
 
 }  // namespace Zentu

@@ -20,19 +20,49 @@ std::string DayCount(int year, int month, int day) {
   return std::to_string(Vadu::DateTime(year, month, day, 0, 0, 0, 0).Value());
 }
 
+// The list lines of a map, read back from its compressed form as the command reads a block.
+std::vector<std::string> ListLines(const Vadu::SettingsMap& map) {
+  CarriedResources carried;
+  EXPECT_TRUE(ReadCarriedResources(map.Save(), &carried));
+  std::vector<std::string> lines;
+  for (const Vadu::String& line : ResourceListLines("app.exe", carried))
+    lines.push_back(Testing::Std(line));
+  return lines;
+}
+
 TEST(ResourceList, SizesNamesAndTheDateAsACalendarDate) {
   Vadu::SettingsMap map;
   map.Set("logo.png", Vadu::String(std::string(70000, 'x').c_str()));
   map.Set("empty.txt", "");
   map.Set("date", Testing::Bytes(DayCount(2024, 2, 29)));
-  std::vector<std::string> lines;
-  for (const Vadu::String& line : ResourceListLines("app.exe", map))
-    lines.push_back(Testing::Std(line));
-  EXPECT_EQ(lines, (std::vector<std::string>{"Resources in app.exe:", "           0  empty.txt",
-                                             "       70000  logo.png", "date: 2024-02-29"}));
+  EXPECT_EQ(ListLines(map),
+            (std::vector<std::string>{"Resources in app.exe:", "           0  empty.txt",
+                                      "       70000  logo.png", "date: 2024-02-29"}));
   // A date entry that is not a day count is shown as it is stored.
   map.Set("date", "soon");
-  EXPECT_EQ(Testing::Std(ResourceListLines("app.exe", map).back()), "date: soon");
+  EXPECT_EQ(ListLines(map).back(), "date: soon");
+
+  CarriedResources carried;
+  EXPECT_FALSE(ReadCarriedResources("not a zlib stream", &carried));
+}
+
+TEST(ResourceList, NamesFromTheFileReachTheTerminalOnlyAsText) {
+  Vadu::SettingsMap map;
+  map.Set(Testing::Bytes("\x1b]0;owned\x07title.txt"), "x");
+  map.Set(Testing::Bytes("caf\xc3\xa9 \xc2\x9b"
+                         "2J.txt"),
+          "x");  // U+009B: the C1 CSI
+  map.Set(Testing::Bytes("back\\slash"), "x");
+  map.Set("date", Testing::Bytes("\x1b[2J"));
+  EXPECT_EQ(ListLines(map),
+            (std::vector<std::string>{
+                "Resources in app.exe:", "           1  \\x1B]0;owned\\x07title.txt",
+                "           1  back\\\\slash", "           1  caf\xc3\xa9 \\xC2\\x9B2J.txt",
+                "date: \\x1B[2J"}));
+  // A name that is not UTF-8 shows each byte above 0x7F escaped.
+  Vadu::SettingsMap latin1;
+  latin1.Set(Testing::Bytes("caf\xe9"), "x");
+  EXPECT_EQ(ListLines(latin1)[1], "           1  caf\\xE9");
 }
 
 class ListCommand : public Testing::CommandTest {

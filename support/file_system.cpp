@@ -533,6 +533,7 @@ bool FileReplacement::WriteAt(uint64_t offset, const char* bytes, uint32_t count
 }
 
 bool FileReplacement::Commit() {
+  if (file_ == kNoFile) return false;
   bool ok = ok_ && Platform::FlushFile(file_);
   if (ok) Platform::CopyPermissions(target_, file_);
   ok = Platform::CloseFile(file_) && ok;
