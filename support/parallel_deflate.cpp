@@ -88,9 +88,10 @@ void ParallelDeflater::StartPiece(bool last) {
     window_ += input_;
     if (window_.size() > kWindow) window_.erase(0, window_.size() - kWindow);
   }
+  // At most `threads_` pieces run at once: the oldest is collected before another starts.
+  while (inFlight_.size() >= threads_) CollectOne();
   inFlight_.push_back(std::async(std::launch::async, job, std::move(input_), std::move(window)));
   input_.clear();
-  while (inFlight_.size() > threads_) CollectOne();
 }
 
 void ParallelDeflater::CollectOne() {
