@@ -443,12 +443,15 @@ void TgzRow(const char* tool, uint64_t megabytes, int runs) {
   // their 20 MB in the archive, to the utility's side alone.
   const fs::path resources = data.folder / "tgz-resources";
   fs::create_directories(resources);
-  DataSet::Write(resources / "oem_info.xml", "<vendormark><oem><ProductName>Bench Cam"
-                                             "</ProductName></oem></vendormark>\n");
+  DataSet::Write(resources / "oem_info.xml",
+                 "<vendormark><oem><ProductName>Bench Cam"
+                 "</ProductName></oem></vendormark>\n");
   DataSet::Write(resources / "logo.png", std::string(4096, 'l'));
   const Median utility = MedianOf(
       runs, [&] { fs::copy_file(pristine, archive, fs::copy_options::overwrite_existing); },
-      [&] { return RunUtility({"-resource", resources.string(), "-target", archive.string()}); });
+      [&] {
+        return RunUtility({"-resource", resources.string(), "-target", archive.string()});
+      });
   const Median floor = MedianOf(
       runs,
       [&] {
