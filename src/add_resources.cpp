@@ -1,6 +1,7 @@
 #include "src/add_resources.h"
 
 #include <chrono>
+#include <optional>
 
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
@@ -17,6 +18,7 @@
 #include "support/file_lock.h"
 #include "support/file_system.h"
 #include "support/log.h"
+#include "support/progress_line.h"
 
 namespace Zentu {
 
@@ -40,7 +42,14 @@ void Fail(const String& line) {
 // Replaces the file's content with itself carrying the resource map as its block. The program's
 // bytes are copied into the new file, never held in memory; the file is replaced atomically and
 // stays as it was on any failure.
-bool WriteBlockInto(const WString& path) { return WriteBlockIntoFile(path, ResourceMap()); }
+bool WriteBlockInto(const WString& path) {
+  // Copying a large program takes a while: say so to a person watching a terminal.
+  constexpr int64_t kLargeProgram = int64_t{64} << 20;
+  std::optional<Vadu::ProgressLine> progress;
+  if (Vadu::FileSizeOf(path) >= kLargeProgram)
+    progress.emplace(String("Adding resources to ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
+  return WriteBlockIntoFile(path, ResourceMap());
+}
 
 // Replaces the file with the resource map's block alone, atomically.
 bool WriteFreshBlock(const WString& path) {
