@@ -11,7 +11,6 @@ The output depends only on those files; a folder is replaced whole. The throw-aw
 certificate is made afresh by each build, so the signed seeds differ from one build to the next.
 """
 
-import importlib.util
 import os
 import re
 import shutil
@@ -47,11 +46,9 @@ def block_payload(program):
 
 def plists():
     """The Info.plist and version.plist of the disk image fixture."""
-    path = os.path.join(ROOT, "tests", "fixtures", "make_dmg.py")
-    spec = importlib.util.spec_from_file_location("make_dmg", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module.INFO_PLIST.encode(), module.VERSION_PLIST.encode()
+    sys.path.insert(0, os.path.join(ROOT, "tests", "fixtures"))
+    import make_dmg
+    return make_dmg.INFO_PLIST.encode(), make_dmg.VERSION_PLIST.encode()
 
 
 def resource_package(build):
