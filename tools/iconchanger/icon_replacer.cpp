@@ -21,20 +21,6 @@ const ResourceEntry* FirstLeaf(const ResourceDirectory& dir) {
   return nullptr;
 }
 
-// The resource tree of a parsed image; empty when it has none.
-ResourceDirectory ReadResourceTree(const PeImage& image) {
-  ResourceDirectory root;
-  const DataDirectory resources = image.directory(kResourceDirectoryIndex);
-  if (resources.rva != 0) {
-    const RvaReader read = [&image](uint32_t rva, uint32_t size, Bytes& out) {
-      return image.ReadRva(rva, size, out);
-    };
-    // Resource data is normally distinct bytes of the file; allow some sharing, no more.
-    root = ParseResourceTree(resources.rva, read, 2 * uint64_t{image.bytes().size()});
-  }
-  return root;
-}
-
 // True when one language's group data lists exactly the icon's images and `icons` holds each of
 // them in that language.
 bool GroupMatches(const ResourceEntry& language, const ResourceDirectory& icons,

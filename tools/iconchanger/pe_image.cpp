@@ -348,4 +348,16 @@ uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset) {
   return static_cast<uint32_t>(sum + file.size());
 }
 
+ResourceDirectory ReadResourceTree(const PeImage& image) {
+  ResourceDirectory root;
+  const DataDirectory resources = image.directory(kResourceDirectoryIndex);
+  if (resources.rva != 0) {
+    const RvaReader read = [&image](uint32_t rva, uint32_t size, Bytes& out) {
+      return image.ReadRva(rva, size, out);
+    };
+    root = ParseResourceTree(resources.rva, read, 2 * uint64_t{image.bytes().size()});
+  }
+  return root;
+}
+
 }  // namespace iconchanger

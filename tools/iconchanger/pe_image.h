@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "byte_io.h"
+#include "resource_tree.h"
 
 namespace iconchanger {
 
@@ -112,6 +113,11 @@ class PeImage {
 // The PE image checksum: 16-bit words summed with the carry folded back in, the checksum field
 // itself read as zero, then the file length added.
 uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset);
+
+// The resource tree of a parsed image; empty when it has none. Resource data is normally distinct
+// bytes of the file, so the data copied is capped at twice the file size. Throws Error when the
+// resource directory is malformed.
+ResourceDirectory ReadResourceTree(const PeImage& image);
 
 }  // namespace iconchanger
 
