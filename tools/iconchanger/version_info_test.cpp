@@ -128,30 +128,44 @@ class VersionInfoFixtureTest : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(VersionInfoFixtureTest, ReadsTheCompiledStrings) {
-  bool english = false;
+  EXPECT_EQ(leaves_.size(), 2u);  // English and German.
+  bool english = false, german = false;
   for (const Bytes& leaf : leaves_) {
     const std::vector<VersionStringTable> tables = ReadVersionStringTables(leaf);
     ASSERT_FALSE(tables.empty());
     for (const VersionStringTable& table : tables) {
+      if (table.key == u"040704b0") {
+        german = true;
+        EXPECT_EQ(Lookup(table, u"ProductName"), u"zentu Pr\u00fcfling");
+        EXPECT_EQ(Lookup(table, u"CompanyName"), u"zentu Testfirma");
+      }
       if (table.key != u"040904b0") continue;
       english = true;
       EXPECT_EQ(Lookup(table, u"FileDescription"), u"iconchanger test fixture");
       EXPECT_EQ(Lookup(table, u"FileVersion"), u"1.2.3.4");
       EXPECT_EQ(Lookup(table, u"ProductName"), u"zentu fixture");
+      EXPECT_EQ(Lookup(table, u"LegalCopyright"), u"Copyright (C) zentu");
     }
   }
   EXPECT_TRUE(english);
+  EXPECT_TRUE(german);
 }
 
 TEST_P(VersionInfoFixtureTest, SettingTheCurrentValuesReproducesTheCompiledBytes) {
+  // A key holding the same value in every table of a resource can be set to that value again.
+  size_t checked = 0;
   for (const Bytes& leaf : leaves_) {
-    for (const VersionStringTable& table : ReadVersionStringTables(leaf)) {
-      for (const VersionString& s : table.strings) {
-        EXPECT_EQ(SetVersionStrings(leaf, {s}), leaf) << "key of " << s.key.size() << " units";
-      }
+    const std::vector<VersionStringTable> tables = ReadVersionStringTables(leaf);
+    for (const VersionString& s : tables.front().strings) {
+      const bool same_everywhere = std::all_of(
+          tables.begin(), tables.end(), [&](const auto& t) { return Lookup(t, s.key) == s.value; });
+      if (!same_everywhere) continue;
+      EXPECT_EQ(SetVersionStrings(leaf, {s}), leaf) << "key of " << s.key.size() << " units";
+      ++checked;
     }
     EXPECT_EQ(SetVersionStrings(leaf, {}), leaf);
   }
+  EXPECT_GE(checked, 4u);
 }
 
 TEST_P(VersionInfoFixtureTest, ReplacesAndAppendsLeavingOtherNodesAsTheyWere) {

@@ -1,5 +1,6 @@
-/* Test program whose icon the iconchanger tests replace. It reports what Windows' own resource
- * functions see in its image, so a run after the edit shows the loader still accepts it. */
+/* Test program whose icon and version strings the iconchanger tests replace. It reports what
+ * Windows' own resource functions see in its image, so a run after the edit shows the loader still
+ * accepts it. */
 #include <windows.h> /* First: the other Windows headers depend on it. */
 
 #include <imagehlp.h>
@@ -14,6 +15,43 @@ static BOOL CALLBACK TakeFirstGroup(HMODULE module, LPCSTR type, LPSTR name, LON
   (void)param;
   first_group = IS_INTRESOURCE(name) ? name : _strdup(name);
   return FALSE;
+}
+
+/* Prints "version string: <table> <key>=<value>" (value in UTF-8) for some strings of every
+ * translation the version information lists, as Windows' version functions read them. */
+static void PrintVersionStrings(void) {
+  static const wchar_t* const keys[] = {L"ProductName", L"FileDescription", L"CompanyName"};
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(NULL, path, MAX_PATH);
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  void* info = size ? malloc(size) : NULL;
+  WORD* translations = NULL;
+  UINT translations_size = 0;
+  if (!info || !GetFileVersionInfoW(path, 0, size, info) ||
+      !VerQueryValueW(info, L"\\VarFileInfo\\Translation", (void**)&translations,
+                      &translations_size)) {
+    free(info);
+    return;
+  }
+  for (UINT t = 0; t + 1 < translations_size / sizeof(WORD); t += 2) {
+    char table[9];
+    snprintf(table, sizeof(table), "%04x%04x", translations[t], translations[t + 1]);
+    for (size_t k = 0; k < sizeof(keys) / sizeof(keys[0]); ++k) {
+      wchar_t query[128];
+      _snwprintf(query, 128, L"\\StringFileInfo\\%04x%04x\\%ls", translations[t],
+                 translations[t + 1], keys[k]);
+      query[127] = 0;
+      wchar_t* value = NULL;
+      UINT value_size = 0;
+      if (!VerQueryValueW(info, query, (void**)&value, &value_size) || !value) continue;
+      char key[64], text[1024];
+      WideCharToMultiByte(CP_UTF8, 0, keys[k], -1, key, sizeof(key), NULL, NULL);
+      if (!WideCharToMultiByte(CP_UTF8, 0, value, -1, text, sizeof(text), NULL, NULL)) continue;
+      printf("version string: %s %s=%s\n", table, key, text);
+    }
+  }
+  free(info);
 }
 
 #pragma pack(push, 2)
@@ -54,6 +92,7 @@ int main(void) {
   } else {
     printf("version: none\n");
   }
+  PrintVersionStrings();
 
   char text[128];
   if (LoadStringA(self, 100, text, sizeof(text)) > 0)
