@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <sstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "icon_replacer.h"
 #include "pe_image.h"
 #include "test_support.h"
+#include "version_info.h"
 
 namespace iconchanger {
 namespace {
@@ -369,6 +371,289 @@ TEST_F(IconChangerTest, FailsWithOneLineAndLeavesTheFileUntouched) {
   }
 }
 
+// --- Version strings ---------------------------------------------------------------------
+
+// The strings the version-strings tests set: characters outside the BMP, '&' and quotes included.
+const std::vector<VersionString>& NewVersionStrings() {
+  static const std::vector<VersionString> strings = {
+      {u"ProductName", u"Smith & Sons \"Vision\" \u00dcn\u00efc\u00f8d\u00e9 \U0001F3A5"},
+      {u"CompanyName", u"Smith & Sons \u00dcberwachung <GmbH>"},
+      {u"FileDescription", u"Vision Client \u2014 \U0001F3A5 'quoted' & more"},
+  };
+  return strings;
+}
+
+std::string Utf8(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xd800 && c < 0xdc00 && i + 1 < text.size()) {
+      c = 0x10000 + ((c - 0xd800) << 10) + (text[++i] - 0xdc00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xc0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xe0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    } else {
+      out += static_cast<char>(0xf0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    }
+  }
+  return out;
+}
+
+std::string Utf16Le(const std::u16string& text) {
+  std::string out;
+  for (char16_t c : text) {
+    out += static_cast<char>(c & 0xff);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+// The tool's arguments that set `strings` in `exe`.
+std::string VersionStringArgs(const fs::path& exe, const std::vector<VersionString>& strings) {
+  std::string args = "--version-strings " + Quote(exe);
+  for (const VersionString& s : strings) args += " " + Quote(Utf8(s.key + u"=" + s.value));
+  return args;
+}
+
+// Every resource type other than RT_VERSION is the same in both trees, and no type came or went.
+void ExpectSameExceptVersions(const ResourceDirectory& before, const ResourceDirectory& after) {
+  EXPECT_EQ(after.entries.size(), before.entries.size());
+  for (const ResourceEntry& type : before.entries) {
+    if (type.name == ResourceName::Id(kRtVersion)) continue;
+    EXPECT_NE(std::find(after.entries.begin(), after.entries.end(), type), after.entries.end())
+        << "resource type " << type.name.id << " changed";
+  }
+}
+
+struct VersionLeaf {
+  uint32_t name;
+  uint32_t language;
+  Bytes data;
+};
+
+std::vector<VersionLeaf> VersionLeaves(const ResourceDirectory& tree) {
+  std::vector<VersionLeaf> leaves;
+  const ResourceEntry* type = TypeEntry(tree, kRtVersion);
+  if (!type) return leaves;
+  for (const ResourceEntry& name : type->directory->entries) {
+    for (const ResourceEntry& lang : name.directory->entries) {
+      leaves.push_back({name.name.id, lang.name.id, lang.data});
+    }
+  }
+  return leaves;
+}
+
+// VS_FIXEDFILEINFO: the root's value, after the 6-byte header and the key "VS_VERSION_INFO".
+Bytes FixedFileInfo(const Bytes& resource) {
+  constexpr size_t kOffset = 40, kSize = 52;
+  if (resource.size() < kOffset + kSize) return {};
+  return Bytes(resource.begin() + kOffset, resource.begin() + kOffset + kSize);
+}
+
+class VersionStringsTest : public IconChangerTest,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(VersionStringsTest, SetsTheStringsInEveryLanguageAndKeepsEverythingElse) {
+  const auto fixture = testing::Fixture(GetParam());
+  if (!fixture) GTEST_SKIP() << "fixture not built";
+  const fs::path exe = Stage(*fixture);
+  const PeImage original(testing::ReadBytes(exe));
+  const std::vector<VersionString>& wanted = NewVersionStrings();
+
+  const testing::CommandResult result = Tool(VersionStringArgs(exe, wanted));
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  const PeImage edited(testing::ReadBytes(exe));
+  ExpectConsistentHeaders(edited);
+  EXPECT_FALSE(ExecutableCarriesVersionStrings(original.bytes(), wanted));
+  EXPECT_TRUE(ExecutableCarriesVersionStrings(edited.bytes(), wanted));
+
+  // Every other resource, and each version resource's fixed information and other strings.
+  const ResourceDirectory before = testing::ReadResources(original);
+  const ResourceDirectory after = testing::ReadResources(edited);
+  ExpectSameExceptVersions(before, after);
+  const std::vector<VersionLeaf> old_leaves = VersionLeaves(before);
+  const std::vector<VersionLeaf> new_leaves = VersionLeaves(after);
+  ASSERT_EQ(new_leaves.size(), old_leaves.size());
+  ASSERT_EQ(old_leaves.size(), 2u);
+  for (size_t i = 0; i < old_leaves.size(); ++i) {
+    SCOPED_TRACE(old_leaves[i].language);
+    EXPECT_EQ(new_leaves[i].name, old_leaves[i].name);
+    EXPECT_EQ(new_leaves[i].language, old_leaves[i].language);
+    EXPECT_FALSE(FixedFileInfo(old_leaves[i].data).empty());
+    EXPECT_EQ(FixedFileInfo(new_leaves[i].data), FixedFileInfo(old_leaves[i].data));
+    const std::vector<VersionStringTable> old_tables = ReadVersionStringTables(old_leaves[i].data);
+    const std::vector<VersionStringTable> new_tables = ReadVersionStringTables(new_leaves[i].data);
+    ASSERT_EQ(new_tables.size(), old_tables.size());
+    for (size_t t = 0; t < old_tables.size(); ++t) {
+      for (const VersionString& s : old_tables[t].strings) {
+        const bool set = std::any_of(wanted.begin(), wanted.end(),
+                                     [&](const VersionString& w) { return w.key == s.key; });
+        if (set) continue;
+        EXPECT_NE(std::find(new_tables[t].strings.begin(), new_tables[t].strings.end(), s),
+                  new_tables[t].strings.end());
+      }
+    }
+  }
+
+#ifdef ICONCHANGER_WRESTOOL
+  // wrestool extracts each version resource with the new values and without the old ones.
+  const std::string wrestool = Quote(std::string(ICONCHANGER_WRESTOOL));
+  for (size_t i = 0; i < old_leaves.size(); ++i) {
+    const testing::CommandResult raw =
+        Run(wrestool + " -x --raw -t 16 -n " + std::to_string(old_leaves[i].name) + " -L " +
+            std::to_string(old_leaves[i].language) + " " + Quote(exe));
+    ASSERT_EQ(raw.exit_code, 0) << raw.err;
+    EXPECT_TRUE(raw.out == std::string(new_leaves[i].data.begin(), new_leaves[i].data.end()));
+    for (const VersionString& w : wanted) {
+      EXPECT_NE(raw.out.find(Utf16Le(w.value)), std::string::npos) << Utf8(w.key);
+    }
+    for (const VersionStringTable& table : ReadVersionStringTables(old_leaves[i].data)) {
+      for (const VersionString& s : table.strings) {
+        const bool set = std::any_of(wanted.begin(), wanted.end(),
+                                     [&](const VersionString& w) { return w.key == s.key; });
+        if (set) {
+          EXPECT_EQ(raw.out.find(Utf16Le(s.value)), std::string::npos) << Utf8(s.value);
+        }
+      }
+    }
+  }
+#endif
+
+  // A second edit works on the edited file and leaves only the newest values.
+  const std::vector<VersionString> again = {{u"ProductName", u"Second"}};
+  ASSERT_EQ(Tool(VersionStringArgs(exe, again)).exit_code, 0);
+  const Bytes twice = testing::ReadBytes(exe);
+  EXPECT_TRUE(ExecutableCarriesVersionStrings(twice, again));
+  EXPECT_TRUE(ExecutableCarriesVersionStrings(twice, {wanted[1], wanted[2]}));
+  EXPECT_EQ(PeImage(twice).sections().size(), edited.sections().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, VersionStringsTest,
+                         ::testing::Values("fixture32.exe", "fixture32_last.exe", "fixture64.exe",
+                                           "fixture64_last.exe"),
+                         [](const auto& info) {
+                           const std::string name = info.param;
+                           return name.substr(0, name.find('.'));
+                         });
+
+TEST_F(IconChangerTest, VersionStringsOfAProgramWithoutThemAreNotAdded) {
+  int seen = 0;
+  for (const char* name : {"fixture32_nores.exe", "fixture64_nores.exe"}) {
+    const auto fixture = testing::Fixture(name);
+    if (!fixture) continue;
+    SCOPED_TRACE(name);
+    ++seen;
+    const fs::path exe = Stage(*fixture);
+    const Bytes original = testing::ReadBytes(exe);
+    const testing::CommandResult result = Tool(VersionStringArgs(exe, NewVersionStrings()));
+    EXPECT_EQ(result.exit_code, 3);
+    EXPECT_EQ(result.err.rfind("iconchanger: ", 0), 0u) << result.err;
+    const std::string tail = ": no version information\n";
+    ASSERT_GE(result.err.size(), tail.size());
+    EXPECT_EQ(result.err.substr(result.err.size() - tail.size()), tail);
+    EXPECT_NE(result.err.find("my app.exe"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(testing::ReadBytes(exe) == original) << "file changed";
+  }
+  if (seen == 0) GTEST_SKIP() << "fixtures not built";
+}
+
+// The file offset of the first copy of `data` in `file`.
+size_t OffsetOf(const Bytes& file, const Bytes& data) {
+  return static_cast<size_t>(std::search(file.begin(), file.end(), data.begin(), data.end()) -
+                             file.begin());
+}
+
+TEST_F(IconChangerTest, MalformedVersionInformationFailsAndLeavesTheFileUntouched) {
+  const auto fixture = testing::Fixture("fixture64.exe");
+  if (!fixture) GTEST_SKIP() << "fixture not built";
+  const Bytes exe_bytes = testing::ReadBytes(*fixture);
+  const std::vector<VersionLeaf> leaves = VersionLeaves(testing::ReadResources(PeImage(exe_bytes)));
+  ASSERT_FALSE(leaves.empty());
+  const Bytes& leaf = leaves.back().data;
+  const size_t at = OffsetOf(exe_bytes, leaf);
+  ASSERT_LT(at, exe_bytes.size());
+
+  Bytes root_too_long = exe_bytes;  // The root claims more bytes than the resource has.
+  StoreU16(&root_too_long[at], static_cast<uint16_t>(leaf.size() + 64));
+  Bytes string_without_length = exe_bytes;  // The first String's wLength is 0.
+  {
+    const std::u16string key = u"FileDescription";
+    const std::string pattern = Utf16Le(key);
+    const size_t key_at = OffsetOf(leaf, Bytes(pattern.begin(), pattern.end()));
+    ASSERT_LT(key_at, leaf.size());
+    StoreU16(&string_without_length[at + key_at - 6], 0);
+  }
+  Bytes shallow_truncated = exe_bytes;  // The root's key runs to the end without a NUL.
+  StoreU16(&shallow_truncated[at], 20);
+
+  const struct {
+    const char* name;
+    Bytes exe;
+  } cases[] = {
+      {"root wLength beyond the data", root_too_long},
+      {"String wLength 0", string_without_length},
+      {"key without NUL", shallow_truncated},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path exe = dir_.path() / "broken app.exe";
+    testing::WriteBytes(exe, c.exe);
+    const testing::CommandResult result = Tool(VersionStringArgs(exe, NewVersionStrings()));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.err.rfind("iconchanger: error: ", 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(testing::ReadBytes(exe) == c.exe) << "file changed";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
+  }
+}
+
+TEST_F(IconChangerTest, VersionStringsUsageErrors) {
+  const auto fixture = testing::Fixture("fixture64.exe");
+  if (!fixture) GTEST_SKIP() << "fixture not built";
+  const fs::path exe = Stage(*fixture);
+  const Bytes original = testing::ReadBytes(exe);
+  std::vector<std::string> bad = {
+      "--version-strings",
+      "--version-strings " + Quote(exe),
+      "--version-strings " + Quote(exe) + " ProductName",
+      "--version-strings " + Quote(exe) + " =value",
+      "--version-strings " + Quote(exe) + " A=b NoEquals",
+  };
+  if (!std::getenv("ICONCHANGER_TOOL")) {  // Under Wine, arguments are converted before.
+    bad.push_back("--version-strings " + Quote(exe) + " " + Quote(std::string("A=\xff")));
+    bad.push_back("--version-strings " + Quote(exe) + " " + Quote(std::string("A=\xed\xa0\x80")));
+    bad.push_back("--version-strings " + Quote(exe) + " " + Quote(std::string("A=\xc0\xaf")));
+  }
+  for (const std::string& args : bad) {
+    SCOPED_TRACE(args);
+    const testing::CommandResult usage = Tool(args);
+    EXPECT_EQ(usage.exit_code, 2);
+    EXPECT_NE(usage.err.find("usage: iconchanger <executable> <icon.ico>"), std::string::npos);
+    EXPECT_NE(usage.err.find("iconchanger --version-strings <executable> <Key=Value>..."),
+              std::string::npos);
+  }
+  EXPECT_TRUE(testing::ReadBytes(exe) == original) << "file changed";
+  // The value may hold '=' (split at the first) and be empty.
+  const testing::CommandResult ok =
+      Tool("--version-strings " + Quote(exe) + " " + Quote(std::string("Comments=a=b")) + " " +
+           Quote(std::string("PrivateBuild=")));
+  ASSERT_EQ(ok.exit_code, 0) << ok.err;
+  EXPECT_TRUE(ExecutableCarriesVersionStrings(testing::ReadBytes(exe),
+                                              {{u"Comments", u"a=b"}, {u"PrivateBuild", u""}}));
+}
+
 // --- Overlay data and signatures ---------------------------------------------------------
 
 TEST_F(IconChangerTest, DropsTheCertificateTableAndKeepsOtherOverlayData) {
@@ -492,6 +777,52 @@ TEST_F(IconChangerTest, EditedProgramsRunAndWindowsFindsTheNewIcons) {
     }
     expected.push_back("checksum: ok");
     EXPECT_EQ(Lines(after.out), expected);
+  }
+  if (ran == 0) GTEST_SKIP() << "wine could not run any fixture";
+}
+TEST_F(IconChangerTest, WindowsReadsTheNewVersionStrings) {
+  const std::string prefix = "version string: ";
+  int ran = 0;
+  for (const char* name : {"fixture64.exe", "fixture64_last.exe", "fixture32.exe"}) {
+    const auto fixture = testing::Fixture(name);
+    if (!fixture) continue;
+    SCOPED_TRACE(name);
+    const bool wide = PeImage(testing::ReadBytes(*fixture)).is_pe32_plus();
+    const std::string wine = WineCommand(wide);
+    const fs::path exe = Stage(*fixture, std::string("run ") + name);
+    const testing::CommandResult before = Run(wine + " " + Quote(exe));
+    if (before.status != 0 || before.out.find("fixture: hello") == std::string::npos) {
+      continue;  // This wine cannot run this kind of program here (e.g. no 32-bit support).
+    }
+    ++ran;
+    ASSERT_EQ(Tool(VersionStringArgs(exe, NewVersionStrings())).exit_code, 0);
+    const testing::CommandResult after = Run(wine + " " + Quote(exe));
+    ASSERT_EQ(after.status, 0) << after.err;
+
+    // Whichever language's resource Wine picks, each translation it lists shows the new strings
+    // in the order the program asks for them; every other line stays as it was (the description
+    // line is the file description again, read through the ANSI function).
+    std::vector<std::string> expected, tables;
+    for (const std::string& line : Lines(before.out)) {
+      if (line.rfind(prefix, 0) != 0) {
+        expected.push_back(line.rfind("description: ", 0) == 0 ? "description:" : line);
+        continue;
+      }
+      const std::string table = line.substr(prefix.size(), 8);
+      if (!tables.empty() && tables.back() == table) continue;
+      tables.push_back(table);
+      for (const std::u16string key : {u"ProductName", u"FileDescription", u"CompanyName"}) {
+        for (const VersionString& s : NewVersionStrings()) {
+          if (s.key == key) expected.push_back(prefix + table + " " + Utf8(key + u"=" + s.value));
+        }
+      }
+    }
+    EXPECT_FALSE(tables.empty());
+    std::vector<std::string> seen;
+    for (const std::string& line : Lines(after.out)) {
+      seen.push_back(line.rfind("description: ", 0) == 0 ? "description:" : line);
+    }
+    EXPECT_EQ(seen, expected);
   }
   if (ran == 0) GTEST_SKIP() << "wine could not run any fixture";
 }

@@ -5,6 +5,9 @@
 #include <iterator>
 #include <random>
 #include <sstream>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 namespace iconchanger::testing {
 namespace fs = std::filesystem;
@@ -170,6 +173,11 @@ CommandResult RunCommand(const std::string& command, const fs::path& scratch) {
 #endif
   CommandResult result;
   result.status = std::system(line.c_str());
+#ifdef _WIN32
+  result.exit_code = result.status;
+#else
+  result.exit_code = WIFEXITED(result.status) ? WEXITSTATUS(result.status) : -1;
+#endif
   const Bytes out_bytes = ReadBytes(out), err_bytes = ReadBytes(err);
   result.out.assign(out_bytes.begin(), out_bytes.end());
   result.err.assign(err_bytes.begin(), err_bytes.end());

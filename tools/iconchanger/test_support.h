@@ -49,7 +49,8 @@ class TempDir {
 std::optional<std::filesystem::path> Fixture(const std::string& name);
 
 struct CommandResult {
-  int status = -1;  // 0 on success.
+  int status = -1;     // 0 on success.
+  int exit_code = -1;  // The program's exit status; -1 when it did not exit normally.
   std::string out;
   std::string err;
 };
