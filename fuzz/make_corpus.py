@@ -84,6 +84,18 @@ def png_icon(png):
                                                       22) + png
 
 
+def version_resources(program):
+    """The version information resources of a program, found by their root key, in file order."""
+    key = "VS_VERSION_INFO\0".encode("utf-16-le")
+    found = []
+    at = program.find(key)
+    while at >= 6:
+        (length,) = struct.unpack("<H", program[at - 6:at - 4])
+        found.append(program[at - 6:at - 6 + length])
+        at = program.find(key, at + 1)
+    return found
+
+
 def corpus(build):
     fixtures = os.path.join(build, "fixtures")
     icon_fixtures = os.path.join(build, "tools", "iconchanger", "fixtures")
@@ -163,6 +175,14 @@ def corpus(build):
             "sample_ico_sample_app64_signed.exe": icon_input(
                 read(ROOT, "tests", "fixtures", "sample.ico"),
                 read(fixtures, "sample_app64_signed.exe")),
+            # First byte with bit 1 set: the version strings edit, then the program.
+            "version_strings_fixture32_last.exe": b"\x02" + read(icon_fixtures,
+                                                                 "fixture32_last.exe"),
+        },
+        # The English (two string tables) and German version resources of the icon tool's fixture.
+        "fuzz_version_info": {
+            "fixture_version_%d" % i: data for i, data in enumerate(
+                version_resources(read(icon_fixtures, "fixture64_last.exe")))
         },
     }
 

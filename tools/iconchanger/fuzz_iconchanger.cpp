@@ -1,16 +1,21 @@
-// libFuzzer target: runs the whole in-memory icon edit on fuzzed input and checks that every
-// accepted input yields an image that reads back with the new icon and a correct checksum, and
-// that the check the utility runs on the tool's output accepts it.
+// libFuzzer target: runs the whole in-memory icon edit, or the version strings edit, on fuzzed
+// input and checks that every accepted input yields an image that reads back with the new icon or
+// strings and a correct checksum, and that the check the utility runs on the tool's output accepts
+// it.
 //
-// Input layout: byte 0 selects the icon. Odd: a built-in valid icon is used and the rest is the
-// executable (so effort goes into the PE and resource parsers). Even: bytes 1..4 give the icon
-// file's length, followed by the icon file and then the executable.
+// Input layout: byte 0 selects the edit. Bit 1 set: the version strings edit with fixed strings,
+// the rest is the executable. Otherwise the icon edit, and bit 0 selects the icon. Odd: a
+// built-in valid icon is used and the rest is the executable (so effort goes into the PE and
+// resource parsers). Even: bytes 1..4 give the icon file's length, followed by the icon file and
+// then the executable.
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "icon_replacer.h"
 #include "pe_image.h"
+#include "version_info.h"
 
 namespace iconchanger {
 namespace {
@@ -69,12 +74,42 @@ void CheckResult(const Bytes& out, ByteSpan ico_bytes) {
   Check(ExecutableHasIcon(out, ico));
 }
 
+const std::vector<VersionString>& FixedVersionStrings() {
+  static const std::vector<VersionString> strings = {
+      {u"ProductName", u"Smith & Sons \"Vision\" \U0001F3A5"},
+      {u"CompanyName", u"Smith & Sons"},
+  };
+  return strings;
+}
+
+void CheckVersionStrings(ByteSpan exe) {
+  std::optional<Bytes> out;
+  try {
+    out = ChangeExecutableVersionStrings(Bytes(exe.begin(), exe.end()), FixedVersionStrings());
+  } catch (const Error&) {
+    return;
+  }
+  if (!out) {
+    Check(!ExecutableHasVersionStrings(exe));
+    return;
+  }
+  const PeImage image(*out);  // Must parse: throwing here is a failure too (uncaught).
+  Check(ComputePeChecksum(image.bytes(), image.checksum_offset()) == image.checksum());
+  ReadResourceTree(image);
+  Check(ExecutableHasVersionStrings(*out));
+  Check(ExecutableCarriesVersionStrings(*out, FixedVersionStrings()));
+}
+
 }  // namespace
 }  // namespace iconchanger
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace iconchanger;
   if (size < 1) return 0;
+  if (data[0] & 2) {
+    CheckVersionStrings(ByteSpan(data + 1, size - 1));
+    return 0;
+  }
   static const Bytes built_in = BuiltInIcon();
   ByteSpan ico, exe;
   if (data[0] & 1) {

@@ -30,12 +30,17 @@ struct VersionStringTable {
   bool operator==(const VersionStringTable&) const = default;
 };
 
-// The string tables of one VS_VERSIONINFO resource, in file order. Throws Error when malformed.
+// The string tables of one VS_VERSIONINFO resource, in file order. Throws Error when malformed:
+// lengths beyond their parent, keys without their NUL, nesting deeper than the format needs, or a
+// root that is not "VS_VERSION_INFO".
 std::vector<VersionStringTable> ReadVersionStringTables(ByteSpan resource);
 
 // Returns the resource with each of `strings` set in every string table: a string of that key gets
-// the new value, a table without one gets it appended. Every other node keeps its bytes. Throws
-// Error when the resource is malformed or the result would exceed the format's 16-bit lengths.
+// the new value, a table without one gets it appended (the last value given for a key wins). Only
+// the nodes on the path to a changed string are rebuilt; every other node keeps its bytes. Throws
+// Error when the resource is malformed, a key is empty or holds a NUL, a value holds a NUL, or the
+// result would exceed the format's 16-bit lengths. Without string tables the resource is returned
+// as it is.
 Bytes SetVersionStrings(ByteSpan resource, const std::vector<VersionString>& strings);
 
 // The whole edit in memory: sets `strings` in every language of every RT_VERSION resource of the
