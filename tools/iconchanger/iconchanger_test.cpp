@@ -631,11 +631,14 @@ TEST_F(IconChangerTest, VersionStringsUsageErrors) {
       "--version-strings " + Quote(exe) + " =value",
       "--version-strings " + Quote(exe) + " A=b NoEquals",
   };
-  if (!std::getenv("ICONCHANGER_TOOL")) {  // Under Wine, arguments are converted before.
+#ifndef _WIN32
+  // Arguments that are not UTF-8 (on Windows they arrive as UTF-16 and cannot be malformed).
+  if (!std::getenv("ICONCHANGER_TOOL")) {
     bad.push_back("--version-strings " + Quote(exe) + " " + Quote(std::string("A=\xff")));
     bad.push_back("--version-strings " + Quote(exe) + " " + Quote(std::string("A=\xed\xa0\x80")));
     bad.push_back("--version-strings " + Quote(exe) + " " + Quote(std::string("A=\xc0\xaf")));
   }
+#endif
   for (const std::string& args : bad) {
     SCOPED_TRACE(args);
     const testing::CommandResult usage = Tool(args);

@@ -172,10 +172,13 @@ CommandResult RunCommand(const std::string& command, const fs::path& scratch) {
   line = "\"" + line + "\"";  // cmd.exe strips one pair of outer quotes.
 #endif
   CommandResult result;
-  result.status = std::system(line.c_str());
 #ifdef _WIN32
+  // The command is UTF-8; the wide call passes it on exactly rather than in the ANSI code page.
+  const std::u8string utf8(line.begin(), line.end());
+  result.status = _wsystem(fs::path(utf8).wstring().c_str());
   result.exit_code = result.status;
 #else
+  result.status = std::system(line.c_str());
   result.exit_code = WIFEXITED(result.status) ? WEXITSTATUS(result.status) : -1;
 #endif
   const Bytes out_bytes = ReadBytes(out), err_bytes = ReadBytes(err);

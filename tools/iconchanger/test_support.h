@@ -54,7 +54,7 @@ struct CommandResult {
   std::string out;
   std::string err;
 };
-// Runs `command` through the shell, capturing both output streams via files in `scratch`.
+// Runs `command` (UTF-8) through the shell, capturing both output streams via files in `scratch`.
 CommandResult RunCommand(const std::string& command, const std::filesystem::path& scratch);
 // Quotes one argument for the shell.
 std::string Quote(const std::string& arg);

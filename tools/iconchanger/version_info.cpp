@@ -90,11 +90,12 @@ Node ParseNode(ByteSpan data, size_t offset, size_t limit, NodeKind parent, int 
     node.children_offset = node.end;
     return node;
   }
-  const size_t value_bytes =
-      node.type == kTextType ? size_t{node.value_length} * 2 : node.value_length;
-  if (value_bytes > node.end - node.value_offset) {
-    throw Error("version information value exceeds its node");
-  }
+  // A text value's length counts UTF-16 units; some tools count bytes, which is taken when the
+  // units would not fit.
+  const size_t room = node.end - node.value_offset;
+  size_t value_bytes = node.value_length;
+  if (node.type == kTextType && value_bytes * 2 <= room) value_bytes *= 2;
+  if (value_bytes > room) throw Error("version information value exceeds its node");
   node.children_offset = std::min(Align4(node.value_offset + value_bytes), node.end);
   ParseChildren(data, node, kind, depth);
   return node;

@@ -238,16 +238,20 @@ TEST(VersionInfoTest, WritesNewStringsAsResourceCompilersDo) {
 }
 
 TEST(VersionInfoTest, KeepsOddBytesOfUntouchedNodes) {
-  // A string whose value length counts bytes, with non-zero padding, and an unknown block.
+  // A string whose value length counts bytes, with non-zero padding, a text Var counted the same
+  // way, and an unknown block.
   BlobNode odd = Text(u"Odd", u"kept");
   odd.value_length = 10;
   odd.padding = 0xcc;
+  BlobNode bytes_counted = VarFileInfo();  // A text Var whose length counts bytes.
+  bytes_counted.children[0] = Text(u"Translation", u"x");
+  bytes_counted.children[0].value_length = 4;
   BlobNode unknown = Block(u"Unknown", {});
   unknown.value = {1, 2, 3};
   unknown.value_length = 3;
   unknown.type = 0;
   const Bytes original =
-      Blob(Root({Block(u"StringFileInfo", {Block(u"040904b0", {odd})}), VarFileInfo(), unknown}));
+      Blob(Root({Block(u"StringFileInfo", {Block(u"040904b0", {odd})}), bytes_counted, unknown}));
   EXPECT_EQ(ReadVersionStringTables(original)[0].strings,
             (std::vector<VersionString>{{u"Odd", u"kept"}}));
   const Bytes edited = SetVersionStrings(original, {{u"New", u"v"}});
@@ -325,6 +329,9 @@ TEST(VersionInfoTest, RejectsMalformedResources) {
   unterminated.length = 6 + 2 * 14;  // Ends inside the key, before its NUL.
   ExpectRejected(Blob(Root({unterminated})), "key without NUL");
 
+  BlobNode text_beyond = Text(u"Unknown", u"abc");
+  text_beyond.value_length = 9;  // Neither 9 units nor 9 bytes fit in its 8 bytes.
+  ExpectRejected(Blob(Root({Block(u"StringFileInfo", {}), text_beyond})), "text beyond node");
   BlobNode value_beyond = Block(u"Unknown", {});
   value_beyond.type = 0;
   value_beyond.value_length = 400;
