@@ -556,7 +556,8 @@ TEST_F(IconChangerTest, VersionStringsOfAProgramWithoutThemAreNotAdded) {
     ++seen;
     const fs::path exe = Stage(*fixture);
     const Bytes original = testing::ReadBytes(exe);
-    const testing::CommandResult result = Tool(VersionStringArgs(exe, NewVersionStrings()));
+    testing::CommandResult result = Tool(VersionStringArgs(exe, NewVersionStrings()));
+    std::erase(result.err, '\r');  // Windows writes text with CRLF.
     EXPECT_EQ(result.exit_code, 3);
     EXPECT_EQ(result.err.rfind("iconchanger: ", 0), 0u) << result.err;
     const std::string tail = ": no version information\n";

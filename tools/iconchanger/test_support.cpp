@@ -154,7 +154,21 @@ std::optional<fs::path> Fixture(const std::string& name) {
 
 std::string Quote(const std::string& arg) {
 #ifdef _WIN32
-  return "\"" + arg + "\"";
+  // As the C runtime splits a command line: a quote inside is escaped with a backslash, and so
+  // are the backslashes before it or before the closing quote.
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
 #else
   std::string quoted = "'";
   for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
