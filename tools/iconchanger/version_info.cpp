@@ -1,6 +1,7 @@
 #include "version_info.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "pe_image.h"
@@ -322,7 +323,7 @@ bool ExecutableHasVersionStrings(ByteSpan executable) {
       }
     });
     return found;
-  } catch (const Error&) {
+  } catch (const std::exception&) {  // Error, or no memory for an absurd image.
     return false;
   }
 }
@@ -341,7 +342,7 @@ bool ExecutableCarriesVersionStrings(ByteSpan executable,
       }
     });
     return all && tables > 0;
-  } catch (const Error&) {
+  } catch (const std::exception&) {
     return false;
   }
 }
