@@ -92,10 +92,13 @@ Node ParseNode(ByteSpan data, size_t offset, size_t limit, NodeKind parent, int 
     return node;
   }
   // A text value's length counts UTF-16 units; some tools count bytes, which is taken when the
-  // units would not fit.
+  // units would not fit. Only for nodes that are never rebuilt: in a rebuilt node the room after
+  // the value changes, and with it the reading.
   const size_t room = node.end - node.value_offset;
   size_t value_bytes = node.value_length;
-  if (node.type == kTextType && value_bytes * 2 <= room) value_bytes *= 2;
+  if (node.type == kTextType && (kind != NodeKind::kOther || value_bytes * 2 <= room)) {
+    value_bytes *= 2;
+  }
   if (value_bytes > room) throw Error("version information value exceeds its node");
   node.children_offset = std::min(Align4(node.value_offset + value_bytes), node.end);
   ParseChildren(data, node, kind, depth);

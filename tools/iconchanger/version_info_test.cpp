@@ -332,6 +332,11 @@ TEST(VersionInfoTest, RejectsMalformedResources) {
   BlobNode text_beyond = Text(u"Unknown", u"abc");
   text_beyond.value_length = 9;  // Neither 9 units nor 9 bytes fit in its 8 bytes.
   ExpectRejected(Blob(Root({Block(u"StringFileInfo", {}), text_beyond})), "text beyond node");
+  BlobNode table_in_bytes = Block(u"040904b0", {});  // Only a byte count would fit.
+  table_in_bytes.value = {1, 2, 3, 4};
+  table_in_bytes.value_length = 4;
+  ExpectRejected(Blob(Root({Block(u"StringFileInfo", {table_in_bytes})})),
+                 "string table value counted in bytes");
   BlobNode value_beyond = Block(u"Unknown", {});
   value_beyond.type = 0;
   value_beyond.value_length = 400;
