@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "src/pe_tool.h"
 #include "support/string_base.h"
 
 namespace Zentu {
@@ -23,24 +24,12 @@ namespace Zentu {
 // the resource map in every accepted case, also after a failure.
 void ApplyIcon(const Vadu::WString& icon, const Vadu::WString& workingPath);
 
-// An icon tool: the file name it is written under and its content.
-struct IconTool {
-  Vadu::String name;
-  Vadu::String content;
-};
-
-// The icon tools this build carries, in the order they are tried (Windows:
-// "iconchanger_win64.exe", then "iconchanger_win32.exe"; POSIX: the one "iconchanger").
-std::vector<IconTool> CarriedIconTools();
-
-// Runs the tools on `executable` with `icon`, each path as one argument: every tool is written
-// afresh into the run folder just before it runs, and removed afterwards. The
-// tools are tried in order until one succeeds, which prints "Success add icon"; when the last one
-// fails, "Cannot add icon" is printed. A tool succeeds when it exits with 0 and the executable then
-// carries the icon's images as its application icon; a tool that reports success without the
-// change counts as failed. A tool that cannot be written ends the attempt silently. True when a
-// tool succeeded.
-bool RunIconTools(const std::vector<IconTool>& tools, const Vadu::WString& executable,
+// Runs the PE tools on `executable` with `icon`, each path as one argument, in order until one
+// succeeds, which prints "Success add icon"; when the last one fails, "Cannot add icon" is
+// printed. A tool succeeds when it exits with 0 and the executable then carries the icon's images
+// as its application icon; a tool that reports success without the change counts as failed. A
+// tool that cannot be written ends the attempt silently. True when a tool succeeded.
+bool RunIconTools(const std::vector<PeTool>& tools, const Vadu::WString& executable,
                   const Vadu::WString& icon);
 
 // RunIconTools with the carried tools.

@@ -278,7 +278,7 @@ TEST_F(IconStepTest, TheFirstToolThatSucceedsEndsTheAttemptAndNothingOutsideTheR
 
 // A tool that ends with exit code 0 and changes nothing: the sample program (of this build's
 // width) on Windows, a shell script elsewhere.
-IconTool LyingTool() {
+PeTool LyingTool() {
   if (Vadu::NativePathStyle() == Vadu::PathStyle::Windows)
     return {"liar.exe",
             Narrow(Fixture(sizeof(void*) == 8 ? "sample_app64.exe" : "sample_app32.exe"))};
@@ -296,7 +296,7 @@ TEST_F(IconStepTest, AToolThatClaimsSuccessWithoutTheIconCountsAsFailed) {
   EXPECT_TRUE(ReadFileBytes("app.exe") == original);
 
   // Before a working tool: that one is tried next and does the job.
-  std::vector<IconTool> tools = CarriedIconTools();
+  std::vector<PeTool> tools = CarriedPeTools();
   tools.insert(tools.begin(), LyingTool());
   ::testing::internal::CaptureStdout();
   EXPECT_TRUE(RunIconTools(tools, u"app.exe", u"logo.ico"));
