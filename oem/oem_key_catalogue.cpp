@@ -535,6 +535,8 @@ void SetMainMenuAboutItemEnable(OemDocument& document, bool value) {
   document.Set("", YesNoValue(value), "MainMenuAboutItemEnable", "", "", true);
 }
 
+Vadu::String CompanyName(const OemDocument& document) { return document.Value("CompanyName", ""); }
+
 Vadu::String ProductName(const OemDocument& document) { return document.Value("ProductName", ""); }
 
 Vadu::String VersionUniqueID(const OemDocument& document) {

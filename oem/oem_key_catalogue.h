@@ -115,8 +115,9 @@ void SetWebsiteURL(OemDocument& document, const Vadu::Url& value);
 // Kept in every template but never written to the file.
 void SetMainMenuAboutItemEnable(OemDocument& document, bool value);
 
-// Values read by the add-resources command and the macOS bundle step; empty when the key is
-// absent or empty.
+// Values read by the add-resources command, its properties step and the macOS bundle step; empty
+// when the key is absent or empty.
+Vadu::String CompanyName(const OemDocument& document);
 Vadu::String ProductName(const OemDocument& document);
 Vadu::String VersionUniqueID(const OemDocument& document);
 

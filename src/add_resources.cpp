@@ -13,6 +13,7 @@
 #include "src/icon_step.h"
 #include "src/log_tags.h"
 #include "src/print_line.h"
+#include "src/properties_step.h"
 #include "src/target_state.h"
 #include "src/working_folder.h"
 #include "support/file_lock.h"
@@ -216,7 +217,7 @@ bool LoadResources(const WString& resources, const WString& target) {
 namespace {
 
 void AddResourcesTo(const WString& target, const WString& icon, const WString& resources,
-                    bool fresh) {
+                    bool fresh, Properties properties) {
   if (!PathPresent(target)) {
     Fail(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
     Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
@@ -251,6 +252,7 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   }
 
   if (PathPresent(icon)) ApplyIcon(icon, workingPath);
+  if (properties == Properties::kBrand) ApplyProperties(workingPath);
 
   Vadu::SettingsMap& map = ResourceMap();
   if (!map.HasEntries()) {
@@ -376,12 +378,13 @@ bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
   return done;
 }
 
-void AddResources(const WString& target, const WString& icon, const WString& resources) {
-  AddResourcesTo(target, icon, resources, /*fresh=*/false);
+void AddResources(const WString& target, const WString& icon, const WString& resources,
+                  Properties properties) {
+  AddResourcesTo(target, icon, resources, /*fresh=*/false, properties);
 }
 
 void AddResourcesToPackage(const WString& package, const WString& icon, const WString& resources) {
-  AddResourcesTo(package, icon, resources, /*fresh=*/true);
+  AddResourcesTo(package, icon, resources, /*fresh=*/true, Properties::kKeep);
 }
 
 }  // namespace Zentu

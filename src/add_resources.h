@@ -12,12 +12,16 @@
 
 namespace Zentu {
 
+// Whether the command also gives a Windows program's version information the reseller's names
+// (the -properties option).
+enum class Properties { kKeep, kBrand };
+
 // Runs the command: reports on standard output and through the exit code. Icon and resources may
 // be empty. A file target is locked for the run: a second run on it waits for the first (up to a
 // minute, then "ERROR: another run is still working on " and the target); a target that is
 // neither a regular file nor a folder is refused as missing.
 void AddResources(const Vadu::WString& target, const Vadu::WString& icon,
-                  const Vadu::WString& resources);
+                  const Vadu::WString& resources, Properties properties = Properties::kKeep);
 
 // The command for a resource package: as AddResources, but the package's own block is not taken
 // over, and the package is replaced by the new block alone, only once it is complete.

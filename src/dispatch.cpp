@@ -30,6 +30,10 @@ std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions() {
       {kListOption, u"List the resources a file carries", true},
       {kCheckOption, u"Check a resource folder before adding it", true},
       {kVersionOption, u"Print the versions of the utility and of the 7-Zip it carries", false},
+      {kPropertiesOption,
+       u"Also give a Windows program's file properties the product and company names of "
+       u"oem_info.xml",
+       false},
       {kHelpOptions[0], u"Print the usage", false},
       {kHelpOptions[1], u"Print the usage", false},
       {kHelpOptions[2], u"Print the usage", false},
@@ -66,7 +70,8 @@ void DispatchCommand(const Vadu::CommandLineOptions& options) {
     const WString resources = options.GetOptionValue(kResourceOption);
     const WString icon = options.GetOptionValue(kIconOption);
     const WString target = options.GetOptionValue(kTargetOption);
-    AddResources(target, icon, resources);
+    AddResources(target, icon, resources,
+                 options.HasOption(kPropertiesOption) ? Properties::kBrand : Properties::kKeep);
   } else if (options.HasOption(kPackResourceOption)) {
     PackResources(options);
   } else {

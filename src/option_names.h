@@ -13,6 +13,7 @@ inline constexpr char16_t kUnpackOption[] = u"-unpack";
 inline constexpr char16_t kListOption[] = u"-list";
 inline constexpr char16_t kCheckOption[] = u"-check";
 inline constexpr char16_t kVersionOption[] = u"-version";
+inline constexpr char16_t kPropertiesOption[] = u"-properties";
 
 // The spellings that ask for the usage text.
 inline constexpr const char16_t* kHelpOptions[] = {u"-help", u"--help", u"-h", u"/?"};

@@ -89,6 +89,9 @@ std::vector<String> LaterUsageLines(const String& program) {
       empty,
       command + Vadu::ToUtf8(kVersionOption),
       empty,
+      String("    ") + Vadu::ToUtf8(kPropertiesOption) + " with " + Vadu::ToUtf8(kTargetOption) +
+          " also gives a Windows program's file properties the ProductName and CompanyName",
+      String("    of the resources' oem_info.xml."),
       String("    ") + Vadu::ToUtf8(kGetXmlOption) + " and " + Vadu::ToUtf8(kUnpackOption) +
           " also take " + outDir + " <OUTPUT_DIR_PATH> (default: the utility's folder).",
       String("    -help, --help, -h or /? prints this text."),

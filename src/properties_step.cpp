@@ -1,0 +1,93 @@
+#include "src/properties_step.h"
+
+#include "oem/oem_document.h"
+#include "oem/oem_key_catalogue.h"
+#include "oem/resource_map.h"
+#include "src/exit_code.h"
+#include "src/log_tags.h"
+#include "src/print_line.h"
+#include "src/target_state.h"
+#include "support/file_system.h"
+#include "support/log.h"
+#include "support/process.h"
+
+namespace Zentu {
+
+using iconchanger::VersionString;
+using Vadu::String;
+using Vadu::WString;
+
+namespace {
+
+// The tool's mode that sets version strings, and its exit status for a program without version
+// information.
+constexpr char16_t kVersionStringsMode[] = u"--version-strings";
+constexpr int32_t kNoVersionInformation = 3;
+
+iconchanger::ByteSpan Bytes(const String& bytes) {
+  return iconchanger::ByteSpan(reinterpret_cast<const uint8_t*>(bytes.Data()), bytes.Length());
+}
+
+std::u16string Utf16(const String& utf8) { return std::u16string(Vadu::FromUtf8(utf8).ToView()); }
+
+WString Parameters(const WString& executable, const std::vector<VersionString>& strings) {
+  WString parameters = WString(kVersionStringsMode) + u" " + Vadu::QuoteWindowsArgument(executable);
+  for (const VersionString& string : strings)
+    parameters += u" " + Vadu::QuoteWindowsArgument(WString(string.key + u"=" + string.value));
+  return parameters;
+}
+
+}  // namespace
+
+std::vector<VersionString> PropertiesFromResources() {
+  const String text = ResourceMap().Get(kOemInformationFileName);
+  if (text.IsEmpty()) return {};
+  const OemDocument document(text);
+  std::vector<VersionString> strings;
+  const String product = ProductName(document);
+  if (!product.IsEmpty()) {
+    strings.push_back({u"ProductName", Utf16(product)});
+    strings.push_back({u"FileDescription", Utf16(product)});
+  }
+  const String company = CompanyName(document);
+  if (!company.IsEmpty()) strings.push_back({u"CompanyName", Utf16(company)});
+  return strings;
+}
+
+PeToolResult RunPropertiesTools(const std::vector<PeTool>& tools, const WString& executable,
+                                const std::vector<VersionString>& strings) {
+  const auto judge = [&](const WString& tool, int32_t exitCode) {
+    if (exitCode != 0 && exitCode != kNoVersionInformation) return PeToolResult::kFailed;
+    const String bytes = ReadExecutable(executable);
+    if (exitCode == 0 && iconchanger::ExecutableCarriesVersionStrings(Bytes(bytes), strings))
+      return PeToolResult::kDone;
+    // The tool's "nothing to change" holds only when the program shows it too.
+    if (exitCode == kNoVersionInformation &&
+        !iconchanger::ExecutableHasVersionStrings(Bytes(bytes)))
+      return PeToolResult::kNothingToDo;
+    Vadu::LogRecord(Vadu::LogSource(Vadu::LogError, kFrontEndLogTag), "PE tool ")
+        << tool << " ended with " << exitCode
+        << ", but the program's version information says otherwise\n";
+    return PeToolResult::kFailed;
+  };
+  return RunPeTools(tools, Parameters(executable, strings), judge);
+}
+
+void ApplyProperties(const WString& workingPath) {
+  if (!Vadu::EndsWithNoCase(TargetKind(), WString(u".exe"))) return;
+  const std::vector<VersionString> strings = PropertiesFromResources();
+  if (strings.empty()) return;
+  const PeToolResult result = StripExecutable(workingPath)
+                                  ? RunPropertiesTools(CarriedPeTools(), workingPath, strings)
+                                  : PeToolResult::kFailed;
+  if (result == PeToolResult::kDone) {
+    PrintLine("Success add properties");
+  } else if (result == PeToolResult::kNothingToDo) {
+    PrintLine("Properties not found");
+  } else {
+    PrintLine("ERROR: can't replace properties");
+    SetExitCode(kExitError);
+  }
+}
+
+}  // namespace Zentu
