@@ -46,6 +46,8 @@ Vadu::String OemItemKeyOf(const OemKeyInfo& key) {
 
 Vadu::String ProductName(const OemDocument& document) { return document.Value("ProductName", ""); }
 
+Vadu::String CompanyName(const OemDocument& document) { return document.Value("CompanyName", ""); }
+
 Vadu::String VersionUniqueID(const OemDocument& document) {
   return document.Value("VersionUniqueID", "");
 }

@@ -103,6 +103,7 @@ Vadu::String OemItemKeyOf(const OemKeyInfo& key);
 // Values read by the add-resources command and the macOS bundle step; empty when the key is
 // absent or empty.
 Vadu::String ProductName(const OemDocument& document);
+Vadu::String CompanyName(const OemDocument& document);
 Vadu::String VersionUniqueID(const OemDocument& document);
 
 }  // namespace Zentu

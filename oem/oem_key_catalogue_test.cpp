@@ -131,10 +131,14 @@ TEST(OemKeyItems, GettersReadOnlyTheTopLevelKeys) {
   EXPECT_EQ(Str(ProductName(document)), "");
   SetProductName(document, "Acme Vision");
   SetVersionUniqueID(document, "acme-2");
+  SetCompanyName(document, "Acme Ltd");
   EXPECT_EQ(Str(ProductName(document)), "Acme Vision");
   EXPECT_EQ(Str(VersionUniqueID(document)), "acme-2");
-  OemDocument grouped("<r><oem><G><ProductName>No</ProductName></G></oem></r>");
+  EXPECT_EQ(Str(CompanyName(document)), "Acme Ltd");
+  OemDocument grouped(
+      "<r><oem><G><ProductName>No</ProductName><CompanyName>No</CompanyName></G></oem></r>");
   EXPECT_EQ(Str(ProductName(grouped)), "");
+  EXPECT_EQ(Str(CompanyName(grouped)), "");
 }
 
 // The table lists the keys in the order of the file, each once, the hidden item last: a row out
