@@ -141,5 +141,46 @@ TEST(OemKeyItems, GettersReadOnlyTheTopLevelKeys) {
   EXPECT_EQ(Str(CompanyName(grouped)), "");
 }
 
+// The table lists the keys in the order of the file, each once, the hidden item last: a row out
+// of place or repeated would make the table disagree with the file it describes.
+TEST(OemKeyCatalogue, RowsFollowTheFileOrderOnceEach) {
+  const std::vector<OemKeyInfo>& table = OemKeyCatalogue();
+  ASSERT_GE(table.size(), 2u);
+  for (size_t k = 1; k + 1 < table.size(); ++k)
+    EXPECT_LT(Str(OemItemKeyOf(table[k - 1])), Str(OemItemKeyOf(table[k]))) << table[k].name;
+  for (size_t k = 0; k + 1 < table.size(); ++k) EXPECT_FALSE(table[k].hidden) << table[k].name;
+  EXPECT_TRUE(table.back().hidden);
+  EXPECT_EQ(std::string(table.back().name), "MainMenuAboutItemEnable");
+}
+
+// Each typed setter stores exactly what its row says: a setter expanded into the wrong group or
+// with another row's description or kind shows here.
+TEST(OemKeyCatalogue, SettersStoreTheirRow) {
+  OemDocument document;
+  SetMaxArchiveSizeMB(document, int64_t{7});
+  Sms::SetXmlParam(document, "x");
+  Email::SetTextOfLetter(document, u"t");
+  SetDisableModules(document, {"b", "a"});
+  SetMainMenuAboutItemEnable(document, false);
+  size_t found = 0;
+  for (const OemKeyInfo& key : OemKeyCatalogue()) {
+    const OemItem* item = document.Find(OemItemKeyOf(key));
+    if (!item) continue;
+    ++found;
+    EXPECT_EQ(Str(item->name), key.name);
+    EXPECT_EQ(Str(item->description), key.description) << key.name;
+    EXPECT_EQ(item->hidden, key.hidden) << key.name;
+    const std::vector<String> path =
+        *key.group ? std::vector<String>{key.group} : std::vector<String>();
+    EXPECT_EQ(item->path, path) << key.name;
+  }
+  EXPECT_EQ(found, document.Size());
+  EXPECT_EQ(ValueOf(document, "MaxArchiveSizeMB"), "7");
+  EXPECT_EQ(ValueOf(document, "XmlParamSms"), "x");
+  EXPECT_EQ(ValueOf(document, "TextOfLetterEmail"), "t");
+  EXPECT_EQ(ValueOf(document, "DisableModules"), "a,b");
+  EXPECT_EQ(ValueOf(document, "MainMenuAboutItemEnable"), "false");
+}
+
 }  // namespace
 }  // namespace Zentu

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "oem/oem_key_catalogue.h"
-#include "oem/oem_template.h"
 
 namespace Zentu {
 
@@ -11,107 +10,28 @@ using Vadu::String;
 
 namespace {
 
-// The typed setters of the catalogue, by the type they take: a setter whose type changes no
-// longer fits its list and the build fails, so the kinds cannot drift from the catalogue.
-using BooleanSetter = void (*)(OemDocument&, bool);
-using NumberSetter = void (*)(OemDocument&, int32_t);
-using LongNumberSetter = void (*)(OemDocument&, int64_t);
-using AddressSetter = void (*)(OemDocument&, const Vadu::Url&);
-
-constexpr BooleanSetter kBooleanSetters[] = {
-    SetAllowToCreateNewFoldersForExport,
-    SetAlwaysFullscreen,
-    SetAutoSelectionLoginAndPasswordEnabled,
-    SetBdtmmUseByDefault,
-    SetBottomPanelMovementEnable,
-    SetBufferingOnClient,
-    SetConnectionParametersEnabled,
-    SetCustomLicenseAgreement,
-    SetDisableExportWithReencoding,
-    SetDisableOnlineControlsInHelp,
-    SetEnableLabelWarningPreviewStreamDoesNotWork,
-    SetExitEnabled,
-    SetGraphEnabled,
-    SetHideWarningLowFPS,
-    SetIpCamsEnabled,
-    SetLanguageChangeEnabled,
-    SetLeftPanelEnabled,
-    SetLicenseEnabled,
-    SetLicensePlatesLog,
-    SetMainMenuDevicesByGroupsItemEnabled,
-    SetMainMenuInformationItemEnabled,
-    SetMainMenuIstallItemEnabled,
-    SetMainMenuRemoteAccessItemEnabled,
-    SetMainMenuTurnAllCamerasOffItemEnabled,
-    SetMicrophoneSoundDelayEnabled,
-    SetOnlyOnvifSearchEnabled,
-    SetRandomCamerasEnabled,
-    SetRegisterProtocolEnabled,
-    SetRunOnlyClient,
-    SetSearchByHttpMarking,
-    SetSearchByLicensePlates,
-    SetSearchByMotion,
-    SetSettingsBackupEnabled,
-    SetShowSplashScreen,
-    SetUserPermissionDialogUseCsvLogAlwaysOn,
-    SetMainMenuAboutItemEnable,
-    Sms::SetEnabled,
-    Sms::SetModemEnabled,
-    Sms::SetOtherOperatorsEnabled,
-    Sms::SetUsePostMethod,
-    Email::SetIsCanRemoveCurrentRecipient,
-};
-
-constexpr NumberSetter kNumberSetters[] = {
-    SetArchivePlaybackStartPosition,
-    SetCursorHideInterval,
-    SetDefaultExportFormatId,
-};
-
-constexpr LongNumberSetter kLongNumberSetters[] = {SetMaxArchiveSizeMB};
-
-constexpr AddressSetter kAddressSetters[] = {
-    SetANPRSettingsUrl,
-    SetBackupURL,
-    SetBuyFarwireURL,
-    SetCamerasFeedbackURL,
-    SetCompareVersionsUrl,
-    SetFeedbackURL,
-    SetHelpURL,
-    SetHttpsSslHelper,
-    SetInformationAboutCloudURL,
-    SetModulesComparisonUrl,
-    SetNewVersionChangesURL,
-    SetNewVersionInfoDownloadURL,
-    SetNewVersionNotificationURL,
-    SetOpenAlprDownloadURL,
-    SetOutsourceUrl,
-    SetRateAppUrl,
-    SetSpecialOfferURL,
-    SetSupportedCameraVendorsURL,
-    SetVideoTutorialURL,
-    SetWebsiteURL,
-};
-
-// The key a setter stores, found by letting it store into an empty document.
-template <typename Setter, typename Value>
-String KeyOf(Setter setter, const Value& value) {
-  OemDocument document;
-  setter(document, value);
-  return document.AllItems().begin()->first;
+// What checking asks of a value of each kind of the catalogue: wide text and name lists are
+// text, both widths of number are whole numbers.
+OemValueKind CheckedKind(OemKeyKind kind) {
+  switch (kind) {
+    case OemKeyKind::kYesNo:
+      return OemValueKind::kBoolean;
+    case OemKeyKind::kNumber:
+    case OemKeyKind::kNumber64:
+      return OemValueKind::kNumber;
+    case OemKeyKind::kWebAddress:
+      return OemValueKind::kAddress;
+    case OemKeyKind::kText:
+    case OemKeyKind::kWideText:
+    case OemKeyKind::kNameList:
+      break;
+  }
+  return OemValueKind::kText;
 }
 
 std::map<String, OemValueKind> ReadKinds() {
   std::map<String, OemValueKind> kinds;
-  OemDocument all;
-  FillOemTemplate(all);
-  for (const auto& [key, item] : all.AllItems()) kinds[key] = OemValueKind::kText;
-  for (BooleanSetter setter : kBooleanSetters) kinds[KeyOf(setter, false)] = OemValueKind::kBoolean;
-  for (NumberSetter setter : kNumberSetters) kinds[KeyOf(setter, 0)] = OemValueKind::kNumber;
-  for (LongNumberSetter setter : kLongNumberSetters)
-    kinds[KeyOf(setter, int64_t{0})] = OemValueKind::kNumber;
-  for (AddressSetter setter : kAddressSetters)
-    kinds[KeyOf(setter, Vadu::Url())] = OemValueKind::kAddress;
+  for (const OemKeyInfo& key : OemKeyCatalogue()) kinds[OemItemKeyOf(key)] = CheckedKind(key.kind);
   return kinds;
 }
 

@@ -1,5 +1,5 @@
-// The kind of value each key of the catalogue takes, read from the catalogue's typed setters, for
-// checking a hand-edited "oem_info.xml" before branding.
+// The kind of value each key of the catalogue takes, read from the catalogue's table, for checking
+// a hand-edited "oem_info.xml" before branding.
 #pragma once
 
 #include <map>
@@ -17,8 +17,8 @@ enum class OemValueKind {
 };
 
 // Every key of the catalogue (OemDocument::ItemKey form: element name, then group names) with its
-// kind: the keys whose setters take bool, a number or a web address have that kind, all others
-// are text.
+// kind: yes/no keys are boolean, 32- and 64-bit number keys are whole numbers, web-address keys
+// are web addresses, all others are text.
 const std::map<Vadu::String, OemValueKind>& OemKeyKinds();
 
 // The name of a kind as a message shows it: "text", "boolean (true or false)", "whole number",
