@@ -12,8 +12,6 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -28,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A loaded service name is made of at most 35 ASCII letters.
     Vadu::String name = document.Value("ApplicationServiceName", "");
     Check(name.Length() <= 35);
-    for (uint32_t i = 0; i < name.Length(); ++i) Check(IsAsciiLetter(name[i]));
+    for (uint32_t i = 0; i < name.Length(); ++i) Check(Vadu::IsAsciiLetter(name[i]));
   }
 
   for (const auto& [key, item] : document.AllItems()) {

@@ -19,8 +19,6 @@ const char kServiceNameKey[] = "ApplicationServiceName";
 const char kDefaultServiceName[] = "ZentuCoreService";
 constexpr uint32_t kMaxServiceNameLength = 35;
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 // The items of one "oem" section, visited in document order: an element with child elements is
 // a group whose children get its name added to their path, any other element is an item. The
 // first of two items with the same key stays. Iterative, so that deep nesting cannot exhaust the
@@ -50,7 +48,7 @@ OemDocument::Items CollectItems(const Vadu::XMLNode& section) {
     OemItem item;
     item.path = path;
     item.name = element->GetName();
-    item.value = element->GetText(true);
+    item.value = element->GetText(/*decode=*/true);
     Vadu::String key = OemDocument::ItemKey(item.name, item.path);
     items.emplace(std::move(key), std::move(item));
   }
@@ -72,7 +70,7 @@ class NodeArena {
 
 }  // namespace
 
-OemDocument::OemDocument(const Vadu::String& text) { Load(text, true); }
+OemDocument::OemDocument(const Vadu::String& text) { Load(text, /*normalise=*/true); }
 
 Vadu::String OemDocument::ItemKey(const Vadu::String& name, const std::vector<Vadu::String>& path) {
   Vadu::String key = name;
@@ -84,7 +82,7 @@ bool OemDocument::Load(const Vadu::String& text, bool normalise) {
   items_.clear();
   if (!text.IsEmpty()) {
     Vadu::XMLParser parser;
-    const Vadu::XMLNode* root = parser.Parse(text, false);
+    const Vadu::XMLNode* root = parser.Parse(text, /*stripPrefixes=*/false);
     for (const Vadu::XMLNode* section : root->ChildrenByName(kSectionName)) {
       Items found = CollectItems(*section);
       if (!found.empty()) {
@@ -162,7 +160,7 @@ void OemDocument::NormaliseServiceName() {
   if (name.IsEmpty()) return;
   Vadu::String letters;
   for (uint32_t i = 0; i < name.Length(); ++i)
-    if (IsAsciiLetter(name[i])) letters += name[i];
+    if (Vadu::IsAsciiLetter(name[i])) letters += name[i];
   if (letters.Length() > kMaxServiceNameLength)
     letters = letters.Substring(0, kMaxServiceNameLength);
   if (letters.IsEmpty()) letters = kDefaultServiceName;

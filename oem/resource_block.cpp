@@ -14,7 +14,7 @@ using Vadu::String;
 
 constexpr char kMarker[3] = {'O', 'E', 'M'};
 // Length field and marker.
-constexpr uint32_t kTrailerSize = 4 + sizeof kMarker;
+constexpr uint32_t kTrailerSize = sizeof(uint32_t) + sizeof kMarker;
 // The bytes at the end of a file that the block search reads: the marker at most kMaxBlockTail
 // bytes before the end, and the length field before it.
 constexpr uint32_t kSearchSpan = kMaxBlockTail + kTrailerSize;
@@ -186,13 +186,19 @@ bool FindBlockIn(const HostBytes& host, const HostLayout& layout, ViewBlock* blo
   return true;
 }
 
+// What follows a payload of `length` bytes: the length field and the marker.
+struct Trailer {
+  explicit Trailer(uint32_t length) {
+    WriteU32(bytes, length);
+    std::memcpy(bytes + sizeof(uint32_t), kMarker, sizeof kMarker);
+  }
+  char bytes[kTrailerSize];
+};
+
 // The payload, length field and marker that follow the host's bytes.
 String BlockBytes(const String& payload) {
   String bytes = payload;
-  char trailer[kTrailerSize];
-  WriteU32(trailer, payload.Length());
-  std::memcpy(trailer + 4, kMarker, sizeof kMarker);
-  bytes.Append(trailer, kTrailerSize);
+  bytes.Append(Trailer(payload.Length()).bytes, kTrailerSize);
   return bytes;
 }
 
@@ -223,10 +229,8 @@ class EmbeddedBytes : public HostBytes {
       std::memcpy(bytes + (i - at), payload_.Data() + (i - base_), stop - i);
       i = stop;
     }
-    char trailer[kTrailerSize];
-    WriteU32(trailer, payload_.Length());
-    std::memcpy(trailer + 4, kMarker, sizeof kMarker);
-    for (; i < end; ++i) bytes[i - at] = trailer[i - payloadEnd];
+    const Trailer trailer(payload_.Length());
+    for (; i < end; ++i) bytes[i - at] = trailer.bytes[i - payloadEnd];
     return true;
   }
 

@@ -35,11 +35,6 @@ constexpr std::chrono::seconds kTargetLockWait{60};
 
 Vadu::LogSource ErrorSource() { return Vadu::LogSource(Vadu::LogError, kFrontEndLogTag); }
 
-void Fail(const String& line) {
-  PrintLine(line);
-  SetExitCode(kExitError);
-}
-
 // Replaces the file's content with itself carrying the resource map as its block. The program's
 // bytes are copied into the new file, never held in memory; the file is replaced atomically and
 // stays as it was on any failure.
@@ -64,12 +59,12 @@ bool WriteFreshBlock(const WString& path) {
 void AddResourceFile(const WString& path, Vadu::SettingsMap& map) {
   String name;
   if (!Vadu::TryToUtf8(Vadu::GetFileName(path), &name)) {
-    Fail(String("ERROR: resource name is not UTF-8: ") + Vadu::ToUtf8(path));
+    ReportError(String("ERROR: resource name is not UTF-8: ") + Vadu::ToUtf8(path));
     return;
   }
   String bytes;
   if (!Vadu::ReadWholeFile(path, &bytes)) {
-    Fail(String("ERROR: can't read ") + name);
+    ReportError(String("ERROR: can't read ") + name);
     return;
   }
   map.Set(name, bytes);
@@ -102,13 +97,6 @@ bool LoadResourcesOver(const WString& resources, const WString& target, bool fre
   return true;
 }
 
-// Where the part of `path` below `folder` begins: after the folder and its separator when the
-// path starts with them, else 0.
-uint32_t StartBelow(const WString& path, const WString& folder) {
-  const WString prefix = folder + WString(Vadu::PathSeparator());
-  return path.StartsWith(prefix) ? prefix.Length() : 0;
-}
-
 // The part of the path that names files of the target: below the working folder for a path inside
 // it, else the whole path.
 WString OwnPart(const WString& path) {
@@ -135,8 +123,8 @@ struct WorkingFile {
 
 // The lines of a target that is not there, or is no file or folder that can be branded.
 void ReportMissingTarget(const WString& target) {
-  Fail(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(target)));
-  Fail(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
+  ReportError(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(target)));
+  ReportError(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
   Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
 }
 
@@ -149,7 +137,7 @@ bool LockTarget(const WString& target, Vadu::FileLock& lock) {
     case Vadu::FileLock::Status::kLocked:
       return true;
     case Vadu::FileLock::Status::kBusy:
-      Fail(String("ERROR: another run is still working on ") + Vadu::ToUtf8(target));
+      ReportError(String("ERROR: another run is still working on ") + Vadu::ToUtf8(target));
       return false;
     case Vadu::FileLock::Status::kMissing:
     case Vadu::FileLock::Status::kNotRegularFile:
@@ -158,7 +146,7 @@ bool LockTarget(const WString& target, Vadu::FileLock& lock) {
     case Vadu::FileLock::Status::kFailed:
       break;
   }
-  Fail(String("ERROR: can't read ") + Vadu::ToUtf8(target));
+  ReportError(String("ERROR: can't read ") + Vadu::ToUtf8(target));
   return false;
 }
 
@@ -177,7 +165,7 @@ WorkingFile ResolveWorkingPath(const WString& target) {
       return working;
     }
     const WString chosen = ChooseApplicationFile(ListFilesDepthFirst(folder), folder);
-    if (!chosen.IsEmpty() && Vadu::PathExists(chosen, false)) {
+    if (!chosen.IsEmpty() && Vadu::FileExists(chosen)) {
       working.path = chosen;
       working.unpacked = true;
     }
@@ -205,8 +193,8 @@ bool PlaceArchive(const WString& packed, const WString& archive) {
 
 bool PathPresent(const WString& path) {
   if (path.IsEmpty()) return false;
-  if (Vadu::PathExists(path, false) || Vadu::PathExists(path, true)) return true;
-  Fail(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
+  if (Vadu::FileExists(path) || Vadu::DirectoryExists(path)) return true;
+  ReportError(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
   return false;
 }
 
@@ -219,7 +207,7 @@ namespace {
 void AddResourcesTo(const WString& target, const WString& icon, const WString& resources,
                     bool fresh, Properties properties) {
   if (!PathPresent(target)) {
-    Fail(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
+    ReportError(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
     Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
     return;
   }
@@ -230,7 +218,7 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
 
   const WorkingFile working = ResolveWorkingPath(target);
   if (working.unpackFailed) {
-    Fail(String("ERROR: can't unpack ") + Vadu::ToUtf8(target));
+    ReportError(String("ERROR: can't unpack ") + Vadu::ToUtf8(target));
     return;
   }
   WString workingPath = working.path;
@@ -244,8 +232,8 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
 
   // An archive or image without an application is not written into.
   const bool opened = working.opened != Opened::kFile;
-  if ((opened && !working.unpacked) || !Vadu::PathExists(workingPath, false)) {
-    Fail("ERROR: can't find zentu executable file");
+  if ((opened && !working.unpacked) || !Vadu::FileExists(workingPath)) {
+    ReportError("ERROR: can't find zentu executable file");
     Vadu::LogRecord(ErrorSource(), "ERROR: can't find zentu executable file ")
         << workingPath << "\n";
     return;
@@ -264,7 +252,7 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   // A fresh package holds the block alone.
   const bool written = fresh ? WriteFreshBlock(workingPath) : WriteBlockInto(workingPath);
   if (!written) {
-    Fail("ERROR: can't replace zentu executable file");
+    ReportError("ERROR: can't replace zentu executable file");
     return;
   }
   if (working.unpacked) {
@@ -273,7 +261,7 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
       return;
     }
     if (!Repack(workingPath, target, working.opened == Opened::kDiskImage)) {
-      Fail(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
+      ReportError(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
       return;
     }
   }
@@ -335,7 +323,7 @@ void DetectTargetKind(WString& workingPath) {
   if (Vadu::DirectoryExists(workingPath)) {
     kind = u"dir";
     const WString executable = Vadu::JoinPath(workingPath, u"/Contents/MacOS/zentu");
-    if (Vadu::PathExists(executable, false)) workingPath = executable;
+    if (Vadu::FileExists(executable)) workingPath = executable;
     return;
   }
   const WString own = OwnPart(workingPath);
@@ -348,12 +336,6 @@ void DetectTargetKind(WString& workingPath) {
   } else if (own.Contains(u".exe")) {
     kind = u".exe";
   }
-}
-
-WString BundleFolderOf(const WString& workingPath) {
-  const WString marker = WString(u".app") + WString(Vadu::PathSeparator());
-  const uint32_t at = workingPath.Find(marker, StartBelow(workingPath, WorkingFolderPath()));
-  return at == WString::npos ? WString() : workingPath.Substring(0, at + 4);
 }
 
 bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
@@ -372,7 +354,7 @@ bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
   const bool done =
       Vadu::CreateDirectories(folder) &&
       PackTgz(source, destination, diskImage ? PackRoot::kSource : PackRoot::kFolderContents) &&
-      Vadu::PathExists(packed, false) && PlaceArchive(packed, archive);
+      Vadu::FileExists(packed) && PlaceArchive(packed, archive);
   Vadu::RemoveDirectoryTree(folder);
   if (done) Vadu::RemoveDirectoryTree(source);
   return done;

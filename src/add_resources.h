@@ -73,9 +73,4 @@ Vadu::WString ChooseApplicationFile(const std::vector<Vadu::WString>& files,
 // part below it is looked at, so that the temporary directory's own name cannot match.
 void DetectTargetKind(Vadu::WString& workingPath);
 
-// The bundle folder a working path lies in: the path up to and including its first ".app" that
-// is followed by a separator (below the working folder, for a path inside it); empty when there
-// is none.
-Vadu::WString BundleFolderOf(const Vadu::WString& workingPath);
-
 }  // namespace Zentu

@@ -36,7 +36,8 @@ Vadu::LogSource Source(int32_t level) { return Vadu::LogSource(level, kArchiveLo
 
 // Runs the tool with the time limit; true when it ended by itself with exit code 0.
 bool RunTool(const WString& tool, const WString& parameters) {
-  const Vadu::RunOutcome outcome = Vadu::RunProgram(tool, parameters, true, kToolTimeLimit);
+  const Vadu::RunOutcome outcome =
+      Vadu::RunProgram(tool, parameters, /*hidden=*/true, kToolTimeLimit);
   if (outcome.timedOut)
     Vadu::LogRecord(Source(Vadu::LogError), "Ended after the time limit: ")
         << tool << " " << parameters << "\r\n";
@@ -139,19 +140,19 @@ bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
   const WString tool = EnsureArchiveTool();
   const WString dmg(u".dmg"), tgz(u".tgz");
   const bool image = destination.ReverseFind(dmg) != WString::npos;
-  WString archive, tar_name;
+  WString archive, tarName;
   if (image) {
     archive = destination.Substring(0, destination.ReverseFind(dmg)) + tgz;
-    tar_name = TarNameFor(destination, String(".dmg"));
+    tarName = TarNameFor(destination, String(".dmg"));
   } else if (destination.ReverseFind(tgz) != WString::npos) {
     archive = destination;
-    tar_name = TarNameFor(destination, String(".tgz"));
+    tarName = TarNameFor(destination, String(".tgz"));
   } else {
     return false;
   }
   const WString temp = RunFolder();
   if (temp.IsEmpty()) return false;
-  const WString tar = Vadu::JoinPath(temp, tar_name);
+  const WString tar = Vadu::JoinPath(temp, tarName);
   // The new archive is made beside the old one and renamed over it once it is complete.
   const WString partial = archive + u".packing";
   // Leftovers of an interrupted run would be updated instead of replaced.
@@ -174,19 +175,18 @@ bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
   bool packed = false;
   // With no file named the tool would pack the current directory: an empty folder packs nothing.
   if (!sources.IsEmpty()) {
-    const WString tar_parameters =
+    const WString tarParameters =
         u"a -ttar " + Argument(ToolPath(tar)) + u" " + sources + kPackSwitches;
-    const bool tarred = RunTool(tool, tar_parameters);
+    const bool tarred = RunTool(tool, tarParameters);
     Vadu::LogRecord(Source(Vadu::LogInfo), "Tar pack command: ")
-        << Digit(tarred) << " " << tool << " " << tar_parameters << "\r\n";
+        << Digit(tarred) << " " << tool << " " << tarParameters << "\r\n";
 
-    const WString gzip_parameters =
+    const WString gzipParameters =
         u"a -tgzip " + Argument(ToolPath(partial)) + u" " + Argument(ToolPath(tar)) + kPackSwitches;
-    const bool zipped = RunTool(tool, gzip_parameters);
+    const bool zipped = RunTool(tool, gzipParameters);
     Vadu::LogRecord(Source(Vadu::LogInfo), "TGZ pack command: ")
-        << Digit(zipped) << " " << tool << " " << gzip_parameters << "\r\n";
-    packed =
-        tarred && zipped && Vadu::PathExists(partial, false) && Vadu::MoveFileTo(partial, archive);
+        << Digit(zipped) << " " << tool << " " << gzipParameters << "\r\n";
+    packed = tarred && zipped && Vadu::FileExists(partial) && Vadu::MoveFileTo(partial, archive);
   }
 
   Vadu::RemoveFile(tar);
@@ -208,8 +208,7 @@ bool UnpackArchive(const WString& archive, const WString& folder) {
 }
 
 bool UnpackTgz(const WString& archive, const WString& folder) {
-  if (!Vadu::PathExists(archive, false) ||
-      Vadu::ToLower(Vadu::GetExtension(archive)) != WString(u"tgz")) {
+  if (!Vadu::FileExists(archive) || Vadu::ToLower(Vadu::GetExtension(archive)) != WString(u"tgz")) {
     Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find tgz file: ")
         << archive << "\r\n";
     return false;
@@ -239,13 +238,13 @@ bool UnpackDmg(const WString& image, const WString& destination) {
   const WString run = RunFolder();
   if (run.IsEmpty()) return false;
   const WString staging = Vadu::JoinPath(run, kStagingFolder);
-  const WString staging_text = ToolPath(staging);
+  const WString stagingText = ToolPath(staging);
   Vadu::RemoveDirectoryTree(staging);
   Vadu::CreateDirectories(staging);
 
   // The tool is started directly, its output captured through a pipe.
   const WString parameters =
-      u"x " + Argument(ToolPath(image)) + u" " + Argument(u"-o" + staging_text) + kCommonSwitches;
+      u"x " + Argument(ToolPath(image)) + u" " + Argument(u"-o" + stagingText) + kCommonSwitches;
   const Vadu::CommandResult result =
       Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::None, kToolTimeLimit);
   Vadu::LogRecord(Source(Vadu::LogInfo), "DMG unpack command ")
@@ -254,7 +253,7 @@ bool UnpackDmg(const WString& image, const WString& destination) {
   // The staging folder exists before the run; only a tree inside it shows an extraction.
   if (!Vadu::DirectoryExists(staging) || Vadu::ListDirectory(staging).empty()) {
     Vadu::LogRecord(Source(Vadu::LogError), "Unapck dmg: can't find dir: ")
-        << staging_text << "\r\n";
+        << stagingText << "\r\n";
     Vadu::RemoveDirectoryTree(staging);
     return false;
   }
@@ -267,7 +266,7 @@ bool UnpackDmg(const WString& image, const WString& destination) {
     Vadu::RemoveDirectoryTree(staging);
     return false;
   }
-  const bool moved = Vadu::MoveDirectoryTo(staging, destination, true);
+  const bool moved = Vadu::MoveDirectoryTo(staging, destination, /*recursive=*/true);
   Vadu::LogRecord(Source(Vadu::LogInfo), "Move unpacked folder from ")
       << staging << " to " << destination << ". Result: " << Digit(moved) << "\r\n";
   Vadu::RemoveDirectoryTree(staging);

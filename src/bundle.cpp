@@ -20,7 +20,6 @@ using Vadu::String;
 using Vadu::WString;
 
 constexpr char16_t kAppSuffix[] = u".app";
-constexpr uint32_t kAppSuffixLength = 4;
 
 // Stands for "&" while a property list goes through the XML parser and writer. Their entity
 // coding is the system's own ("&rt;" for ">", and every "&" escaped again unless the text already
@@ -57,8 +56,7 @@ bool StrictlyInside(const WString& path, const WString& folder) {
 // True when nothing stands at `to`; otherwise says that `from` cannot take the name, so that a
 // rename never replaces another file of the package.
 bool NameFree(const WString& from, const WString& to) {
-  if (!Vadu::PathExists(to, false) && !Vadu::PathExists(to, true) && !Vadu::IsSymbolicLink(to))
-    return true;
+  if (!Vadu::FileExists(to) && !Vadu::DirectoryExists(to) && !Vadu::IsSymbolicLink(to)) return true;
   PrintLine(String("ERROR: can't rename ") + Vadu::ToUtf8(Vadu::GetFileName(from)) + " to " +
             Vadu::ToUtf8(Vadu::GetFileName(to)) + ": the name is taken");
   return false;
@@ -73,15 +71,6 @@ bool IsPlainName(const WString& name) {
       return false;
   }
   return true;
-}
-
-// Where the part of `path` below the working folder begins: after the folder and its separator
-// when the path starts with them, else 0. Names searched for in the working path are searched
-// for from here, so that the temporary directory's own name cannot match them.
-uint32_t BelowWorkingFolder(const WString& path) {
-  WString prefix = WorkingFolderPath();
-  prefix += Vadu::PathSeparator();
-  return path.StartsWith(prefix) ? prefix.Length() : 0;
 }
 
 // `value` as the text of a property list element, with "&" standing in for itself (see
@@ -143,6 +132,13 @@ String BundleIdentifier() {
       .ReplaceAll(" ", ".");
 }
 
+WString BundleFolderOf(const WString& workingPath) {
+  const WString suffix(kAppSuffix);
+  const uint32_t at = workingPath.Find(suffix + WString(Vadu::PathSeparator()),
+                                       StartBelow(workingPath, WorkingFolderPath()));
+  return at == WString::npos ? WString() : workingPath.Substring(0, at + suffix.Length());
+}
+
 bool RenameAppBundle(WString& workingPath) {
   const WString& word = ProductWord();
   if (word.IsEmpty() || !(TargetKindIs(u".tgz") || TargetKindIs(u".dmg"))) return true;
@@ -150,31 +146,29 @@ bool RenameAppBundle(WString& workingPath) {
   WString folder = WorkingFolderPath();
   if (!IsPlainName(newName) || !StrictlyInside(workingPath, folder)) return true;
 
-  WString marker = WString(kAppSuffix) + WString(Vadu::PathSeparator());
-  uint32_t at = workingPath.Find(marker, BelowWorkingFolder(workingPath));
-  if (at == WString::npos) {
+  const WString oldBundle = BundleFolderOf(workingPath);
+  if (oldBundle.IsEmpty()) {
     // A single application file.
     WString renamed = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath), newName);
-    if (SamePath(renamed, workingPath) || !Vadu::PathExists(workingPath, false)) return true;
+    if (SamePath(renamed, workingPath) || !Vadu::FileExists(workingPath)) return true;
     if (!NameFree(workingPath, renamed)) return false;
     if (Vadu::MoveFileTo(workingPath, renamed)) workingPath = renamed;
     return true;
   }
 
   // A bundle: its whole tree moves into the new folder.
-  WString oldBundle = workingPath.Substring(0, at + kAppSuffixLength);
-  WString newBundle = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath.Substring(0, at)), newName);
+  const WString newBundle = Vadu::JoinPath(Vadu::GetDirectoryPart(oldBundle), newName);
   if (SamePath(oldBundle, newBundle) || !StrictlyInside(oldBundle, folder)) return true;
   if (!Vadu::DirectoryExists(oldBundle) || Vadu::IsSymbolicLink(oldBundle)) return true;
   if (!NameFree(oldBundle, newBundle)) return false;
   if (!Vadu::CreateDirectories(newBundle)) return true;
-  if (!Vadu::MoveDirectoryTo(oldBundle, newBundle, true)) {
+  if (!Vadu::MoveDirectoryTo(oldBundle, newBundle, /*recursive=*/true)) {
     Vadu::RemoveEmptyDirectory(newBundle);
     return true;
   }
   // The move removes the emptied old folder itself. Should anything remain there (a file system
   // that ignores letter case sees one folder under both names), it is kept, never deleted.
-  workingPath = newBundle + workingPath.Substring(at + kAppSuffixLength);
+  workingPath = newBundle + workingPath.Substring(oldBundle.Length());
   return true;
 }
 
@@ -197,7 +191,7 @@ void PlaceBundleIcon(const WString& icon) {
 bool UpdateBundlePlists(WString& workingPath) {
   WString folder = WorkingFolderPath();
   if (!StrictlyInside(workingPath, folder)) return true;
-  uint32_t at = workingPath.Find(u"MacOS", BelowWorkingFolder(workingPath));
+  uint32_t at = workingPath.Find(u"MacOS", StartBelow(workingPath, folder));
   if (at == WString::npos) return true;
   WString contents = workingPath.Substring(0, at);
   if (!StrictlyInside(contents, folder)) return true;
@@ -208,7 +202,7 @@ bool UpdateBundlePlists(WString& workingPath) {
   // The executable first, so that the list names it only once it carries the name.
   String executable;
   WString name = Vadu::FromUtf8(productName);
-  if (IsPlainName(name) && Vadu::PathExists(workingPath, false)) {
+  if (IsPlainName(name) && Vadu::FileExists(workingPath)) {
     WString renamed = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath), name);
     bool named = SamePath(renamed, workingPath);
     if (!named && !NameFree(workingPath, renamed)) return false;
@@ -228,7 +222,7 @@ bool UpdateBundlePlists(WString& workingPath) {
 }
 
 void UpdatePlistFile(const WString& file, const std::map<String, String>& values) {
-  if (!Vadu::PathExists(file, false)) return;
+  if (!Vadu::FileExists(file)) return;
   String text = Vadu::ReadWholeFile(file);
   const String amp(kAmpersandStandIn);
   if (!StartsWithMarkup(text) || text.Contains(amp)) return;

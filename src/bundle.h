@@ -17,6 +17,11 @@ Vadu::String BundleProductName();
 // Likewise the first non-empty "VersionUniqueID", with every space turned into ".".
 Vadu::String BundleIdentifier();
 
+// The bundle folder a working path lies in: the path up to and including its first ".app" that
+// is followed by a separator (below the working folder, for a path inside it); empty when there
+// is none.
+Vadu::WString BundleFolderOf(const Vadu::WString& workingPath);
+
 // For the target kinds ".tgz" and ".dmg": the application bundle the working path lies in (the
 // path up to its first ".app" folder), or the single application file it names, is renamed to
 // the product word followed by ".app", and the working path follows it. Nothing happens for

@@ -8,7 +8,6 @@
 #include "oem/oem_key_kinds.h"
 #include "oem/oem_template.h"
 #include "src/add_resources.h"
-#include "src/exit_code.h"
 #include "src/print_line.h"
 #include "support/file_system.h"
 #include "support/xml_wellformed.h"
@@ -68,11 +67,6 @@ void AddKeyProblems(const OemDocument& document, std::vector<String>& problems) 
   }
 }
 
-void Fail(const String& line) {
-  PrintLine(line);
-  SetExitCode(kExitError);
-}
-
 // A file that would be embedded, with its size (that of the file a link points at).
 struct ResourceFile {
   WString name;
@@ -122,7 +116,7 @@ std::vector<String> OemInformationProblems(const String& text) {
     return {String("ERROR: ") + kOemInformationFileName + where + problem.message};
   }
   OemDocument document;
-  if (!document.Load(text, false))
+  if (!document.Load(text, /*normalise=*/false))
     return {String("ERROR: ") + kOemInformationFileName + " holds no <oem> keys"};
   std::vector<String> problems;
   AddKeyProblems(document, problems);
@@ -132,7 +126,7 @@ std::vector<String> OemInformationProblems(const String& text) {
 }
 
 void CheckResources(const WString& resources) {
-  if (resources.IsEmpty()) return Fail("ERROR: no resource folder to check");
+  if (resources.IsEmpty()) return ReportError("ERROR: no resource folder to check");
   if (!PathPresent(resources)) return;
   const std::vector<ResourceFile> files = ResourceFiles(resources);
   const String shown = Vadu::ToUtf8(resources);
@@ -143,15 +137,15 @@ void CheckResources(const WString& resources) {
                               : resources;
   String text;
   if (Vadu::GetFileName(oemFile) != Vadu::FromUtf8(kOemInformationFileName) ||
-      !Vadu::PathExists(oemFile, false)) {
-    Fail(String("ERROR: no ") + kOemInformationFileName + " in " + shown);
+      !Vadu::FileExists(oemFile)) {
+    ReportError(String("ERROR: no ") + kOemInformationFileName + " in " + shown);
     sound = false;
   } else if (!Vadu::ReadWholeFile(oemFile, &text)) {
-    Fail(String("ERROR: can't read ") + Vadu::ToUtf8(oemFile));
+    ReportError(String("ERROR: can't read ") + Vadu::ToUtf8(oemFile));
     sound = false;
   } else {
     for (const String& line : OemInformationProblems(text)) {
-      Fail(line);
+      ReportError(line);
       sound = false;
     }
   }

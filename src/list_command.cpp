@@ -5,7 +5,6 @@
 #include "oem/resource_block.h"
 #include "src/add_resources.h"
 #include "src/archive_tool.h"
-#include "src/exit_code.h"
 #include "src/print_line.h"
 #include "src/run_folder.h"
 #include "support/date_time.h"
@@ -20,11 +19,6 @@ using Vadu::WString;
 namespace {
 
 constexpr char kDateEntry[] = "date";
-
-void Fail(const String& line) {
-  PrintLine(line);
-  SetExitCode(kExitError);
-}
 
 void AppendEscaped(String& out, unsigned char byte) {
   char text[8];
@@ -78,13 +72,13 @@ WString CarrierOf(const WString& file) {
   const WString run = RunFolder();
   const WString folder = run.IsEmpty() ? WString() : Vadu::JoinPath(run, u"listed");
   if (folder.IsEmpty() || !(archive ? UnpackTgz(file, folder) : UnpackDmg(file, folder))) {
-    Fail(String("ERROR: can't unpack ") + Vadu::ToUtf8(file));
+    ReportError(String("ERROR: can't unpack ") + Vadu::ToUtf8(file));
     return WString();
   }
   const WString application = archive ? ChooseApplicationFile(ListFilesDepthFirst(folder), folder)
                                       : Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
-  if (application.IsEmpty() || !Vadu::PathExists(application, false)) {
-    Fail("ERROR: can't find zentu executable file");
+  if (application.IsEmpty() || !Vadu::FileExists(application)) {
+    ReportError("ERROR: can't find zentu executable file");
     return WString();
   }
   return application;
@@ -116,18 +110,18 @@ std::vector<String> ResourceListLines(const String& shownName, const CarriedReso
 }
 
 void ListResources(const WString& file) {
-  if (file.IsEmpty()) return Fail("ERROR: no file to list");
+  if (file.IsEmpty()) return ReportError("ERROR: no file to list");
   if (!PathPresent(file)) return;
   const WString carrier = CarrierOf(file);
   if (carrier.IsEmpty()) return;
   const String shown = Vadu::ToUtf8(file);
   // Only the block is read, and only one resource at a time is held.
   String payload;
-  if (!ReadBlockOfFile(carrier, &payload)) return Fail(String("ERROR: can't read ") + shown);
-  if (payload.IsEmpty()) return Fail(String("ERROR: no resources found in ") + shown);
+  if (!ReadBlockOfFile(carrier, &payload)) return ReportError(String("ERROR: can't read ") + shown);
+  if (payload.IsEmpty()) return ReportError(String("ERROR: no resources found in ") + shown);
   CarriedResources carried;
   if (!ReadCarriedResources(payload, &carried))
-    return Fail(String("ERROR: damaged resources in ") + shown);
+    return ReportError(String("ERROR: damaged resources in ") + shown);
   for (const String& line : ResourceListLines(shown, carried)) PrintLine(line);
 }
 

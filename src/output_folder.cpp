@@ -1,6 +1,5 @@
 #include "src/output_folder.h"
 
-#include "src/exit_code.h"
 #include "src/option_names.h"
 #include "src/print_line.h"
 #include "support/file_system.h"
@@ -21,8 +20,7 @@ bool PrepareOutputFolder(const Vadu::CommandLineOptions& options) {
   if (!options.HasOption(kOutDirOption)) return true;
   const WString folder = OutputFolder(options);
   if (Vadu::CreateDirectories(folder)) return true;
-  PrintLine(String("ERROR: can't create ") + Vadu::ToUtf8(folder));
-  SetExitCode(kExitError);
+  ReportError(String("ERROR: can't create ") + Vadu::ToUtf8(folder));
   return false;
 }
 

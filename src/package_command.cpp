@@ -1,7 +1,6 @@
 #include "src/package_command.h"
 
 #include "src/add_resources.h"
-#include "src/exit_code.h"
 #include "src/option_names.h"
 #include "src/print_line.h"
 #include "support/file_system.h"
@@ -21,11 +20,10 @@ void PackResources(const WString& resources, const WString& icon, const WString&
   const WString package = Vadu::JoinPath(folder, u"resource.oem");
   // A new package starts as an empty file, so that the command below finds its target; an
   // existing one is replaced only by a complete new package.
-  if (!Vadu::PathExists(package, false) &&
+  if (!Vadu::FileExists(package) &&
       !(Vadu::CreateDirectories(folder) && Vadu::WriteNewFile(String(), package))) {
-    PrintLine(String("ERROR: can't save resource package to '") + Vadu::ToUtf8(package) + "'");
-    SetExitCode(kExitError);
-    return;
+    return ReportError(String("ERROR: can't save resource package to '") + Vadu::ToUtf8(package) +
+                       "'");
   }
   AddResourcesToPackage(package, icon, resources);
 }

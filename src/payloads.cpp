@@ -36,9 +36,9 @@ const FileTable& Table() {
   return table;
 }
 
-const StoredBlock* FindTool(const String& file_name) {
+const StoredBlock* FindTool(const String& fileName) {
   for (const StoredBlock& block : StoredBlocks())
-    if (block.kind != StoredKind::kNamedFile && file_name == block.name) return &block;
+    if (block.kind != StoredKind::kNamedFile && fileName == block.name) return &block;
   return nullptr;
 }
 
@@ -47,7 +47,7 @@ struct VersionState {
   Vadu::CritSection lock;
   bool computed = false;
   String version;
-  String minimal_version;
+  String minimalVersion;
 };
 
 VersionState& Versions() {
@@ -60,11 +60,11 @@ VersionState& Versions() {
 String UnscramblePayload(const unsigned char* block, uint32_t size, const String& key) {
   if (!block || size == 0) return String();
   String plain(reinterpret_cast<const char*>(block), size);
-  uint32_t key_length = key.Length();
-  if (key_length == 0) return plain;
+  uint32_t keyLength = key.Length();
+  if (keyLength == 0) return plain;
   char* out = plain.MutableData();
   const char* k = key.CStr();
-  for (uint32_t i = 0; i < size; ++i) out[i] = static_cast<char>(out[i] ^ k[i % key_length]);
+  for (uint32_t i = 0; i < size; ++i) out[i] = static_cast<char>(out[i] ^ k[i % keyLength]);
   return plain;
 }
 
@@ -77,8 +77,8 @@ String PayloadKey() {
   return key;
 }
 
-String ToolPayloadContent(const String& file_name) {
-  const StoredBlock* block = FindTool(file_name);
+String ToolPayloadContent(const String& fileName) {
+  const StoredBlock* block = FindTool(fileName);
   return block ? UnscramblePayload(block->data, block->size, PayloadKey()) : String();
 }
 
@@ -153,9 +153,9 @@ String VersionTextForDate(const String& date) {
   return year + "." + month + "." + day;
 }
 
-String VersionTextFor(const String& version_file_name, const String& date) {
+String VersionTextFor(const String& versionFileName, const String& date) {
   for (const String& name : EmbeddedFileNames())
-    if (name == version_file_name) return EmbeddedFileContent(name);
+    if (name == versionFileName) return EmbeddedFileContent(name);
   return VersionTextForDate(date);
 }
 
@@ -163,7 +163,7 @@ String BuildVersionText() {
   VersionState& state = Versions();
   Vadu::AutoLock guard(&state.lock);
   if (!state.computed) {
-    state.minimal_version = EmbeddedFileContent(String("minimal_version"));
+    state.minimalVersion = EmbeddedFileContent(String("minimal_version"));
     state.version =
         VersionTextFor(EmbeddedFileContent(String("build_version_file_name")), BuildDateText());
     state.computed = true;
@@ -174,7 +174,7 @@ String BuildVersionText() {
 String MinimalVersionText() {
   VersionState& state = Versions();
   Vadu::AutoLock guard(&state.lock);
-  return state.minimal_version;
+  return state.minimalVersion;
 }
 
 }  // namespace Zentu

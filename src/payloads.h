@@ -21,7 +21,7 @@ Vadu::String PayloadKey();
 
 // The plain content of a tool this build carries, by the file name it is written under; empty
 // when the build carries no such tool.
-Vadu::String ToolPayloadContent(const Vadu::String& file_name);
+Vadu::String ToolPayloadContent(const Vadu::String& fileName);
 // The file names of the tools of one kind, in the order they are written.
 std::vector<Vadu::String> ToolPayloadNames(StoredKind kind);
 
@@ -50,7 +50,7 @@ std::vector<Vadu::String> EmbeddedFileNames();
 Vadu::String VersionTextForDate(const Vadu::String& date);
 // The version text for a version file name: the content of the embedded file of that name when
 // there is one, else the version text of the date.
-Vadu::String VersionTextFor(const Vadu::String& version_file_name, const Vadu::String& date);
+Vadu::String VersionTextFor(const Vadu::String& versionFileName, const Vadu::String& date);
 // This build's version text: VersionTextFor the content of "build_version_file_name" and the
 // build date. Computed on the first call, under a lock, and kept.
 Vadu::String BuildVersionText();

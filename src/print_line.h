@@ -9,4 +9,7 @@ namespace Zentu {
 // order with the output of the tools the commands run.
 void PrintLine(const Vadu::String& text);
 
+// Reports a failure: prints the line (an "ERROR: ..." line) and sets the exit code to 1.
+void ReportError(const Vadu::String& line);
+
 }  // namespace Zentu

@@ -39,7 +39,7 @@ Vadu::LogSource Info() { return Vadu::LogSource(Vadu::LogInfo, kFrontEndLogTag);
 // True when a run folder found in the temporary directory was left by a run that has ended.
 bool LeftByEndedRun(const Vadu::FileEntry& entry, const WString& path) {
   const WString marker = Vadu::JoinPath(path, kMarkerName);
-  if (Vadu::PathExists(marker, false)) return !Vadu::MarkerFileHeld(marker);
+  if (Vadu::FileExists(marker)) return !Vadu::MarkerFileHeld(marker);
   const int64_t age = Vadu::DateTime::NowLocal().Value() - entry.LastWriteTime().Value();
   return age > kUnmarkedGraceMs;
 }

@@ -11,12 +11,10 @@ namespace Zentu {
 void RunTemplateCommand() { RunTemplateCommand(Vadu::GetModuleDirectory()); }
 
 void RunTemplateCommand(const Vadu::WString& directory) {
-  if (WriteOemTemplate(directory)) {
+  if (WriteOemTemplate(directory))
     PrintLine(kTemplateSavedMessage);
-  } else {
-    PrintLine(kTemplateFailedMessage);
-    SetExitCode(kExitError);
-  }
+  else
+    ReportError(kTemplateFailedMessage);
 }
 
 void RunTemplateCommand(const Vadu::CommandLineOptions& options) {

@@ -28,18 +28,10 @@ inline std::string Arg(const std::filesystem::path& path) {
 }
 
 // A path as the utility prints it back: its UTF-8 text.
-inline std::string Text(const std::filesystem::path& path) {
-  auto u8 = path.u8string();
-  return std::string(u8.begin(), u8.end());
-}
+inline std::string Text(const std::filesystem::path& path) { return Vadu::Testing::Utf8(path); }
 
-inline Vadu::String Bytes(const std::string& text) {
-  return Vadu::String(text.data(), static_cast<uint32_t>(text.size()));
-}
-
-inline std::string Std(const Vadu::String& bytes) {
-  return std::string(bytes.CStr(), bytes.Length());
-}
+using Vadu::Testing::Bytes;
+using Vadu::Testing::Std;
 
 // The entries of the block at the end of a file, by name; empty without a block.
 inline std::map<std::string, std::string> BlockEntries(const std::filesystem::path& file) {

@@ -17,8 +17,6 @@ using Vadu::WString;
 
 namespace {
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-
 // The relative path a resource name is written to; false when the name is unsafe. The name must
 // be valid UTF-8 without zero bytes, so that what is checked is exactly what the file system
 // gets: a lenient decoding could turn bytes that pass a check into "." or "/".
@@ -29,16 +27,11 @@ bool SafeRelativePath(const String& name, WString* path) {
   if (text[0] == u'/' || text[0] == u'\\') return false;
   for (const WString& component : text.ReplaceAll(u"\\", u"/").Split(u"/")) {
     if (component == u"..") return false;
-    if (component.Length() >= 2 && IsAsciiLetter(component[0]) && component[1] == u':')
+    if (component.Length() >= 2 && Vadu::IsAsciiLetter(component[0]) && component[1] == u':')
       return false;
   }
   *path = text;
   return true;
-}
-
-void Fail(const String& line) {
-  PrintLine(line);
-  SetExitCode(kExitError);
 }
 
 // Reads the block at the end of the file, and only the block; false, after saying why, when the
@@ -46,11 +39,11 @@ void Fail(const String& line) {
 bool ReadBlockPayload(const WString& input, String* payload) {
   const String shown = Vadu::ToUtf8(input);
   if (!ReadBlockOfFile(input, payload)) {
-    Fail(String("ERROR: can't read ") + shown);
+    ReportError(String("ERROR: can't read ") + shown);
     return false;
   }
   if (payload->IsEmpty()) {
-    Fail(String("ERROR: no resources found in ") + shown);
+    ReportError(String("ERROR: no resources found in ") + shown);
     return false;
   }
   return true;
@@ -62,14 +55,14 @@ void WriteEntry(const String& name, const String& value, const WString& staged,
                 const WString& folder) {
   WString path;
   if (!SafeRelativePath(name, &path)) {
-    Fail(String("ERROR: unsafe resource name: ") + name);
+    ReportError(String("ERROR: unsafe resource name: ") + name);
     return;
   }
   const WString file = Vadu::JoinPath(staged, path);
   const WString directory = Vadu::GetDirectoryPart(file);
   if ((!directory.IsEmpty() && !Vadu::CreateDirectories(directory)) ||
       !Vadu::WriteNewFile(value, file))
-    Fail(String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)));
+    ReportError(String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)));
 }
 
 }  // namespace
@@ -87,7 +80,7 @@ void UnpackResources(const Vadu::CommandLineOptions& options) {
 }
 
 void UnpackResources(const WString& input, const WString& folder) {
-  if (input.IsEmpty()) return Fail("ERROR: no file to unpack");
+  if (input.IsEmpty()) return ReportError("ERROR: no file to unpack");
   if (!PathPresent(input)) return;
   String payload;
   if (!ReadBlockPayload(input, &payload)) return;
@@ -98,16 +91,17 @@ void UnpackResources(const WString& input, const WString& folder) {
   // resource is in memory at a time; a block found damaged on the way changes nothing.
   const WString staged =
       Vadu::CreateNewFolder(Vadu::GetDirectoryPart(folder), Vadu::GetFileName(folder) + u".~");
-  if (staged.IsEmpty()) return Fail(String("ERROR: can't write ") + Vadu::ToUtf8(folder));
+  if (staged.IsEmpty()) return ReportError(String("ERROR: can't write ") + Vadu::ToUtf8(folder));
   if (!Vadu::SettingsMap::ReadEntries(payload, [&](const String& name, const String& value) {
         WriteEntry(name, value, staged, folder);
         return true;
       })) {
     Vadu::RemoveDirectoryTree(staged);
-    return Fail(String("ERROR: damaged resources in ") + Vadu::ToUtf8(input));
+    return ReportError(String("ERROR: damaged resources in ") + Vadu::ToUtf8(input));
   }
-  if (!Vadu::RemoveDirectoryTree(folder) || !Vadu::MoveDirectoryTo(staged, folder, true)) {
-    Fail(String("ERROR: can't write ") + Vadu::ToUtf8(folder));
+  if (!Vadu::RemoveDirectoryTree(folder) ||
+      !Vadu::MoveDirectoryTo(staged, folder, /*recursive=*/true)) {
+    ReportError(String("ERROR: can't write ") + Vadu::ToUtf8(folder));
     Vadu::RemoveDirectoryTree(staged);
   }
 }

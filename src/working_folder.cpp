@@ -10,4 +10,9 @@ Vadu::WString WorkingFolderPath() {
   return run.IsEmpty() ? Vadu::WString() : Vadu::JoinPath(run, u"zentuunpacked");
 }
 
+uint32_t StartBelow(const Vadu::WString& path, const Vadu::WString& folder) {
+  const Vadu::WString prefix = folder + Vadu::WString(Vadu::PathSeparator());
+  return path.StartsWith(prefix) ? prefix.Length() : 0;
+}
+
 }  // namespace Zentu

@@ -4,10 +4,6 @@
 
 #include "support/date_time.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <x86intrin.h>
-#endif
-
 namespace Vadu {
 
 namespace {
@@ -25,36 +21,25 @@ CalendarFields FieldsOf(const struct tm& t, long nanoseconds) {
   return fields;
 }
 
+// The calendar fields of the current time, broken down by localtime_r or gmtime_r.
+CalendarFields CurrentFields(struct tm* (*breakDown)(const time_t*, struct tm*)) {
+  struct timespec now = {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  struct tm t = {};
+  if (!breakDown(&now.tv_sec, &t)) return CalendarFields();
+  return FieldsOf(t, now.tv_nsec);
+}
+
 }  // namespace
 
-CalendarFields CurrentLocalFields() {
-  struct timespec now = {};
-  clock_gettime(CLOCK_REALTIME, &now);
-  struct tm t = {};
-  if (!localtime_r(&now.tv_sec, &t)) return CalendarFields();
-  return FieldsOf(t, now.tv_nsec);
-}
+CalendarFields CurrentLocalFields() { return CurrentFields(localtime_r); }
 
-CalendarFields CurrentUtcFields() {
-  struct timespec now = {};
-  clock_gettime(CLOCK_REALTIME, &now);
-  struct tm t = {};
-  if (!gmtime_r(&now.tv_sec, &t)) return CalendarFields();
-  return FieldsOf(t, now.tv_nsec);
-}
+CalendarFields CurrentUtcFields() { return CurrentFields(gmtime_r); }
 
 int64_t MonotonicMilliseconds() {
   struct timespec now = {};
   if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) return 0;
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-uint64_t ReadTimeStampCounter() {
-#if defined(__x86_64__) || defined(__i386__)
-  return __rdtsc();
-#else
-  return 0;
-#endif
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {

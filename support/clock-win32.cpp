@@ -1,13 +1,7 @@
 // Clocks of Windows: system time, the performance counter and Sleep.
 #include <windows.h>
-// windows.h defines ReadTimeStampCounter as a macro; the name here is this library's function.
-#undef ReadTimeStampCounter
 
 #include "support/date_time.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <x86intrin.h>
-#endif
 
 namespace Vadu {
 
@@ -49,14 +43,6 @@ int64_t MonotonicMilliseconds() {
   int64_t seconds = count.QuadPart / frequency.QuadPart;
   int64_t rest = count.QuadPart % frequency.QuadPart;
   return seconds * 1000 + rest * 1000 / frequency.QuadPart;
-}
-
-uint64_t ReadTimeStampCounter() {
-#if defined(__x86_64__) || defined(__i386__)
-  return __rdtsc();
-#else
-  return 0;
-#endif
 }
 
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }

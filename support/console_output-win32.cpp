@@ -114,7 +114,7 @@ void ConsoleOutput::SavePlacement() {
   if (path.IsEmpty()) return;
   WindowRect now = RectOf(ConsoleWindow());
   if (now.left >= now.right || now == saved_) return;
-  if (WriteWholeFile(EncodePlacement(now), path, false)) saved_ = now;
+  if (WriteWholeFile(EncodePlacement(now), path, /*append=*/false)) saved_ = now;
 }
 
 void ConsoleOutput::SaveFinalPlacement() {

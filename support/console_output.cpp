@@ -63,7 +63,7 @@ String AnsiColourSequence(uint16_t attribute) {
   return sequence;
 }
 
-ConsoleOutput::ConsoleOutput() : timer_(3, 20000, false) { Open(); }
+ConsoleOutput::ConsoleOutput() : timer_(3, 20000, /*expired=*/false) { Open(); }
 
 ConsoleOutput::~ConsoleOutput() { SaveFinalPlacement(); }
 

@@ -50,15 +50,6 @@ Markers& HeldMarkers() {
 
 }  // namespace
 
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-  if (this != &other) {
-    Release();
-    handle_ = other.handle_;
-    other.handle_ = kNone;
-  }
-  return *this;
-}
-
 FileLock::Status FileLock::Acquire(const WString& path, std::chrono::milliseconds wait) {
   Release();
   const String file = SystemPath(path);

@@ -16,7 +16,7 @@ FileLogger::FileLogger(const WString& path) : path_(path) {}
 bool FileLogger::OpenFile() {
   if (path_.IsEmpty()) return false;
   // A missing file is created with its directories; an existing one is appended to.
-  bool create = !PathExists(path_, false);
+  bool create = !FileExists(path_);
   if (!stream_.Open(path_, create)) return false;
   if (!stream_.Seek(0, kSeekFromEnd)) {
     stream_.Close();
@@ -34,12 +34,12 @@ void FileLogger::SwitchTo(const WString& path) {
 void FileLogger::Write(int32_t level, const String& text) {
   if (text.IsEmpty()) return;
   if (!stream_.IsOpen() && !OpenFile()) return;
-  if (!header_written_ || level != header_level_) {
+  if (!headerWritten_ || level != headerLevel_) {
     String header;
-    if (header_written_) header.Append("\r\n");
+    if (headerWritten_) header.Append("\r\n");
     header.Append(LevelHeader(level));
-    header_level_ = level;
-    header_written_ = true;
+    headerLevel_ = level;
+    headerWritten_ = true;
     if (!header.IsEmpty()) {
       stream_.Write(header.Data(), header.Length());
       last_ = header[header.Length() - 1];

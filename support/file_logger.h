@@ -30,8 +30,8 @@ class FileLogger : public LoggerImpl {
 
   FileStream stream_;
   WString path_;
-  int32_t header_level_ = 0;
-  bool header_written_ = false;
+  int32_t headerLevel_ = 0;
+  bool headerWritten_ = false;
   char last_ = 0;  // the last byte written, so that a "\r\n" split between pieces stays one
 };
 

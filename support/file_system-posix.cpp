@@ -147,22 +147,21 @@ bool CopyFileContent(const WString& source, const WString& target) {
   String from = SystemPath(source), to = SystemPath(target);
   int in = open(from.CStr(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return false;
-  struct stat source_status, target_status;
-  bool ok = fstat(in, &source_status) == 0 && S_ISREG(source_status.st_mode);
-  if (ok && lstat(to.CStr(), &target_status) == 0) {
+  struct stat sourceStatus, targetStatus;
+  bool ok = fstat(in, &sourceStatus) == 0 && S_ISREG(sourceStatus.st_mode);
+  if (ok && lstat(to.CStr(), &targetStatus) == 0) {
     // Copying a file onto itself would empty it.
-    if (target_status.st_dev == source_status.st_dev &&
-        target_status.st_ino == source_status.st_ino)
+    if (targetStatus.st_dev == sourceStatus.st_dev && targetStatus.st_ino == sourceStatus.st_ino)
       ok = false;
     // A link at the target is replaced, never written through.
-    else if (S_ISLNK(target_status.st_mode))
+    else if (S_ISLNK(targetStatus.st_mode))
       ok = unlink(to.CStr()) == 0;
   }
   int out = ok ? open(to.CStr(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
   if (out >= 0) {
     // The copy gets the source's permission bits (an executable stays executable), where the
     // file system keeps them.
-    fchmod(out, source_status.st_mode & 07777);
+    fchmod(out, sourceStatus.st_mode & 07777);
     std::vector<char> buffer(1u << 20);
     while (ok) {
       int64_t got = ReadSome(in, buffer.data(), static_cast<uint32_t>(buffer.size()));

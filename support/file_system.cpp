@@ -184,8 +184,8 @@ WString NormalizePath(const WString& path, PathStyle style) {
 
   // Windows ignores spaces at the end of a component; POSIX names keep every byte.
   if (style == PathStyle::Windows) {
-    const std::u16string space_sep{u' ', sep};
-    for (size_t at; (at = p.find(space_sep)) != std::u16string::npos;) p.erase(at, 1);
+    const std::u16string spaceSep{u' ', sep};
+    for (size_t at; (at = p.find(spaceSep)) != std::u16string::npos;) p.erase(at, 1);
   }
   return ToWString(p);
 }
@@ -269,6 +269,8 @@ bool PathExists(const WString& path, bool directory) {
   Platform::PathStatus status = QueryPath(normal);
   return status.exists && status.directory == directory;
 }
+
+bool FileExists(const WString& path) { return PathExists(path, false); }
 
 bool DirectoryExists(const WString& path) { return PathExists(path, true); }
 

@@ -66,6 +66,9 @@ WString GetTempDir();
 // True when the path exists and is a directory (`directory` true) or not a directory (false).
 // An empty path is false.
 bool PathExists(const WString& path, bool directory);
+// PathExists(path, false): something that is not a directory (a file, or a link to one).
+bool FileExists(const WString& path);
+// PathExists(path, true).
 bool DirectoryExists(const WString& path);
 // True when the path itself is a symbolic link (Windows: a junction or another reparse point).
 bool IsSymbolicLink(const WString& path);
@@ -192,32 +195,32 @@ bool MoveDirectoryTo(const WString& source, const WString& target, bool recursiv
 class FileEntry {
  public:
   FileEntry() = default;
-  FileEntry(const WString& name, bool is_directory, uint64_t size, DateTime last_write_time,
-            bool is_link = false)
+  FileEntry(const WString& name, bool isDirectory, uint64_t size, DateTime lastWriteTime,
+            bool isLink = false)
       : name_(name),
-        is_directory_(is_directory),
-        is_link_(is_link),
+        isDirectory_(isDirectory),
+        isLink_(isLink),
         size_(size),
-        last_write_time_(last_write_time) {}
+        lastWriteTime_(lastWriteTime) {}
   virtual ~FileEntry() = default;
 
   // The entry's file name (no directory).
   const WString& Name() const { return name_; }
   // The directory attribute. A POSIX symbolic link is never a directory here; a Windows
   // junction or directory link keeps its directory attribute and is also a link.
-  bool IsDirectory() const { return is_directory_; }
+  bool IsDirectory() const { return isDirectory_; }
   // A symbolic link, junction or other reparse point: never to be descended into.
-  bool IsLink() const { return is_link_; }
+  bool IsLink() const { return isLink_; }
   uint64_t Size() const { return size_; }
   // Local time, to the millisecond.
-  DateTime LastWriteTime() const { return last_write_time_; }
+  DateTime LastWriteTime() const { return lastWriteTime_; }
 
  private:
   WString name_;
-  bool is_directory_ = false;
-  bool is_link_ = false;
+  bool isDirectory_ = false;
+  bool isLink_ = false;
   uint64_t size_ = 0;
-  DateTime last_write_time_;
+  DateTime lastWriteTime_;
 };
 
 // The entries of one directory whose names match the wildcard pattern ("*" and "?"; "*" when

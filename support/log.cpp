@@ -33,22 +33,22 @@ CritSection& LogManager::Lock() {
   return lock;
 }
 
-LogManager::LogManager() : default_levels_(AllLevels()) {
+LogManager::LogManager() : defaultLevels_(AllLevels()) {
   // The lock is made first so that it outlives the registry at exit.
   Lock();
-  default_entry_.logger = MakeLogger<ConsoleLogger>();
-  default_entry_.levels = default_levels_;
+  defaultEntry_.logger = MakeLogger<ConsoleLogger>();
+  defaultEntry_.levels = defaultLevels_;
 }
 
 LogSourceEntry& LogManager::Entry(const String& tag) {
-  if (tag.IsEmpty()) return default_entry_;
+  if (tag.IsEmpty()) return defaultEntry_;
   auto found = entries_.find(tag);
   if (found != entries_.end()) return *found->second;
   auto entry = std::make_unique<LogSourceEntry>();
   entry->tag = tag;
   entry->logger = MakeLogger<ConsoleLogger>();
   entry->kind = ConsoleLoggerKind;
-  entry->levels = default_levels_;
+  entry->levels = defaultLevels_;
   LogSourceEntry& result = *entry;
   entries_.emplace(tag, std::move(entry));
   tags_.push_back(tag);
@@ -84,8 +84,8 @@ void LogManager::SetLogger(const String& tag, int32_t kind, const WString& argum
 void LogManager::ResetLevels(bool enable) {
   AutoLock guard(&Lock());
   const std::set<int32_t> levels = enable ? AllLevels() : std::set<int32_t>();
-  default_levels_ = levels;
-  default_entry_.levels = levels;
+  defaultLevels_ = levels;
+  defaultEntry_.levels = levels;
   for (const String& tag : tags_) entries_[tag]->levels = levels;
 }
 
@@ -190,11 +190,11 @@ LogRecord& LogRecord::operator<<(char c) { return *this << String(c); }
 LogRecord& LogRecord::operator<<(char16_t c) { return *this << ToUtf8(WString(c)); }
 
 namespace {
-std::atomic<int> log_initializer_count{0};
+std::atomic<int> logInitializerCount{0};
 }
 
 LogInitializer::LogInitializer() {
-  if (log_initializer_count.fetch_add(1) == 0) ResetLevels(true);
+  if (logInitializerCount.fetch_add(1) == 0) ResetLevels(/*enable=*/true);
 }
 
 }  // namespace Vadu

@@ -71,8 +71,8 @@ class LogManager {
 
   std::unordered_map<String, std::unique_ptr<LogSourceEntry>> entries_;
   std::vector<String> tags_;
-  LogSourceEntry default_entry_;
-  std::set<int32_t> default_levels_;
+  LogSourceEntry defaultEntry_;
+  std::set<int32_t> defaultLevels_;
   std::map<WString, SmartPtr<NewConsoleLogger>> consoles_;
 };
 
@@ -132,6 +132,6 @@ class LogRecord {
 struct LogInitializer {
   LogInitializer();
 };
-static const LogInitializer log_initializer;
+static const LogInitializer logInitializer;
 
 }  // namespace Vadu

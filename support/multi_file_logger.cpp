@@ -8,11 +8,11 @@ namespace Vadu {
 MultiFileLogger::MultiFileLogger(const WString& pattern)
     : file_(MakeSmart<FileLogger>(WString())),
       directory_(GetDirectoryPart(pattern)),
-      base_name_(GetFileStem(pattern)),
+      baseName_(GetFileStem(pattern)),
       extension_(GetExtension(pattern)) {}
 
 void MultiFileLogger::OpenNewFile() {
-  WString name = base_name_ + u"_" + FromUtf8(DateTime::NowUtc().Format("%Y-%m-%d_%H.%M.%S"));
+  WString name = baseName_ + u"_" + FromUtf8(DateTime::NowUtc().Format("%Y-%m-%d_%H.%M.%S"));
   if (!extension_.IsEmpty()) name = name + u"." + extension_;
   // Two new files within one second share a name: the second continues the first.
   file_->SwitchTo(JoinPath(directory_, name));
@@ -21,9 +21,9 @@ void MultiFileLogger::OpenNewFile() {
 void MultiFileLogger::Write(int32_t level, const String& text) {
   if (!file_->IsOpen() && !directory_.IsEmpty()) OpenNewFile();
   if (text.IsEmpty()) return;
-  byte_count_ += text.Length();
-  if (byte_count_ > kMaxFileBytes) {
-    byte_count_ = 0;
+  byteCount_ += text.Length();
+  if (byteCount_ > kMaxFileBytes) {
+    byteCount_ = 0;
     OpenNewFile();
   }
   file_->Write(level, text);

@@ -26,9 +26,9 @@ class MultiFileLogger : public LoggerImpl {
 
   SmartPtr<FileLogger> file_;
   WString directory_;
-  WString base_name_;
+  WString baseName_;
   WString extension_;
-  uint64_t byte_count_ = 0;
+  uint64_t byteCount_ = 0;
 };
 
 }  // namespace Vadu

@@ -6,10 +6,10 @@ namespace Vadu {
 
 std::vector<String> EncodeConsoleFrames(int32_t level, const String& text) {
   std::vector<String> frames;
-  String level_text = String::FromNumber(level);
+  String levelText = String::FromNumber(level);
   for (uint32_t at = 0; at < text.Length(); at += kMaxConsoleFrameText) {
     String piece = text.Substring(at, kMaxConsoleFrameText);
-    frames.push_back(level_text + String::FromNumber(piece.Length()).PadLeft(5, '0') + piece);
+    frames.push_back(levelText + String::FromNumber(piece.Length()).PadLeft(5, '0') + piece);
   }
   return frames;
 }

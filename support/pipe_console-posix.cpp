@@ -22,26 +22,26 @@ bool SetCloseOnExec(int fd) {
 // Writes without letting a reader that has gone raise SIGPIPE, which would end this process:
 // the signal is blocked for this thread during the write and taken back if the write raised it.
 ssize_t WriteWithoutSigpipe(int fd, const void* bytes, size_t count) {
-  sigset_t pipe_signal, previous, pending;
-  sigemptyset(&pipe_signal);
-  sigaddset(&pipe_signal, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
+  sigset_t pipeSignal, previous, pending;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
   sigpending(&pending);
-  bool was_pending = sigismember(&pending, SIGPIPE);
+  bool wasPending = sigismember(&pending, SIGPIPE);
   ssize_t written;
   do {
     written = write(fd, bytes, count);
   } while (written < 0 && errno == EINTR);
-  int saved_errno = errno;
-  if (written < 0 && saved_errno == EPIPE && !was_pending) {
+  int savedErrno = errno;
+  if (written < 0 && savedErrno == EPIPE && !wasPending) {
     sigpending(&pending);
     if (sigismember(&pending, SIGPIPE)) {
       int taken;
-      sigwait(&pipe_signal, &taken);
+      sigwait(&pipeSignal, &taken);
     }
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  errno = saved_errno;
+  errno = savedErrno;
   return written;
 }
 

@@ -11,36 +11,36 @@ PipeConsole::PipeConsole(const WString& program, const WString& title) {
   SECURITY_ATTRIBUTES security = {};
   security.nLength = sizeof security;
   security.bInheritHandle = TRUE;
-  HANDLE read_end = nullptr, write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &security, 0)) return;
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &security, 0)) return;
   // Only the read end goes to the child: a child holding the write end as well would never see
   // the pipe end.
-  SetHandleInformation(write_end, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
 
   WString command = WString(u"\"") + program + u"\" " + FromUtf8(kNewConsoleLoggerArgument);
-  std::vector<wchar_t> command_line(command.Length() + 1, L'\0');
-  for (uint32_t i = 0; i < command.Length(); ++i) command_line[i] = command[i];
-  std::vector<wchar_t> window_title(title.Length() + 1, L'\0');
-  for (uint32_t i = 0; i < title.Length(); ++i) window_title[i] = title[i];
+  std::vector<wchar_t> commandLine(command.Length() + 1, L'\0');
+  for (uint32_t i = 0; i < command.Length(); ++i) commandLine[i] = command[i];
+  std::vector<wchar_t> windowTitle(title.Length() + 1, L'\0');
+  for (uint32_t i = 0; i < title.Length(); ++i) windowTitle[i] = title[i];
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  startup.lpTitle = window_title.data();
+  startup.lpTitle = windowTitle.data();
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = SW_SHOWNOACTIVATE;
-  startup.hStdInput = read_end;
+  startup.hStdInput = readEnd;
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   PROCESS_INFORMATION started = {};
   BOOL ok =
-      CreateProcessW(reinterpret_cast<const wchar_t*>(program.CStr()), command_line.data(), nullptr,
+      CreateProcessW(reinterpret_cast<const wchar_t*>(program.CStr()), commandLine.data(), nullptr,
                      nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &startup, &started);
-  CloseHandle(read_end);
+  CloseHandle(readEnd);
   if (!ok) {
-    CloseHandle(write_end);
+    CloseHandle(writeEnd);
     return;
   }
   CloseHandle(started.hThread);
-  pipe_ = reinterpret_cast<intptr_t>(write_end);
+  pipe_ = reinterpret_cast<intptr_t>(writeEnd);
   process_ = reinterpret_cast<intptr_t>(started.hProcess);
 }
 

@@ -29,7 +29,7 @@ WString CreateFolder(const WString& parent, const WString& prefix, bool ownerOnl
       const WString path = JoinPath(parent, prefix + RandomDigits());
       if (path.IsEmpty()) return WString();
       if (Platform::MakeNewDirectory(path, ownerOnly)) return path;
-      if (!PathExists(path, true) && !PathExists(path, false) && !IsSymbolicLink(path))
+      if (!DirectoryExists(path) && !FileExists(path) && !IsSymbolicLink(path))
         return WString();  // not a clash: the parent refuses
     }
   } catch (const std::exception&) {

@@ -445,6 +445,12 @@ bool TryToUtf8(const WString& text, String* bytes);
 // Two upper-case hexadecimal digits per byte, high nibble first.
 String ToHex(const String& bytes);
 
+// True for the letters A to Z and a to z, in a narrow or a wide character.
+template <typename C>
+constexpr bool IsAsciiLetter(C c) {
+  return (c >= C('A') && c <= C('Z')) || (c >= C('a') && c <= C('z'));
+}
+
 // Simple Unicode case mappings through the case table.
 char16_t ToLowerChar(char16_t c);
 char16_t ToUpperChar(char16_t c);

@@ -83,7 +83,7 @@ XMLNode::~XMLNode() {
 void XMLNode::SetAttributeText(const String& text) {
   attributeText_ = text;
   attributes_ = ParseAttributes(text);
-  for (auto& [name, value] : attributes_) value = EscapeText(value, false);
+  for (auto& [name, value] : attributes_) value = EscapeText(value, /*encode=*/false);
 }
 
 void XMLNode::AddAttribute(const String& name, const String& value) {
@@ -162,10 +162,10 @@ String SerializeNode(const XMLNode* node, uint32_t depth) {
       out += ' ';
       put(name);
       out += "=\"";
-      put(EscapeText(value, true));
+      put(EscapeText(value, /*encode=*/true));
       out += '"';
     }
-    String text = n->GetText(false);
+    String text = n->GetText(/*decode=*/false);
     if (text.IsEmpty() && n->ChildCount() == 0) {
       out += " />";
       return false;

@@ -39,9 +39,11 @@ class XMLNode {
   const String& GetComment() const { return comment_; }
 
   // Stores the encoded form of `text`.
-  void SetText(const String& text) { text_ = EscapeText(text, true); }
+  void SetText(const String& text) { text_ = EscapeText(text, /*encode=*/true); }
   // The decoded text, or the stored (escaped) form.
-  String GetText(bool decode = true) const { return decode ? EscapeText(text_, false) : text_; }
+  String GetText(bool decode = true) const {
+    return decode ? EscapeText(text_, /*encode=*/false) : text_;
+  }
 
   // Stores the raw attribute text and rebuilds the attributes from it, values decoded.
   void SetAttributeText(const String& text);
