@@ -1,39 +1,18 @@
 // The streamed block functions when the disk refuses the copy half way.
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
 #include "oem/resource_block.h"
+#include "support/test_util-posix.h"
 #include "support/test_util.h"
 
 namespace Zentu {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Limits the size of files this process may write, making writes past it fail.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    saved_handler_ = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, saved_handler_);
-  }
-
- private:
-  struct rlimit saved_;
-  void (*saved_handler_)(int);
-};
+using Vadu::Testing::FileSizeLimit;
 
 TEST(StreamedFilesOnAFullDisk, AFailureInTheMiddleOfTheCopyLeavesTheProgram) {
   Vadu::Testing::TempFolder folder;

@@ -16,6 +16,7 @@ namespace {
 
 using Vadu::SettingsMap;
 using Vadu::String;
+using Vadu::Testing::Std;
 
 // The layout written out by hand, independently of the code under test.
 std::string Le32(uint32_t value) {
@@ -55,8 +56,6 @@ std::string Block(const std::string& payload) {
 }
 
 String S(const std::string& bytes) { return String(bytes); }
-std::string Std(const String& bytes) { return std::string(bytes.ToView()); }
-
 std::string Fixture(const char* name) {
   std::string bytes =
       Vadu::Testing::ReadFileBytes(std::filesystem::u8path(ZENTU_FIXTURES_DIR) / name);

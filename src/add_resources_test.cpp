@@ -131,7 +131,7 @@ TEST(AddResourcesHelpers, DetectsTheKindFromTheWorkingPath) {
   WString bundle = Wide(folder.Path() / "Cam.app");
   DetectTargetKind(bundle);
   EXPECT_EQ(TargetKind(), WString(u"dir"));
-  EXPECT_TRUE(Vadu::PathExists(bundle, false));
+  EXPECT_TRUE(Vadu::FileExists(bundle));
   EXPECT_EQ(Vadu::NormalizePath(bundle),
             Vadu::NormalizePath(Wide(folder.Path() / "Cam.app" / "Contents" / "MacOS" / "zentu")));
   WString plain = Wide(folder.Path() / "plain");
@@ -140,15 +140,6 @@ TEST(AddResourcesHelpers, DetectsTheKindFromTheWorkingPath) {
   EXPECT_EQ(TargetKind(), WString(u"dir"));
   EXPECT_EQ(plain, Wide(folder.Path() / "plain"));
   TargetKind() = WString();
-}
-
-TEST(AddResourcesHelpers, BundleFolderEndsAtTheFirstAppFollowedByASeparator) {
-  const WString sep(Vadu::PathSeparator());
-  auto path = [&](const char16_t* text) { return WString(text).ReplaceAll(u"/", sep); };
-  EXPECT_EQ(BundleFolderOf(path(u"t/zentuunpacked/My_Cam.app/Contents/MacOS/My Cam")),
-            path(u"t/zentuunpacked/My_Cam.app"));
-  EXPECT_EQ(BundleFolderOf(path(u"t/x.apps/a.app/Contents/MacOS/zentu")), path(u"t/x.apps/a.app"));
-  EXPECT_EQ(BundleFolderOf(path(u"t/zentu.app")), WString());
 }
 
 TEST(AddResourcesHelpers, ProductWordComesFromTheFirstDocumentNamingAProduct) {

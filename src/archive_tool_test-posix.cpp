@@ -81,16 +81,16 @@ TEST(ArchiveToolPosix, SystemTarReadsOurArchivesAndWeReadItsArchives) {
 
   const fs::path ours = work.Path() / "ours %1.tgz";
   ASSERT_TRUE(PackTgz(Wide(source), Wide(ours)));
-  const fs::path by_tar = work.Path() / "by tar";
-  fs::create_directories(by_tar);
-  Shell("tar -xzf " + Quote(ours.string()) + " -C " + Quote(by_tar.string()));
-  EXPECT_EQ(Tree(by_tar / source.filename()), Tree(source));
+  const fs::path byTar = work.Path() / "by tar";
+  fs::create_directories(byTar);
+  Shell("tar -xzf " + Quote(ours.string()) + " -C " + Quote(byTar.string()));
+  EXPECT_EQ(Tree(byTar / source.filename()), Tree(source));
 
   const fs::path native = work.Path() / "native & co.tgz";
   Shell("tar -czf " + Quote(native.string()) + " -C " + Quote(source.string()) + " .");
-  const fs::path by_us = work.Path() / "by us";
-  ASSERT_TRUE(UnpackTgz(Wide(native), Wide(by_us)));
-  EXPECT_EQ(Tree(by_us), Tree(source));
+  const fs::path byUs = work.Path() / "by us";
+  ASSERT_TRUE(UnpackTgz(Wide(native), Wide(byUs)));
+  EXPECT_EQ(Tree(byUs), Tree(source));
 }
 
 TEST(ArchiveToolPosix, LinksArePackedAsLinksNeverAsWhatTheyPointAt) {

@@ -23,19 +23,12 @@ using Vadu::String;
 using Vadu::WString;
 using Vadu::Testing::ReadFileBytes;
 using Vadu::Testing::TempFolder;
+using Vadu::Testing::Utf8;
 using Vadu::Testing::Wide;
 using Vadu::Testing::WriteFileBytes;
 
 bool OnWindows() { return Vadu::NativePathStyle() == Vadu::PathStyle::Windows; }
 
-std::string Utf8(const WString& text) {
-  String bytes = Vadu::ToUtf8(text);
-  return std::string(bytes.CStr(), bytes.Length());
-}
-std::string Utf8(const fs::path& path) {
-  auto text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 fs::path PathOf(const std::string& utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
@@ -75,12 +68,12 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
 // A source folder with binary and empty files, nested and empty folders, awkward names.
 fs::path MakeSource(const TempFolder& work, const std::string& name) {
   fs::path root = PathOf(work / name);
-  std::string all_bytes;
+  std::string allBytes;
   for (int round = 0; round < 4; ++round)
-    for (int i = 0; i < 256; ++i) all_bytes += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i) allBytes += static_cast<char>(i);
   fs::create_directories(root / "empty dir");
   fs::create_directories(PathOf(Utf8(root) + "/sub" + Awkward() + "dir/deeper"));
-  WriteFileBytes(root / "bin.dat", all_bytes);
+  WriteFileBytes(root / "bin.dat", allBytes);
   WriteFileBytes(root / "empty.txt", "");
   WriteFileBytes(PathOf(Utf8(root) + "/sub" + Awkward() + "dir/file" + Awkward() + ".txt"),
                  "nested\r\nlines\n");
@@ -129,16 +122,16 @@ TEST(ArchiveTool, PackedFolderUnpacksByteForByteWithAwkwardPaths) {
   const fs::path out = PathOf(work / ("out" + Awkward() + "dir"));
   fs::create_directories(out);
   const fs::path archive = out / "Product.tgz";
-  const fs::path temp_dir = PathOf(RunFolder());
-  ASSERT_EQ(temp_dir.parent_path(), PathOf(Wide(temp.Folder().Path())));
+  const fs::path tempDir = PathOf(RunFolder());
+  ASSERT_EQ(tempDir.parent_path(), PathOf(Wide(temp.Folder().Path())));
   LogTail log;
 
   // The first operation writes the tool into this build's folder in the run folder under TEMP.
   ASSERT_TRUE(PackTgz(Wide(source), Wide(archive)));
-  const fs::path tool_folder = temp_dir / Utf8(ToolFolderName(BuildDateText(), BuildTimeText()));
-  EXPECT_TRUE(fs::is_regular_file(tool_folder / (OnWindows() ? "7z.exe" : "7zz")));
+  const fs::path toolFolder = tempDir / Utf8(ToolFolderName(BuildDateText(), BuildTimeText()));
+  EXPECT_TRUE(fs::is_regular_file(toolFolder / (OnWindows() ? "7z.exe" : "7zz")));
   EXPECT_EQ(Tree(out).size(), 1u) << "only the archive, no temporary file";
-  EXPECT_FALSE(fs::exists(temp_dir / "Product.tar"));
+  EXPECT_FALSE(fs::exists(tempDir / "Product.tar"));
 
   const fs::path unpacked = PathOf(work / ("unpacked" + Awkward()));
   ASSERT_TRUE(UnpackTgz(Wide(archive), Wide(unpacked)));
@@ -147,9 +140,9 @@ TEST(ArchiveTool, PackedFolderUnpacksByteForByteWithAwkwardPaths) {
   EXPECT_EQ(Tree(unpacked).size(), Tree(source).size() + 1) << "nothing else beside the folder";
 
   const std::string tool = Tool();
-  const fs::path tar = temp_dir / "Product.tar";
+  const fs::path tar = tempDir / "Product.tar";
   // The gzip layer is extracted into a folder of its own in the run folder.
-  const fs::path layer = temp_dir / "gzip-layer";
+  const fs::path layer = tempDir / "gzip-layer";
   const std::string text = log.Text();
   EXPECT_NE(text.find("Tar pack command: 1 " + tool + " a -ttar " + Shown(tar) + " " +
                       Shown(source) + " -snl -spd -y\r\n"),
@@ -270,15 +263,15 @@ TEST(ArchiveTool, UnpackDmgMovesTheImageTreeIntoTheDestination) {
   EXPECT_FALSE(fs::exists(staging));
 
   // A file that is no disk image: nothing is extracted, and the driver says so.
-  const fs::path text_file = PathOf(work / ("not an image" + Awkward() + ".dmg"));
-  WriteFileBytes(text_file, "plain text, no image");
+  const fs::path textFile = PathOf(work / ("not an image" + Awkward() + ".dmg"));
+  WriteFileBytes(textFile, "plain text, no image");
   const fs::path other = PathOf(work / "other");
-  EXPECT_FALSE(UnpackDmg(Wide(text_file), Wide(other)));
+  EXPECT_FALSE(UnpackDmg(Wide(textFile), Wide(other)));
   EXPECT_FALSE(fs::exists(other));
   EXPECT_FALSE(fs::exists(staging));
 
   const std::string tool = Tool();
-  const std::string shown_staging =
+  const std::string shownStaging =
       OnWindows() ? Utf8(ToForwardSlashes(Vadu::ToUtf8(Wide(staging)))) : Utf8(staging);
   const std::string text = log.Text();
   EXPECT_NE(text.find("DMG unpack command " + tool + " x " + Shown(image) + " " +
@@ -289,7 +282,7 @@ TEST(ArchiveTool, UnpackDmgMovesTheImageTreeIntoTheDestination) {
                       " to " + Utf8(destination) + ". Result: 1\r\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("[ERROR]:\r\nUnapck dmg: can't find dir: " + shown_staging + "\r\n"),
+  EXPECT_NE(text.find("[ERROR]:\r\nUnapck dmg: can't find dir: " + shownStaging + "\r\n"),
             std::string::npos)
       << text;
 }

@@ -27,17 +27,14 @@ namespace fs = std::filesystem;
 using Vadu::String;
 using Vadu::WString;
 using Vadu::Testing::ReadFileBytes;
+using Vadu::Testing::Std;
 using Vadu::Testing::TempFolder;
+using Vadu::Testing::Utf8;
 using Vadu::Testing::Wide;
 using Vadu::Testing::WriteFileBytes;
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
-std::string U8(const WString& text) {
-  String utf8 = Vadu::ToUtf8(text);
-  return std::string(utf8.CStr(), utf8.Length());
-}
-std::string Str(const String& text) { return std::string(text.CStr(), text.Length()); }
 WString PathOf(const fs::path& path) { return Vadu::NormalizePath(Wide(path)); }
 
 void Put(const fs::path& path, const std::string& bytes) {
@@ -72,14 +69,14 @@ std::vector<std::pair<std::string, PlistValue>> ReadPairs(const fs::path& file) 
   Vadu::XMLParser parser;
   Vadu::XMLNode* root = parser.Parse(String(ReadFileBytes(file)));
   std::vector<std::pair<std::string, PlistValue>> pairs;
-  EXPECT_EQ(Str(root->GetName()), "plist");
+  EXPECT_EQ(Std(root->GetName()), "plist");
   Vadu::XMLNode* dict = root->FindChild("dict");
   if (!dict) return pairs;
   std::vector<Vadu::XMLNode*> items = dict->Children();
   for (size_t i = 0; i < items.size(); i += 2) {
     PlistValue value;
-    if (i + 1 < items.size()) value = {Str(items[i + 1]->GetName()), Str(items[i + 1]->GetText())};
-    pairs.emplace_back(Str(items[i]->GetText()), value);
+    if (i + 1 < items.size()) value = {Std(items[i + 1]->GetName()), Std(items[i + 1]->GetText())};
+    pairs.emplace_back(Std(items[i]->GetText()), value);
   }
   return pairs;
 }
@@ -114,7 +111,7 @@ class BundleTest : public testing::Test {
   }
 
   static bool SamePlace(const WString& path, const fs::path& expected) {
-    return U8(Vadu::NormalizePath(path)) == U8(PathOf(expected));
+    return Utf8(Vadu::NormalizePath(path)) == Utf8(PathOf(expected));
   }
 
   // A bundle unpacked from a disk image: the working folder holds zentu.app.
@@ -204,7 +201,7 @@ TEST_F(BundleTest, ProductWordZentuMovesNothing) {
   TargetKind() = u".dmg";
   workingPath = PathOf(executable);
   RenameAppBundle(workingPath);
-  fs::path renamed = fs::path(U8(workingPath));
+  fs::path renamed = fs::path(Utf8(workingPath));
   EXPECT_EQ(ReadFileBytes(renamed), "executable bytes");
   EXPECT_EQ(ReadFileBytes(renamed.parent_path().parent_path() / "Resources" / "icon.icns"),
             "old icon");
@@ -218,8 +215,8 @@ TEST_F(BundleTest, OnlyArchiveAndDiskImageKindsRename) {
     TargetKind() = kind;
     WString workingPath = PathOf(app);
     RenameAppBundle(workingPath);
-    EXPECT_TRUE(SamePlace(workingPath, app)) << U8(kind);
-    EXPECT_TRUE(fs::exists(app)) << U8(kind);
+    EXPECT_TRUE(SamePlace(workingPath, app)) << Utf8(WString(kind));
+    EXPECT_TRUE(fs::exists(app)) << Utf8(WString(kind));
   }
   // The kind is compared without regard to case.
   TargetKind() = u".TGZ";
@@ -238,8 +235,8 @@ TEST_F(BundleTest, NothingLeavesTheWorkingFolder) {
     ProductWord() = word;
     WString workingPath = PathOf(app);
     RenameAppBundle(workingPath);
-    EXPECT_TRUE(SamePlace(workingPath, app)) << U8(word);
-    EXPECT_TRUE(fs::exists(app)) << U8(word);
+    EXPECT_TRUE(SamePlace(workingPath, app)) << Utf8(word);
+    EXPECT_TRUE(fs::exists(app)) << Utf8(word);
   }
   EXPECT_FALSE(fs::exists(work_ / "escape.app"));
   EXPECT_FALSE(fs::exists(work_ / "zentu" / "a"));
@@ -269,14 +266,14 @@ TEST_F(BundleTest, NothingLeavesTheWorkingFolder) {
 // --- Product name and identifier ----------------------------------------------------------------
 
 TEST_F(BundleTest, NameAndIdentifierComeFromTheFirstOemDocumentThatHasThem) {
-  EXPECT_EQ(Str(BundleProductName()), "");
-  EXPECT_EQ(Str(BundleIdentifier()), "");
+  EXPECT_EQ(Std(BundleProductName()), "");
+  EXPECT_EQ(Std(BundleIdentifier()), "");
   // Map order: "a.txt", "b.XML", "c.xml". Only names ending in ".xml" count, in any case.
   ResourceMap().Set("a.txt", OemInformation("Not Read", "not read"));
   ResourceMap().Set("b.XML", OemInformation("", "com example cam"));
   ResourceMap().Set("c.xml", OemInformation("My Cam", "org other"));
-  EXPECT_EQ(Str(BundleProductName()), "My Cam");
-  EXPECT_EQ(Str(BundleIdentifier()), "com.example.cam");
+  EXPECT_EQ(Std(BundleProductName()), "My Cam");
+  EXPECT_EQ(Std(BundleIdentifier()), "com.example.cam");
 }
 
 // --- Property lists ------------------------------------------------------------------------------
@@ -428,8 +425,8 @@ TEST_F(BundleTest, RealisticInfoPlistStaysAStandardPropertyList) {
       Vadu::RunCaptured(Wide("python3 '" + script.string() + "' '" + file.string() + "'"),
                         Vadu::StderrRedirect::ToOutput);
   if (result.exitCode == 127) GTEST_SKIP() << "python3 is not available";
-  ASSERT_EQ(result.exitCode, 0) << U8(result.output);
-  EXPECT_EQ(U8(result.output),
+  ASSERT_EQ(result.exitCode, 0) << Utf8(result.output);
+  EXPECT_EQ(Utf8(result.output),
             "{\"CFBundleDevelopmentRegion\": \"en\", \"CFBundleExecutable\": \"zentu\", "
             "\"CFBundleGetInfoString\": \"R&D <Cam> \\\"One\\\" & Co's\", "
             "\"CFBundleIconFile\": \"icon.icns\", \"CFBundleIdentifier\": \"com.example.cam\", "
@@ -481,6 +478,15 @@ TEST_F(BundleTest, BundleIconReplacesTheOldIcon) {
   Put(resources / "icon.icns", "old icon");
   PlaceBundleIcon(Wide(temp_.Path() / "absent.icns"));
   EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "old icon");
+}
+
+TEST(BundleFolder, EndsAtTheFirstAppFollowedByASeparator) {
+  const WString sep(Vadu::PathSeparator());
+  auto path = [&](const char16_t* text) { return WString(text).ReplaceAll(u"/", sep); };
+  EXPECT_EQ(BundleFolderOf(path(u"t/zentuunpacked/My_Cam.app/Contents/MacOS/My Cam")),
+            path(u"t/zentuunpacked/My_Cam.app"));
+  EXPECT_EQ(BundleFolderOf(path(u"t/x.apps/a.app/Contents/MacOS/zentu")), path(u"t/x.apps/a.app"));
+  EXPECT_EQ(BundleFolderOf(path(u"t/zentu.app")), WString());
 }
 
 }  // namespace

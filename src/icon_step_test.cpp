@@ -36,17 +36,12 @@ namespace fs = std::filesystem;
 using Testing::UtilityRun;
 using Vadu::String;
 using Vadu::WString;
+using Vadu::Testing::Bytes;
 using Vadu::Testing::ReadFileBytes;
+using Vadu::Testing::Std;
+using Vadu::Testing::Utf8;
 using Vadu::Testing::Wide;
 using Vadu::Testing::WriteFileBytes;
-
-std::string Std(const String& s) { return std::string(s.CStr(), s.Length()); }
-String Narrow(const std::string& s) { return String(s.data(), static_cast<uint32_t>(s.size())); }
-
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 std::string Fixture(const std::string& name) {
   return ReadFileBytes(fs::u8path(std::string(ZENTU_FIXTURES_DIR) + "/" + name));
@@ -83,11 +78,13 @@ Images ImagesOfIco(const std::string& ico) {
 // The images of an executable's first icon group, in group order, in the group's first language.
 Images IconOfExecutable(const std::string& bytes) {
   using namespace iconchanger;
-  const PeImage image(Bytes(bytes.begin(), bytes.end()));
+  const PeImage image(iconchanger::Bytes(bytes.begin(), bytes.end()));
   const DataDirectory resources = image.directory(kResourceDirectoryIndex);
   const ResourceDirectory root = ParseResourceTree(
       resources.rva,
-      [&](uint32_t rva, uint32_t size, Bytes& out) { return image.ReadRva(rva, size, out); },
+      [&](uint32_t rva, uint32_t size, iconchanger::Bytes& out) {
+        return image.ReadRva(rva, size, out);
+      },
       bytes.size());
   const ResourceEntry* groups = nullptr;
   const ResourceEntry* icons = nullptr;
@@ -170,7 +167,7 @@ class IconStepTest : public ::testing::Test {
 TEST_F(IconStepTest, AnExecutableGetsTheIconAndLosesItsBlockAndSignature) {
   // Signed after a block was appended: both go before the tool sees the file.
   const std::string original = Fixture("sample_app64_block_signed.exe");
-  ASSERT_NE(ExtractBlock(Narrow(original)).Length(), 0u);
+  ASSERT_NE(ExtractBlock(Bytes(original)).Length(), 0u);
   const std::string ico = MakeIco(7);
   ASSERT_NE(IconOfExecutable(original), ImagesOfIco(ico));
   // Paths with spaces and characters a command interpreter would act on.
@@ -183,8 +180,8 @@ TEST_F(IconStepTest, AnExecutableGetsTheIconAndLosesItsBlockAndSignature) {
 
   const std::string edited = ReadFileBytes(fs::u8path(exe));
   EXPECT_EQ(IconOfExecutable(edited), ImagesOfIco(ico));
-  EXPECT_EQ(FindBlock(Narrow(edited)).length, 0u);
-  EXPECT_EQ(Std(RemoveSignature(Narrow(edited))), edited) << "still signed";
+  EXPECT_EQ(FindBlock(Bytes(edited)).length, 0u);
+  EXPECT_EQ(Std(RemoveSignature(Bytes(edited))), edited) << "still signed";
   EXPECT_EQ(ResourceNames(), (std::set<std::string>{"icon.ico", "readme.txt"}));
   EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), ico);
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"dir with space & co", "icons"}));
@@ -200,7 +197,7 @@ TEST_F(IconStepTest, ABrokenIconIsReportedTwiceAndStillTravelsAsAResource) {
   EXPECT_EQ(Apply(u".exe", icon, exe), "Cannot add icon\nERROR: can't replace icon\n\n");
   EXPECT_EQ(ExitCode(), kExitError);
   // The old block is gone; the tool left the rest as it was.
-  EXPECT_EQ(ReadFileBytes(fs::u8path(exe)), Std(StripBlock(Narrow(original))));
+  EXPECT_EQ(ReadFileBytes(fs::u8path(exe)), Std(StripBlock(Bytes(original))));
   EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), broken);
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"app.exe", "broken.ico"}));
 }
@@ -281,7 +278,7 @@ TEST_F(IconStepTest, TheFirstToolThatSucceedsEndsTheAttemptAndNothingOutsideTheR
 PeTool LyingTool() {
   if (Vadu::NativePathStyle() == Vadu::PathStyle::Windows)
     return {"liar.exe",
-            Narrow(Fixture(sizeof(void*) == 8 ? "sample_app64.exe" : "sample_app32.exe"))};
+            Bytes(Fixture(sizeof(void*) == 8 ? "sample_app64.exe" : "sample_app32.exe"))};
   return {"liar", "#!/bin/sh\nexit 0\n"};
 }
 

@@ -11,9 +11,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Vadu::Testing::ReadFileBytes;
+using Vadu::Testing::Utf8;
 using Vadu::Testing::Wide;
-
-std::string Std(const Vadu::WString& text) { return Testing::Std(Vadu::ToUtf8(text)); }
 
 std::vector<std::string> NamesOf(const fs::path& folder) {
   std::vector<std::string> names;
@@ -37,7 +36,7 @@ TEST(InstalledLayout, TheProgramItsManPageAndTheNoticesRunAndReadFromThePrefix) 
   Vadu::Testing::TempFolder prefix;
   const Vadu::CommandResult install = RunCaptured(
       ZENTU_CMAKE_COMMAND, {"--install", ZENTU_BUILD_DIR, "--prefix", prefix.Path().string()});
-  ASSERT_EQ(install.exitCode, 0) << Std(install.output);
+  ASSERT_EQ(install.exitCode, 0) << Utf8(install.output);
 
   const fs::path program = prefix.Path() / "bin" / "zentu-rebrand";
   struct stat status {};
@@ -61,13 +60,13 @@ TEST(InstalledLayout, TheProgramItsManPageAndTheNoticesRunAndReadFromThePrefix) 
   // The installed program runs and reads its own carried tools.
   const Vadu::CommandResult version = RunCaptured(program, {"-version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(Std(version.output).rfind("zentu-rebrand ", 0), 0u) << Std(version.output);
+  EXPECT_EQ(Utf8(version.output).rfind("zentu-rebrand ", 0), 0u) << Utf8(version.output);
   Vadu::Testing::TempFolder work;
   const fs::path target = work.Path() / "app.exe";
   Testing::WriteWithBlock(target, "MZ host", {{"a.txt", "A"}});
   const Vadu::CommandResult list = RunCaptured(program, {"-list", target.string()});
-  EXPECT_EQ(list.exitCode, 0) << Std(list.output);
-  EXPECT_NE(Std(list.output).find("a.txt"), std::string::npos);
+  EXPECT_EQ(list.exitCode, 0) << Utf8(list.output);
+  EXPECT_NE(Utf8(list.output).find("a.txt"), std::string::npos);
 }
 
 }  // namespace

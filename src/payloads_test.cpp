@@ -15,9 +15,8 @@ namespace {
 
 using Vadu::String;
 using Vadu::WString;
-
-std::string Std(const String& s) { return std::string(s.CStr(), s.Length()); }
-String Narrow(const std::string& s) { return String(s.data(), static_cast<uint32_t>(s.size())); }
+using Vadu::Testing::Bytes;
+using Vadu::Testing::Std;
 
 // The files the build embedded, as copied beside the test fixtures.
 std::string Original(const std::string& name) {
@@ -181,26 +180,26 @@ TEST(EnsureArchiveTool, WritesFreshToolsIntoTheRunFolderAndNeverRunsWhatItFinds)
   const WString folderName = ToolFolderName(BuildDateText(), BuildTimeText());
   // Where older versions kept the tool, anyone could plant a program of the same size.
   const std::string planted = temp.Folder() / (Std(Vadu::ToUtf8(folderName)) + "/" + Std(names[0]));
-  const std::string stand_in(Original(Std(names[0])).size(), 'x');
+  const std::string standIn(Original(Std(names[0])).size(), 'x');
   std::filesystem::create_directories(std::filesystem::u8path(planted).parent_path());
-  Vadu::Testing::WriteFileBytes(planted, stand_in);
+  Vadu::Testing::WriteFileBytes(planted, standIn);
 
   const WString program = EnsureArchiveTool();
   const WString folder = Vadu::JoinPath(RunFolder(), folderName);
   EXPECT_EQ(Vadu::NormalizePath(program), Vadu::JoinPath(folder, Vadu::FromUtf8(names[0])));
   for (const String& name : names)
     EXPECT_TRUE(Vadu::ReadWholeFile(Vadu::JoinPath(folder, Vadu::FromUtf8(name))) ==
-                Narrow(Original(Std(name))))
+                Bytes(Original(Std(name))))
         << Std(name);
-  EXPECT_TRUE(Vadu::Testing::ReadFileBytes(planted) == stand_in);
+  EXPECT_TRUE(Vadu::Testing::ReadFileBytes(planted) == standIn);
   EXPECT_EQ(EnsureArchiveTool(), program) << "written once per run";
 
   // The next run folder gets its own copy.
   RemoveRunFolder();
   const WString next = EnsureArchiveTool();
   EXPECT_NE(next, program);
-  EXPECT_TRUE(Vadu::ReadWholeFile(next) == Narrow(Original(Std(names[0]))));
-  EXPECT_FALSE(Vadu::PathExists(program, false));
+  EXPECT_TRUE(Vadu::ReadWholeFile(next) == Bytes(Original(Std(names[0]))));
+  EXPECT_FALSE(Vadu::FileExists(program));
 }
 
 }  // namespace

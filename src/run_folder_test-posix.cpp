@@ -28,8 +28,8 @@ TEST(RunFolderPosixTest, LinksAndFoldersOfOtherUsersAreNeverRemoved) {
   WriteFileBytes(elsewhere.Path() / "precious", "keep");
   fs::create_directory_symlink(elsewhere.Path(), root / "zentu-run-00000000000000aa");
   fs::create_directory_symlink(elsewhere.Path(), root / "zentuunpacked");
-  const bool root_user = geteuid() == 0;
-  if (root_user) {
+  const bool rootUser = geteuid() == 0;
+  if (rootUser) {
     // Folders another user left, ended or shared: theirs to remove.
     fs::create_directories(root / "zentu-run-00000000000000bb");
     WriteFileBytes(root / "zentu-run-00000000000000bb" / ".alive", "");
@@ -42,7 +42,7 @@ TEST(RunFolderPosixTest, LinksAndFoldersOfOtherUsersAreNeverRemoved) {
   EXPECT_TRUE(fs::is_symlink(root / "zentu-run-00000000000000aa"));
   EXPECT_TRUE(fs::is_symlink(root / "zentuunpacked"));
   EXPECT_EQ(ReadFileBytes(elsewhere.Path() / "precious"), "keep");
-  if (root_user) {
+  if (rootUser) {
     EXPECT_TRUE(fs::exists(root / "zentu-run-00000000000000bb" / ".alive"));
     // The shared folder of another user stays too.
     fs::remove(root / "zentuunpacked");

@@ -7,11 +7,12 @@
 #include "src/payloads.h"
 #include "src/test_command_util.h"
 #include "support/process.h"
+#include "support/test_util.h"
 
 namespace Zentu {
 namespace {
 
-std::string Std(const Vadu::String& text) { return std::string(text.CStr(), text.Length()); }
+using Vadu::Testing::Std;
 
 TEST(Version, TheProgramVersionIsTheConfiguredOneNotTheFallback) {
   const std::string version = Std(ProgramVersionText());

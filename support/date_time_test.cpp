@@ -146,13 +146,13 @@ TEST(ClockTest, NowAgreesWithTheSystemClock) {
   auto before = chr::system_clock::now();
   DateTime utc = DateTime::NowUtc();
   auto after = chr::system_clock::now();
-  auto to_value = [](chr::system_clock::time_point t) {
+  auto toValue = [](chr::system_clock::time_point t) {
     return chr::duration_cast<chr::milliseconds>(t.time_since_epoch()).count() +
            kDaysBeforeUnixEpoch * kMillisecondsPerDay;
   };
   // The system's own clocks may tick at different resolutions.
-  EXPECT_GE(utc.Value(), to_value(before) - 50);
-  EXPECT_LE(utc.Value(), to_value(after) + 50);
+  EXPECT_GE(utc.Value(), toValue(before) - 50);
+  EXPECT_LE(utc.Value(), toValue(after) + 50);
 
   // Local time differs from UTC by whole quarter hours, at most 14 hours either way.
   DateTime local = DateTime::NowLocal();

@@ -150,24 +150,24 @@ TEST(ElapsedCounterTimerTest, ExpiredAtConstructionReportsAtOnce) {
   EXPECT_TRUE(expired.CheckAndRestart());
   EXPECT_FALSE(expired.IsElapsed());
   // Without skipping, the first query after a start still never looks.
-  ElapsedCounterTimer no_skip(0, 20000, false);
-  no_skip.Expire();
-  EXPECT_FALSE(no_skip.IsElapsed());
-  EXPECT_TRUE(no_skip.IsElapsed());
+  ElapsedCounterTimer noSkip(0, 20000, false);
+  noSkip.Expire();
+  EXPECT_FALSE(noSkip.IsElapsed());
+  EXPECT_TRUE(noSkip.IsElapsed());
 }
 
 TEST(CachedClockTest, ServesTheCacheWithinTheTolerance) {
   uint64_t counter = ReadTimeStampCounter();
   if (counter == 0) GTEST_SKIP() << "no readable time-stamp counter";
   int64_t first = CachedMilliseconds(UINT64_MAX);
-  int64_t before_sleep = MonotonicMilliseconds();
+  int64_t beforeSleep = MonotonicMilliseconds();
   SleepMilliseconds(10);
   EXPECT_GT(ReadTimeStampCounter(), counter);
   // Any counter advance is within the largest tolerance: the cached reading comes back.
   EXPECT_EQ(CachedMilliseconds(UINT64_MAX), first);
   // Without tolerance the clock is read afresh.
   int64_t fresh = CachedMilliseconds(0);
-  EXPECT_GE(fresh, before_sleep + 9);
+  EXPECT_GE(fresh, beforeSleep + 9);
   EXPECT_LE(fresh, MonotonicMilliseconds());
 }
 

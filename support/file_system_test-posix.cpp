@@ -18,25 +18,20 @@
 #include <vector>
 
 #include "support/file_system.h"
+#include "support/test_util-posix.h"
 #include "support/test_util.h"
 
 namespace Vadu {
 namespace {
 
 namespace fs = std::filesystem;
+using Testing::Bytes;
+using Testing::FileSizeLimit;
 using Testing::ReadFileBytes;
 using Testing::TempFolder;
+using Testing::Utf8;
 using Testing::Wide;
 using Testing::WriteFileBytes;
-
-std::string Narrow(const WString& text) {
-  String utf8 = ToUtf8(text);
-  return std::string(utf8.CStr(), utf8.Length());
-}
-
-String Bytes(const std::string& text) {
-  return String(text.data(), static_cast<uint32_t>(text.size()));
-}
 
 std::vector<std::string> NamesIn(const fs::path& folder) {
   std::vector<std::string> names;
@@ -55,26 +50,26 @@ class SymbolicLinkTest : public ::testing::Test {
     fs::create_directories(outside_ / "deeper");
     WriteFileBytes(outside_ / "precious.txt", "keep");
     WriteFileBytes(outside_ / "deeper" / "also.txt", "keep too");
-    WriteFileBytes(outside_file_, "keep file");
+    WriteFileBytes(outsideFile_, "keep file");
   }
 
   void ExpectOutsideIntact() {
     EXPECT_EQ(ReadFileBytes(outside_ / "precious.txt"), "keep");
     EXPECT_EQ(ReadFileBytes(outside_ / "deeper" / "also.txt"), "keep too");
-    EXPECT_EQ(ReadFileBytes(outside_file_), "keep file");
+    EXPECT_EQ(ReadFileBytes(outsideFile_), "keep file");
     EXPECT_EQ(NamesIn(outside_), (std::vector<std::string>{"deeper", "precious.txt"}));
   }
 
   TempFolder folder_;
   fs::path outside_ = folder_.Path() / "outside";
-  fs::path outside_file_ = folder_.Path() / "outside-file.txt";
+  fs::path outsideFile_ = folder_.Path() / "outside-file.txt";
 };
 
 TEST_F(SymbolicLinkTest, RemovalRemovesLinksNotWhatTheyPointAt) {
   fs::path tree = folder_.Path() / "tree";
   fs::create_directories(tree / "sub");
   fs::create_directory_symlink(outside_, tree / "sub" / "dirlink");
-  fs::create_symlink(outside_file_, tree / "filelink");
+  fs::create_symlink(outsideFile_, tree / "filelink");
   fs::create_symlink(folder_.Path() / "nowhere", tree / "dangling");
   EXPECT_TRUE(RemoveDirectoryTree(Wide(tree)));
   EXPECT_FALSE(fs::exists(fs::symlink_status(tree)));
@@ -100,11 +95,11 @@ TEST_F(SymbolicLinkTest, ListingShowsLinksAsLinks) {
   fs::path dir = folder_.Path() / "dir";
   fs::create_directories(dir / "real");
   fs::create_directory_symlink(outside_, dir / "dirlink");
-  fs::create_symlink(outside_file_, dir / "filelink");
+  fs::create_symlink(outsideFile_, dir / "filelink");
   std::vector<FileEntry> entries = ListDirectory(Wide(dir), u"*");
   ASSERT_EQ(entries.size(), 3u);
   for (const FileEntry& entry : entries) {
-    std::string name = Narrow(entry.Name());
+    std::string name = Utf8(entry.Name());
     EXPECT_EQ(entry.IsLink(), name != "real") << name;
     EXPECT_EQ(entry.IsDirectory(), name == "real") << name;
   }
@@ -115,7 +110,7 @@ TEST_F(SymbolicLinkTest, ListingShowsLinksAsLinks) {
   EXPECT_FALSE(IsSymbolicLink(Wide(dir / "missing")));
   // Queries follow links.
   EXPECT_TRUE(DirectoryExists(Wide(dir / "dirlink")));
-  EXPECT_TRUE(PathExists(Wide(dir / "filelink"), false));
+  EXPECT_TRUE(FileExists(Wide(dir / "filelink")));
 }
 
 TEST_F(SymbolicLinkTest, MovingATreeMovesLinksAsLinks) {
@@ -124,7 +119,7 @@ TEST_F(SymbolicLinkTest, MovingATreeMovesLinksAsLinks) {
   fs::create_directories(source / "sub");
   WriteFileBytes(source / "sub" / "own.txt", "own");
   fs::create_directory_symlink(outside_, source / "sub" / "dirlink");
-  fs::create_symlink(outside_file_, source / "filelink");
+  fs::create_symlink(outsideFile_, source / "filelink");
 
   EXPECT_TRUE(MoveDirectoryTo(Wide(source), Wide(target), true));
   EXPECT_FALSE(fs::exists(source));
@@ -132,7 +127,7 @@ TEST_F(SymbolicLinkTest, MovingATreeMovesLinksAsLinks) {
   ASSERT_TRUE(IsLinkAt(target / "sub" / "dirlink"));
   EXPECT_EQ(fs::read_symlink(target / "sub" / "dirlink"), outside_);
   ASSERT_TRUE(IsLinkAt(target / "filelink"));
-  EXPECT_EQ(fs::read_symlink(target / "filelink"), outside_file_);
+  EXPECT_EQ(fs::read_symlink(target / "filelink"), outsideFile_);
   ExpectOutsideIntact();
 
   // A link is no directory to move the contents of.
@@ -150,21 +145,21 @@ TEST_F(SymbolicLinkTest, CopyAndReplaceNeverWriteThroughALink) {
   fs::path source = folder_.Path() / "source.txt";
   WriteFileBytes(source, "new");
   fs::path copy_link = folder_.Path() / "copy-link";
-  fs::create_symlink(outside_file_, copy_link);
+  fs::create_symlink(outsideFile_, copy_link);
   EXPECT_TRUE(CopyFileTo(Wide(source), Wide(copy_link)));
   EXPECT_FALSE(IsLinkAt(copy_link));
   EXPECT_EQ(ReadFileBytes(copy_link), "new");
 
-  fs::path replace_link = folder_.Path() / "replace-link";
-  fs::create_symlink(outside_file_, replace_link);
-  EXPECT_TRUE(ReplaceFileContent(Bytes("replaced"), Wide(replace_link)));
-  EXPECT_FALSE(IsLinkAt(replace_link));
-  EXPECT_EQ(ReadFileBytes(replace_link), "replaced");
+  fs::path replaceLink = folder_.Path() / "replace-link";
+  fs::create_symlink(outsideFile_, replaceLink);
+  EXPECT_TRUE(ReplaceFileContent(Bytes("replaced"), Wide(replaceLink)));
+  EXPECT_FALSE(IsLinkAt(replaceLink));
+  EXPECT_EQ(ReadFileBytes(replaceLink), "replaced");
 
   // Copying onto a link to the source itself would otherwise empty the source.
-  fs::path self_link = folder_.Path() / "self-link";
-  fs::create_symlink(source, self_link);
-  EXPECT_TRUE(CopyFileTo(Wide(source), Wide(self_link)));
+  fs::path selfLink = folder_.Path() / "self-link";
+  fs::create_symlink(source, selfLink);
+  EXPECT_TRUE(CopyFileTo(Wide(source), Wide(selfLink)));
   EXPECT_EQ(ReadFileBytes(source), "new");
   ExpectOutsideIntact();
 }
@@ -241,26 +236,6 @@ TEST(PosixFileTest, AFileTheCallerMayNotWriteIsNotReplaced) {
   EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"readonly.exe"});
 }
 
-// Limits the size of files this process may write, making writes past it fail.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    saved_handler_ = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, saved_handler_);
-  }
-
- private:
-  struct rlimit saved_;
-  void (*saved_handler_)(int);
-};
-
 TEST(PosixFileTest, FailedWritesAreReportedAndKeepTheOriginal) {
   TempFolder folder;
   fs::path target = folder.Path() / "target.bin";
@@ -316,7 +291,7 @@ TEST(PosixPathTest, BackslashIsAnOrdinaryNameCharacter) {
   EXPECT_TRUE(fs::is_directory(folder.Path() / "x\\y" / "z"));
   std::vector<FileEntry> entries = ListDirectory(Wide(folder.Path()), u"a\\b.*");
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(Narrow(entries[0].Name()), "a\\b.txt");
+  EXPECT_EQ(Utf8(entries[0].Name()), "a\\b.txt");
 }
 
 TEST(PosixPathTest, TreesWithNamesEndingInSpaces) {
@@ -377,8 +352,8 @@ TEST(PosixNameTest, NamesThatAreNotUtf8AreListedReadCopiedMovedAndRemoved) {
   const WString wideDir = WideBytes(dir);
   std::vector<FileEntry> entries = ListDirectory(wideDir);
   ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(Narrow(entries[0].Name()), latin1);
-  EXPECT_EQ(Narrow(entries[1].Name()), stray);
+  EXPECT_EQ(Utf8(entries[0].Name()), latin1);
+  EXPECT_EQ(Utf8(entries[1].Name()), stray);
   EXPECT_EQ(ListDirectory(wideDir, WideBytes("*\xE9.png")).size(), 1u);
   EXPECT_EQ(ReadWholeFile(JoinPath(wideDir, entries[0].Name())), "latin-1 named");
   EXPECT_EQ(ReadWholeFile(JoinPath(wideDir, entries[1].Name())), "stray byte named");
@@ -418,14 +393,14 @@ TEST(PosixNameTest, CurrentAndTemporaryDirectoriesThatAreNotUtf8) {
   const std::string cwd = getcwd(buffer, sizeof buffer) ? buffer : "";
   WString current = GetCurrentDir();
   fs::current_path(saved);
-  EXPECT_EQ(Narrow(current), cwd);
+  EXPECT_EQ(Utf8(current), cwd);
 
   std::optional<std::string> savedTemp;
   if (const char* value = getenv("TEMP")) savedTemp = value;
   setenv("TEMP", dir.c_str(), 1);
   WString temp = GetTempDir();
   savedTemp ? setenv("TEMP", savedTemp->c_str(), 1) : unsetenv("TEMP");
-  EXPECT_EQ(Narrow(temp), dir);
+  EXPECT_EQ(Utf8(temp), dir);
 }
 
 TEST(PosixLocationsTest, TemporaryDirectoryFallsBackToTmpdirThenTmp) {
@@ -435,12 +410,12 @@ TEST(PosixLocationsTest, TemporaryDirectoryFallsBackToTmpdirThenTmp) {
     if (const char* value = getenv(names[i])) saved[i] = value;
   setenv("TEMP", "/some/temp \xC3\xBC", 1);
   setenv("TMPDIR", "/other/tmpdir", 1);
-  EXPECT_EQ(Narrow(GetTempDir()), "/some/temp \xC3\xBC");
+  EXPECT_EQ(Utf8(GetTempDir()), "/some/temp \xC3\xBC");
   setenv("TEMP", "", 1);
-  EXPECT_EQ(Narrow(GetTempDir()), "/other/tmpdir");
+  EXPECT_EQ(Utf8(GetTempDir()), "/other/tmpdir");
   unsetenv("TEMP");
   unsetenv("TMPDIR");
-  EXPECT_EQ(Narrow(GetTempDir()), "/tmp");
+  EXPECT_EQ(Utf8(GetTempDir()), "/tmp");
   for (int i = 0; i < 2; ++i)
     saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
@@ -450,8 +425,8 @@ TEST(PosixLocationsTest, CurrentDirectoryAtTheRootKeepsItsSeparator) {
   fs::current_path("/");
   WString current = GetCurrentDir();
   fs::current_path(saved);
-  EXPECT_EQ(Narrow(current), "/");
-  EXPECT_EQ(Narrow(JoinPath(current, u"etc")), "/etc");
+  EXPECT_EQ(Utf8(current), "/");
+  EXPECT_EQ(Utf8(JoinPath(current, u"etc")), "/etc");
 }
 
 }  // namespace

@@ -78,21 +78,21 @@ TEST(WindowsFileTest, DirectoryLinksAreRemovedAsLinks) {
 TEST(WindowsLocationsTest, TemporaryDirectoryWithAndWithoutTemp) {
   DWORD needed = GetEnvironmentVariableW(L"TEMP", nullptr, 0);
   std::wstring saved(needed, L'\0');
-  bool had_temp = needed > 0 && GetEnvironmentVariableW(L"TEMP", saved.data(), needed) > 0;
-  if (had_temp) saved.resize(needed - 1);
+  bool hadTemp = needed > 0 && GetEnvironmentVariableW(L"TEMP", saved.data(), needed) > 0;
+  if (hadTemp) saved.resize(needed - 1);
 
   SetEnvironmentVariableW(L"TEMP", L"D:\\Temp \u00fc\\");
-  WString with_temp = GetTempDir();
+  WString withTemp = GetTempDir();
   SetEnvironmentVariableW(L"TEMP", nullptr);
-  WString without_temp = GetTempDir();
-  SetEnvironmentVariableW(L"TEMP", had_temp ? saved.c_str() : nullptr);
+  WString withoutTemp = GetTempDir();
+  SetEnvironmentVariableW(L"TEMP", hadTemp ? saved.c_str() : nullptr);
 
-  EXPECT_EQ(with_temp, WString(u"D:\\Temp \u00fc\\"));
+  EXPECT_EQ(withTemp, WString(u"D:\\Temp \u00fc\\"));
   // The system's temporary directory: a real one, never the root of a drive.
-  EXPECT_FALSE(without_temp.IsEmpty());
-  EXPECT_TRUE(DirectoryExists(without_temp));
-  EXPECT_FALSE(without_temp.EndsWith(u"\\"));
-  EXPECT_GT(without_temp.Length(), 3u);
+  EXPECT_FALSE(withoutTemp.IsEmpty());
+  EXPECT_TRUE(DirectoryExists(withoutTemp));
+  EXPECT_FALSE(withoutTemp.EndsWith(u"\\"));
+  EXPECT_GT(withoutTemp.Length(), 3u);
 }
 
 TEST(WindowsPathTest, ForwardSlashesAndDriveLetters) {
@@ -107,7 +107,7 @@ TEST(WindowsPathTest, ForwardSlashesAndDriveLetters) {
   // Letter case does not matter to Windows paths.
   std::string upper = slashed;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_TRUE(PathExists(Wide(upper + "/ONE/FILE.TXT"), false));
+  EXPECT_TRUE(FileExists(Wide(upper + "/ONE/FILE.TXT")));
 }
 
 }  // namespace

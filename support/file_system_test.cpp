@@ -15,7 +15,9 @@ namespace Vadu {
 namespace {
 
 namespace fs = std::filesystem;
+using Testing::Bytes;
 using Testing::ReadFileBytes;
+using Testing::Std;
 using Testing::TempFolder;
 using Testing::Wide;
 using Testing::WriteFileBytes;
@@ -26,12 +28,6 @@ std::string Narrow(const WString& text) {
   String utf8 = ToUtf8(text);
   return std::string(utf8.CStr(), utf8.Length());
 }
-
-String Bytes(const std::string& text) {
-  return String(text.data(), static_cast<uint32_t>(text.size()));
-}
-
-std::string Std(const String& bytes) { return std::string(bytes.CStr(), bytes.Length()); }
 
 // Every byte value, twice, so that zeros and high bytes are in the middle of the data.
 std::string AllByteValues() {
@@ -75,14 +71,14 @@ TEST(PathExistsTest, FilesAndDirectoriesAreToldApart) {
   TempFolder folder;
   WriteFileBytes(U8(folder / "file.txt"), "x");
   fs::create_directory(U8(folder / "sub"));
-  EXPECT_TRUE(PathExists(Wide(folder / "file.txt"), false));
-  EXPECT_FALSE(PathExists(Wide(folder / "file.txt"), true));
+  EXPECT_TRUE(FileExists(Wide(folder / "file.txt")));
+  EXPECT_FALSE(DirectoryExists(Wide(folder / "file.txt")));
   EXPECT_TRUE(DirectoryExists(Wide(folder / "sub")));
-  EXPECT_FALSE(PathExists(Wide(folder / "sub"), false));
-  EXPECT_FALSE(PathExists(Wide(folder / "missing"), false));
-  EXPECT_FALSE(PathExists(u"", false));
+  EXPECT_FALSE(FileExists(Wide(folder / "sub")));
+  EXPECT_FALSE(FileExists(Wide(folder / "missing")));
+  EXPECT_FALSE(FileExists(u""));
   // The path is normalised first.
-  EXPECT_TRUE(PathExists(Wide(folder / "sub//./../sub/../file.txt"), false));
+  EXPECT_TRUE(FileExists(Wide(folder / "sub//./../sub/../file.txt")));
   EXPECT_TRUE(DirectoryExists(Wide(folder / "sub/")));
 }
 
@@ -450,7 +446,7 @@ TEST(UnicodeNamesTest, FilesAndFoldersWithNonAsciiNames) {
   // Seen by an independent implementation under exactly that name.
   EXPECT_EQ(ReadFileBytes(U8(folder / (dir + "/" + name))), "unicode");
   EXPECT_EQ(Std(ReadWholeFile(path)), "unicode");
-  EXPECT_TRUE(PathExists(path, false));
+  EXPECT_TRUE(FileExists(path));
   EXPECT_EQ(Names(ListDirectory(Wide(folder / dir), u"")), std::vector<std::string>{name});
   EXPECT_EQ(Names(ListDirectory(Wide(folder / dir), Wide(std::string("*\xE4\xB8\xAD.txt")))),
             std::vector<std::string>{name});
@@ -470,7 +466,7 @@ TEST(UnicodeNamesTest, FilesAndFoldersWithNonAsciiNames) {
 TEST(LocationsTest, ModuleCurrentAndTemporaryDirectories) {
   WString module = GetModulePath();
   ASSERT_FALSE(module.IsEmpty());
-  EXPECT_TRUE(PathExists(module, false));
+  EXPECT_TRUE(FileExists(module));
   EXPECT_TRUE(IsAbsolutePath(module));
   EXPECT_EQ(Narrow(GetFileName(module)).rfind("support_tests", 0), 0u) << Narrow(module);
   WString directory = GetModuleDirectory();

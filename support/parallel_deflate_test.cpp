@@ -6,8 +6,12 @@
 #include <random>
 #include <string>
 
+#include "support/test_util.h"
+
 namespace Vadu {
 namespace {
+
+using Testing::Std;
 
 constexpr uint32_t kPiece = ParallelDeflater::kPieceSize;
 
@@ -26,8 +30,6 @@ std::string MixedInput(size_t size, unsigned seed) {
   bytes.resize(size);
   return bytes;
 }
-
-std::string Std(const String& bytes) { return std::string(bytes.ToView()); }
 
 String CompressInParallel(const std::string& input, unsigned threads, size_t step) {
   ParallelDeflater deflater(kDefaultCompressionLevel, threads);

@@ -58,16 +58,16 @@ TEST(ProgressLine, ShownAndBlankedOutOnATerminal) {
 }
 
 TEST(ProgressLine, NothingWhenStandardErrorIsAPipe) {
-  int pipe_ends[2];
-  ASSERT_EQ(pipe(pipe_ends), 0);
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
   {
-    RedirectedStandardError redirected(pipe_ends[1]);
+    RedirectedStandardError redirected(pipeEnds[1]);
     EXPECT_FALSE(StandardErrorIsTerminal());
     ProgressLine line("Unpacking zentu.tgz");
   }
-  close(pipe_ends[1]);
-  EXPECT_EQ(Drain(pipe_ends[0]), "");
-  close(pipe_ends[0]);
+  close(pipeEnds[1]);
+  EXPECT_EQ(Drain(pipeEnds[0]), "");
+  close(pipeEnds[0]);
 }
 
 }  // namespace

@@ -4,19 +4,21 @@
 
 #include <string>
 
+#include "support/test_util.h"
+
 namespace Vadu {
 namespace {
 
-std::string Str(const String& s) { return std::string(s.ToView()); }
+using Testing::Std;
 
 TEST(QueryEncoding, EncodesSpacesReservedAndNonPrintableBytes) {
-  EXPECT_EQ(Str(EncodeQueryComponent(" +~\xE9")), "+%2B%7E%E9");
-  EXPECT_EQ(Str(EncodeQueryComponent(String("\0\x1F\x7F", 3))), "%00%1F%7F");
+  EXPECT_EQ(Std(EncodeQueryComponent(" +~\xE9")), "+%2B%7E%E9");
+  EXPECT_EQ(Std(EncodeQueryComponent(String("\0\x1F\x7F", 3))), "%00%1F%7F");
   EXPECT_TRUE(EncodeQueryComponent("").IsEmpty());
   // Among the printable characters exactly the 24 reserved ones are escaped.
   const std::string reserved = "$&+,/:;?@=<>#%{}|\\^~[]`\"";
   for (char c = 0x21; c <= 0x7E; ++c) {
-    std::string encoded = Str(EncodeQueryComponent(String(c)));
+    std::string encoded = Std(EncodeQueryComponent(String(c)));
     bool escaped = reserved.find(c) != std::string::npos;
     EXPECT_EQ(encoded.size(), escaped ? 3u : 1u) << c;
   }
@@ -34,7 +36,7 @@ TEST(QueryEncoding, DecodesPlusAndBothDigitCasesAndCopiesBadEscapes) {
       {"", ""},
   };
   for (const auto& [text, expected] : cases)
-    EXPECT_EQ(Str(DecodeQueryComponent(text)), expected) << text;
+    EXPECT_EQ(Std(DecodeQueryComponent(text)), expected) << text;
   EXPECT_EQ(DecodeQueryComponent("%00x"), String("\0x", 2));
 }
 

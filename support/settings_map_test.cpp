@@ -6,8 +6,12 @@
 #include <string>
 #include <utility>
 
+#include "support/test_util.h"
+
 namespace Vadu {
 namespace {
+
+using Testing::Bytes;
 
 // Raw-form pieces written out by hand.
 std::string Le32(uint32_t value) {
@@ -19,8 +23,6 @@ std::string Field(const std::string& bytes) { return Le32(uint32_t(bytes.size())
 std::string Entry(const std::string& name, const std::string& value) {
   return Field(name) + Field(value);
 }
-String Bytes(const std::string& bytes) { return String(bytes); }
-
 String ReferenceCompress(const std::string& raw) {
   uLongf size = compressBound(uLong(raw.size()));
   std::string out(size, '\0');

@@ -41,6 +41,19 @@ WString Wide(const std::filesystem::path& path) {
 
 WString Wide(const std::string& utf8) { return FromUtf8(String(utf8)); }
 
+std::string Std(const String& bytes) { return std::string(bytes.CStr(), bytes.Length()); }
+
+std::string Utf8(const WString& text) { return Std(ToUtf8(text)); }
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+String Bytes(const std::string& bytes) {
+  return String(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
 std::string ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;

@@ -29,6 +29,13 @@ class TempFolder {
 WString Wide(const std::filesystem::path& path);
 WString Wide(const std::string& utf8);
 
+// The library's strings as standard ones and back, for expectations: bytes as they are; wide text
+// and paths as their UTF-8.
+std::string Std(const String& bytes);
+String Bytes(const std::string& bytes);
+std::string Utf8(const WString& text);
+std::string Utf8(const std::filesystem::path& path);
+
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 

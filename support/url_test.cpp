@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "support/test_util.h"
+
 namespace Vadu {
 namespace {
 
-std::string Str(const String& s) { return std::string(s.ToView()); }
+using Testing::Std;
 
 Url Parsed(const char* text) {
   Url url;
@@ -18,9 +20,9 @@ Url Parsed(const char* text) {
 // The parts of a parsed address, in one line.
 std::string Parts(const char* text) {
   Url url = Parsed(text);
-  std::string out = Str(url.scheme) + "|" + Str(url.user) + "|" + Str(url.password) + "|" +
-                    Str(url.host) + "|" + std::to_string(url.port) + "|" + Str(url.path) + "|";
-  for (const auto& [name, value] : url.query) out += Str(name) + "=" + Str(value) + ";";
+  std::string out = Std(url.scheme) + "|" + Std(url.user) + "|" + Std(url.password) + "|" +
+                    Std(url.host) + "|" + std::to_string(url.port) + "|" + Std(url.path) + "|";
+  for (const auto& [name, value] : url.query) out += Std(name) + "=" + Std(value) + ";";
   return out;
 }
 
@@ -63,7 +65,7 @@ TEST(UrlParse, SplitsAddressesIntoTheirParts) {
 
   Url url = Parsed("rtsp://u:p@cam:9000/a?x=1");
   url.Parse("h2");  // every part is replaced
-  EXPECT_EQ(Str(url.ToString()), "http://h2/");
+  EXPECT_EQ(Std(url.ToString()), "http://h2/");
   EXPECT_TRUE(url.user.IsEmpty() && url.query.empty() && url.port == 0);
 }
 
@@ -88,22 +90,22 @@ TEST(UrlToString, WritesTheCanonicalFormWhichParsesBackToItself) {
       {"", ""},
   };
   for (const auto& [text, expected] : cases) {
-    std::string once = Str(Parsed(text).ToString());
+    std::string once = Std(Parsed(text).ToString());
     EXPECT_EQ(once, expected) << text;
-    EXPECT_EQ(Str(Parsed(once.c_str()).ToString()), once) << text;
+    EXPECT_EQ(Std(Parsed(once.c_str()).ToString()), once) << text;
   }
   Url url;
   url.host = "example.com";
   url.port = 80;
   url.query = {{"key word", "a&b"}, {"", "solo"}, {"empty", ""}};
-  EXPECT_EQ(Str(url.ToString()), "http://example.com/?key+word=a%26b&solo&empty=");
+  EXPECT_EQ(Std(url.ToString()), "http://example.com/?key+word=a%26b&solo&empty=");
 }
 
 TEST(NormalizeWebAddress, OnlyTextBeginningWithHttpIsNormalised) {
-  EXPECT_EQ(Str(NormalizeWebAddress("http://www.example.com")), "http://www.example.com/");
-  EXPECT_EQ(Str(NormalizeWebAddress("https://www.example.com:443/help?topic=a b")),
+  EXPECT_EQ(Std(NormalizeWebAddress("http://www.example.com")), "http://www.example.com/");
+  EXPECT_EQ(Std(NormalizeWebAddress("https://www.example.com:443/help?topic=a b")),
             "https://www.example.com/help?topic=a+b");
-  EXPECT_EQ(Str(NormalizeWebAddress("httpbin.org/get")), "http://httpbin.org/get");
+  EXPECT_EQ(Std(NormalizeWebAddress("httpbin.org/get")), "http://httpbin.org/get");
   for (const char* text : {"word", "ftp://example.com/", "HTTP://example.com/", " http://x/", ""})
     EXPECT_TRUE(NormalizeWebAddress(text).IsEmpty()) << text;
 }

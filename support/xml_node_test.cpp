@@ -5,14 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "support/test_util.h"
+
 namespace Vadu {
 namespace {
 
-std::string Str(const String& s) { return std::string(s.ToView()); }
+using Testing::Std;
 
 std::string Render(const XMLAttributes& attributes) {
   std::string out;
-  for (const auto& [name, value] : attributes) out += Str(name) + "=" + Str(value) + ";";
+  for (const auto& [name, value] : attributes) out += Std(name) + "=" + Std(value) + ";";
   return out;
 }
 
@@ -23,14 +25,14 @@ TEST(XMLEscape, EncodesAndDecodesWithTheSystemsOwnReferences) {
       {"a &amp; b & c", "a &amp; b & c"},  // holding "&amp;": every "&" stays
       {"", ""},
   };
-  for (const auto& [text, expected] : encoded) EXPECT_EQ(Str(EscapeText(text, true)), expected);
+  for (const auto& [text, expected] : encoded) EXPECT_EQ(Std(EscapeText(text, true)), expected);
   const std::pair<const char*, const char*> decoded[] = {
       {"&lt;&rt;&apos;&quot;&amp;", "<>'\"&"},
       {"&gt; &#65; &#x41;", "&gt; &#65; &#x41;"},  // no other reference is known
       {"&amp;lt;", "<"},                           // "&amp;" goes first
       {"&amp;amp;", "&amp;"},                      // one pass per reference
   };
-  for (const auto& [text, expected] : decoded) EXPECT_EQ(Str(EscapeText(text, false)), expected);
+  for (const auto& [text, expected] : decoded) EXPECT_EQ(Std(EscapeText(text, false)), expected);
   for (int b = 1; b < 256; ++b) {
     String text = String("x") + String(static_cast<char>(b)) + String("<y>");
     EXPECT_EQ(EscapeText(EscapeText(text, true), false), text) << b;
@@ -58,14 +60,14 @@ TEST(XMLAttributes, PairsQuotedValuesWithTheirNamesOrGivesNothing) {
 TEST(XMLNodeFields, TextIsStoredEscapedAndAttributesDecoded) {
   XMLNode node;
   node.SetText("a < b & c");
-  EXPECT_EQ(Str(node.GetText(false)), "a &lt; b &amp; c");
-  EXPECT_EQ(Str(node.GetText()), "a < b & c");
+  EXPECT_EQ(Std(node.GetText(false)), "a &lt; b &amp; c");
+  EXPECT_EQ(Std(node.GetText()), "a < b & c");
 
   node.SetAttributeText("z=\"&lt;last&rt;\" a='&amp;first'");
-  EXPECT_EQ(Str(node.GetAttributeText()), "z=\"&lt;last&rt;\" a='&amp;first'");
+  EXPECT_EQ(Std(node.GetAttributeText()), "z=\"&lt;last&rt;\" a='&amp;first'");
   EXPECT_EQ(Render(node.GetAttributes()), "a=&first;z=<last>;");
-  EXPECT_EQ(Str(node.AttributeNameAt(1)), "z");
-  EXPECT_EQ(Str(node.AttributeValueAt(1)), "<last>");
+  EXPECT_EQ(Std(node.AttributeNameAt(1)), "z");
+  EXPECT_EQ(Std(node.AttributeValueAt(1)), "<last>");
   EXPECT_TRUE(node.AttributeNameAt(2).IsEmpty());
   EXPECT_TRUE(node.AttributeValueAt(2).IsEmpty());
   EXPECT_TRUE(node.GetAttribute("missing").IsEmpty());
@@ -109,7 +111,7 @@ TEST(XMLNodeTree, AppendFindClearAndDestroy) {
   root.Clear();
   EXPECT_TRUE(root.GetName().IsEmpty() && root.GetText().IsEmpty());
   EXPECT_TRUE(root.GetAttributeText().IsEmpty() && root.GetAttributes().empty());
-  EXPECT_EQ(Str(root.GetComment()), "kept");
+  EXPECT_EQ(Std(root.GetComment()), "kept");
   EXPECT_EQ(root.ChildCount(), 0u);
   EXPECT_EQ(a.GetParent(), nullptr);
 
@@ -141,7 +143,7 @@ TEST(XMLWriter, WritesNestedTreeByteForByte) {
                                {&group, &mixed},
                                {&mixed, &leaf}})
     ASSERT_TRUE(parent->AppendChild(child));
-  EXPECT_EQ(Str(SerializeNode(&root, 0)),
+  EXPECT_EQ(Std(SerializeNode(&root, 0)),
             "\n<!-- top -->"
             "\n<vendormark>"
             "\n  <oem a=\"say &quot;&lt;hi&rt;&quot;\" b=\"2\">"
@@ -154,9 +156,9 @@ TEST(XMLWriter, WritesNestedTreeByteForByte) {
             "\n    </Mixed>"
             "\n  </oem>"
             "\n</vendormark>");
-  EXPECT_EQ(Str(SerializeNode(&leaf, 24)), "\n" + std::string(48, ' ') + "<Leaf>v</Leaf>");
+  EXPECT_EQ(Std(SerializeNode(&leaf, 24)), "\n" + std::string(48, ' ') + "<Leaf>v</Leaf>");
   for (uint32_t depth : {25u, 30u, 0xFFFFFFFFu})
-    EXPECT_EQ(Str(SerializeNode(&empty, depth)), "\n" + std::string(50, ' ') + "<Empty />");
+    EXPECT_EQ(Std(SerializeNode(&empty, depth)), "\n" + std::string(50, ' ') + "<Empty />");
   EXPECT_TRUE(SerializeNode(nullptr, 3).IsEmpty());
 }
 

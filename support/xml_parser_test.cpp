@@ -4,15 +4,17 @@
 
 #include <string>
 
+#include "support/test_util.h"
+
 namespace Vadu {
 namespace {
 
-std::string Str(const String& s) { return std::string(s.ToView()); }
+using Testing::Std;
 
 // The tree a text parses into, shown as the writer's text.
 std::string Tree(const char* text, bool stripPrefixes = false) {
   XMLParser parser;
-  return Str(parser.Serialize(parser.Parse(text, stripPrefixes)));
+  return Std(parser.Serialize(parser.Parse(text, stripPrefixes)));
 }
 
 TEST(XMLStripComments, RemovesEveryCopyOfEachComment) {
@@ -24,7 +26,7 @@ TEST(XMLStripComments, RemovesEveryCopyOfEachComment) {
       {"open <!-- only", "open <!-- only"},
   };
   for (const auto& [text, expected] : cases)
-    EXPECT_EQ(Str(XMLParser::StripComments(text)), expected) << text;
+    EXPECT_EQ(Std(XMLParser::StripComments(text)), expected) << text;
 }
 
 TEST(XMLTokeniser, RecordsPositionsNamesAndAttributeTexts) {
@@ -32,7 +34,7 @@ TEST(XMLTokeniser, RecordsPositionsNamesAndAttributeTexts) {
   parser.Parse("<r k=\"v\"><e/>t</r ><\r\n a   b='1'  \t><c\td>");
   std::string seen;
   for (const TagInfo& t : parser.Tags())
-    seen += (t.opening ? "+" : "-") + Str(t.name) + "[" + Str(t.attributeText) + "]" +
+    seen += (t.opening ? "+" : "-") + Std(t.name) + "[" + Std(t.attributeText) + "]" +
             std::to_string(t.start) + ":" + std::to_string(t.end) + " ";
   // A self-closing start tag ends at its "/", its end tag sits on the next character; only the
   // space separates a name.
@@ -73,11 +75,11 @@ TEST(XMLParse, BuildsTreesAsTheTagsMatch) {
 TEST(XMLParse, LeafTextIsRawAndDecodedOnRequest) {
   XMLParser parser;
   XMLNode* root = parser.Parse("<a>x &lt; y &amp; z &gt; 'q' </a>");
-  EXPECT_EQ(Str(root->GetText(false)), "x &lt; y &amp; z &gt; &apos;q&apos; ");
-  EXPECT_EQ(Str(root->GetText()), "x < y & z &gt; 'q' ");
+  EXPECT_EQ(Std(root->GetText(false)), "x &lt; y &amp; z &gt; &apos;q&apos; ");
+  EXPECT_EQ(Std(root->GetText()), "x < y & z &gt; 'q' ");
   root = parser.Parse("<a>&lt;b&rt; \"q\"</a>");
-  EXPECT_EQ(Str(root->GetText(false)), "&amp;lt;b&amp;rt; &quot;q&quot;");
-  EXPECT_EQ(Str(root->GetText()), "<b> \"q\"");
+  EXPECT_EQ(Std(root->GetText(false)), "&amp;lt;b&amp;rt; &quot;q&quot;");
+  EXPECT_EQ(Std(root->GetText()), "<b> \"q\"");
 }
 
 TEST(XMLParse, PrefixesAreStrippedOnlyWhenAsked) {
@@ -93,9 +95,9 @@ TEST(XMLParse, EmptyTextKeepsThePreviousTreeAndANewParseReplacesIt) {
   XMLParser parser;
   XMLNode* root = parser.Parse("<a><b>1</b></a>");
   EXPECT_EQ(parser.Parse(""), root);
-  EXPECT_EQ(Str(parser.Serialize(root)), "\n<a>\n  <b>1</b>\n</a>");
+  EXPECT_EQ(Std(parser.Serialize(root)), "\n<a>\n  <b>1</b>\n</a>");
   EXPECT_EQ(parser.Parse("<c d=\"1\"/>"), root);
-  EXPECT_EQ(Str(parser.Serialize(root)), "\n<c d=\"1\" />");
+  EXPECT_EQ(Std(parser.Serialize(root)), "\n<c d=\"1\" />");
 }
 
 TEST(XMLParse, LongTagsAreKeptWholeAndDeepNestingIsCut) {
@@ -103,9 +105,9 @@ TEST(XMLParse, LongTagsAreKeptWholeAndDeepNestingIsCut) {
   std::string text = "<" + name + " a=\"" + value + "\" b=\"2\"></" + name + ">";
   XMLParser parser;
   XMLNode* root = parser.Parse(String(std::string_view(text)));
-  EXPECT_EQ(Str(root->GetName()), name);
-  EXPECT_EQ(Str(root->GetAttribute("a")), value);
-  EXPECT_EQ(Str(root->GetAttribute("b")), "2");
+  EXPECT_EQ(Std(root->GetName()), name);
+  EXPECT_EQ(Std(root->GetAttribute("a")), value);
+  EXPECT_EQ(Std(root->GetAttribute("b")), "2");
 
   for (uint32_t levels : {XMLParser::kMaxDepth + 1, 50000u}) {
     text.clear();
@@ -118,7 +120,7 @@ TEST(XMLParse, LongTagsAreKeptWholeAndDeepNestingIsCut) {
     EXPECT_EQ(depth, XMLParser::kMaxDepth);
     EXPECT_EQ(node->ChildCount(), 0u);
     // Within the limit the innermost text is there; cut off, the element at the limit is empty.
-    EXPECT_EQ(Str(node->GetText()), levels == XMLParser::kMaxDepth + 1 ? "x" : "");
+    EXPECT_EQ(Std(node->GetText()), levels == XMLParser::kMaxDepth + 1 ? "x" : "");
   }
 }
 
@@ -140,14 +142,14 @@ TEST(XMLRoundTrip, WriterOutputReadsBackAndSettles) {
     // Raw leaf text is stored escaped: a ">" is written "&rt;", which, read back without "&amp;"
     // in it, is written "&amp;rt;" the next time; from then on the text is fixed. The decoded
     // texts, names and attributes stay the same throughout.
-    EXPECT_EQ(Str(third.Serialize(third.Parse(second.Serialize(b)))), Str(second.Serialize(b)));
+    EXPECT_EQ(Std(third.Serialize(third.Parse(second.Serialize(b)))), Std(second.Serialize(b)));
     std::vector<std::pair<const XMLNode*, const XMLNode*>> pending{{a, b}};
     while (!pending.empty()) {
       auto [x, y] = pending.back();
       pending.pop_back();
-      EXPECT_EQ(Str(x->GetName()), Str(y->GetName()));
+      EXPECT_EQ(Std(x->GetName()), Std(y->GetName()));
       EXPECT_EQ(x->GetAttributes(), y->GetAttributes());
-      EXPECT_EQ(Str(x->GetText()), Str(y->GetText()));
+      EXPECT_EQ(Std(x->GetText()), Std(y->GetText()));
       ASSERT_EQ(x->ChildCount(), y->ChildCount());
       for (size_t i = 0; i < x->ChildCount(); ++i)
         pending.emplace_back(x->Children()[i], y->Children()[i]);
