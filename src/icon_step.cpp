@@ -6,7 +6,6 @@
 #include "icon_replacer.h"
 #include "oem/resource_map.h"
 #include "src/bundle.h"
-#include "src/exit_code.h"
 #include "src/log_tags.h"
 #include "src/print_line.h"
 #include "src/target_state.h"
@@ -72,9 +71,8 @@ void ApplyIcon(const WString& icon, const WString& workingPath) {
   if (Vadu::EndsWithNoCase(kind, WString(u".exe"))) {
     if (!ico) return;
     if (!StripExecutable(workingPath) || !RunIconTool(workingPath, icon)) {
-      PrintLine("ERROR: can't replace icon\n");
       // An error like every other: scripts must not take the old icon for the new one.
-      SetExitCode(kExitError);
+      ReportError("ERROR: can't replace icon\n");
     }
     AddIconResource("icon.ico", icon);
   } else if (Vadu::EndsWithNoCase(kind, WString(u".dmg"))) {

@@ -3,7 +3,6 @@
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
 #include "oem/resource_map.h"
-#include "src/exit_code.h"
 #include "src/log_tags.h"
 #include "src/print_line.h"
 #include "src/target_state.h"
@@ -85,8 +84,7 @@ void ApplyProperties(const WString& workingPath) {
   } else if (result == PeToolResult::kNothingToDo) {
     PrintLine("Properties not found");
   } else {
-    PrintLine("ERROR: can't replace properties");
-    SetExitCode(kExitError);
+    ReportError("ERROR: can't replace properties");
   }
 }
 
