@@ -94,10 +94,12 @@ void PeImage::ParseHeaders() {
   }
   if (size_of_headers_ > file_.size()) throw Error("truncated PE headers");
 
-  const uint64_t table_end = uint64_t{SectionTableOffset()} + uint64_t{section_count} * 40;
+  const uint64_t table_end =
+      uint64_t{SectionTableOffset()} + uint64_t{section_count} * kSectionHeaderSize;
   if (table_end > file_.size()) throw Error("truncated PE section table");
   for (size_t i = 0; i < section_count; ++i) {
-    sections_.push_back(LoadSectionHeader(file_.data() + SectionTableOffset() + i * 40));
+    sections_.push_back(
+        LoadSectionHeader(file_.data() + SectionTableOffset() + i * kSectionHeaderSize));
   }
 }
 
@@ -281,7 +283,8 @@ Bytes PeImage::WithResourceSection(const ResourcePlacement& placement, ByteSpan 
     StoreU16(out.data() + coff_header_offset_ + 2, static_cast<uint16_t>(sections.size()));
   }
   const SectionHeader& written = sections[placement.section_index];
-  StoreSectionHeader(out.data() + SectionTableOffset() + placement.section_index * 40, written);
+  StoreSectionHeader(
+      out.data() + SectionTableOffset() + placement.section_index * kSectionHeaderSize, written);
 
   // Optional header: SizeOfInitializedData, SizeOfImage, data directories.
   uint8_t* opt = out.data() + optional_header_offset_;
