@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -749,21 +750,40 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TEST_F(IconChangerTest, EditedProgramsRunAndWindowsFindsTheNewIcons) {
+// A fixture copied for a run under Wine, with the command that runs it and what it printed
+// before any edit.
+struct StagedRun {
+  fs::path exe;
+  std::string wine;
+  testing::CommandResult before;
+};
+
+class WineRunTest : public IconChangerTest {
+ protected:
+  // nullopt when the fixture was not built or this Wine cannot run its kind of program here (for
+  // example without 32-bit support).
+  std::optional<StagedRun> StageToRun(const char* name) {
+    const auto fixture = testing::Fixture(name);
+    if (!fixture) return std::nullopt;
+    StagedRun run;
+    run.wine = WineCommand(PeImage(testing::ReadBytes(*fixture)).is_pe32_plus());
+    run.exe = Stage(*fixture, std::string("run ") + name);
+    run.before = Run(run.wine + " " + Quote(run.exe));
+    if (run.before.status != 0 || run.before.out.find("fixture: hello") == std::string::npos)
+      return std::nullopt;
+    return run;
+  }
+};
+
+TEST_F(WineRunTest, EditedProgramsRunAndWindowsFindsTheNewIcons) {
   int ran = 0;
   for (const char* name :
        {"fixture64.exe", "fixture64_last.exe", "fixture64_nores.exe", "fixture32.exe"}) {
-    const auto fixture = testing::Fixture(name);
-    if (!fixture) continue;
     SCOPED_TRACE(name);
-    const bool wide = PeImage(testing::ReadBytes(*fixture)).is_pe32_plus();
-    const std::string wine = WineCommand(wide);
-    const fs::path exe = Stage(*fixture, std::string("run ") + name);
-    const testing::CommandResult before = Run(wine + " " + Quote(exe));
-    if (before.status != 0 || before.out.find("fixture: hello") == std::string::npos) {
-      continue;  // This wine cannot run this kind of program here (e.g. no 32-bit support).
-    }
+    const std::optional<StagedRun> staged = StageToRun(name);
+    if (!staged) continue;
     ++ran;
+    const auto& [exe, wine, before] = *staged;
     ASSERT_EQ(Tool(exe, StageIcon(WriteIco(NewImages()))).status, 0);
     const testing::CommandResult after = Run(wine + " " + Quote(exe));
     ASSERT_EQ(after.status, 0) << after.err;
@@ -784,21 +804,16 @@ TEST_F(IconChangerTest, EditedProgramsRunAndWindowsFindsTheNewIcons) {
   }
   if (ran == 0) GTEST_SKIP() << "wine could not run any fixture";
 }
-TEST_F(IconChangerTest, WindowsReadsTheNewVersionStrings) {
+
+TEST_F(WineRunTest, WindowsReadsTheNewVersionStrings) {
   const std::string prefix = "version string: ";
   int ran = 0;
   for (const char* name : {"fixture64.exe", "fixture64_last.exe", "fixture32.exe"}) {
-    const auto fixture = testing::Fixture(name);
-    if (!fixture) continue;
     SCOPED_TRACE(name);
-    const bool wide = PeImage(testing::ReadBytes(*fixture)).is_pe32_plus();
-    const std::string wine = WineCommand(wide);
-    const fs::path exe = Stage(*fixture, std::string("run ") + name);
-    const testing::CommandResult before = Run(wine + " " + Quote(exe));
-    if (before.status != 0 || before.out.find("fixture: hello") == std::string::npos) {
-      continue;  // This wine cannot run this kind of program here (e.g. no 32-bit support).
-    }
+    const std::optional<StagedRun> staged = StageToRun(name);
+    if (!staged) continue;
     ++ran;
+    const auto& [exe, wine, before] = *staged;
     ASSERT_EQ(Tool(VersionStringArgs(exe, NewVersionStrings())).exit_code, 0);
     const testing::CommandResult after = Run(wine + " " + Quote(exe));
     ASSERT_EQ(after.status, 0) << after.err;
