@@ -25,15 +25,12 @@ void AddIconResource(const char* name, const WString& icon) {
   ResourceMap().Set(String(name), Vadu::ReadWholeFile(icon));
 }
 
-iconchanger::ByteSpan Bytes(const String& bytes) {
-  return iconchanger::ByteSpan(reinterpret_cast<const uint8_t*>(bytes.Data()), bytes.Length());
-}
-
 // True when the executable's application icon is now the icon file's.
 bool CarriesIcon(const WString& executable, const WString& icon) {
   try {
-    const iconchanger::IcoFile images = iconchanger::ParseIco(Bytes(Vadu::ReadWholeFile(icon)));
-    return iconchanger::ExecutableHasIcon(Bytes(ReadExecutable(executable)), images);
+    const iconchanger::IcoFile images =
+        iconchanger::ParseIco(ByteSpanOf(Vadu::ReadWholeFile(icon)));
+    return iconchanger::ExecutableHasIcon(ByteSpanOf(ReadExecutable(executable)), images);
   } catch (const iconchanger::Error&) {
     return false;
   }

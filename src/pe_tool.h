@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "byte_io.h"
 #include "support/string_base.h"
 
 namespace Zentu {
@@ -48,5 +49,10 @@ bool StripExecutable(const Vadu::WString& executable);
 
 // The executable's bytes for a check of a tool's work; empty when it cannot be read.
 Vadu::String ReadExecutable(const Vadu::WString& executable);
+
+// The bytes of a string as the tool's parsers take them (a view: the string must outlive it).
+inline iconchanger::ByteSpan ByteSpanOf(const Vadu::String& bytes) {
+  return iconchanger::ByteSpan(reinterpret_cast<const uint8_t*>(bytes.Data()), bytes.Length());
+}
 
 }  // namespace Zentu

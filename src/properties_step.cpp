@@ -23,10 +23,6 @@ namespace {
 constexpr char16_t kVersionStringsMode[] = u"--version-strings";
 constexpr int32_t kNoVersionInformation = 3;
 
-iconchanger::ByteSpan Bytes(const String& bytes) {
-  return iconchanger::ByteSpan(reinterpret_cast<const uint8_t*>(bytes.Data()), bytes.Length());
-}
-
 std::u16string Utf16(const String& utf8) { return std::u16string(Vadu::FromUtf8(utf8).ToView()); }
 
 WString Parameters(const WString& executable, const std::vector<VersionString>& strings) {
@@ -58,11 +54,11 @@ PeToolResult RunPropertiesTools(const std::vector<PeTool>& tools, const WString&
   const auto judge = [&](const WString& tool, int32_t exitCode) {
     if (exitCode != 0 && exitCode != kNoVersionInformation) return PeToolResult::kFailed;
     const String bytes = ReadExecutable(executable);
-    if (exitCode == 0 && iconchanger::ExecutableCarriesVersionStrings(Bytes(bytes), strings))
+    if (exitCode == 0 && iconchanger::ExecutableCarriesVersionStrings(ByteSpanOf(bytes), strings))
       return PeToolResult::kDone;
     // The tool's "nothing to change" holds only when the program shows it too.
     if (exitCode == kNoVersionInformation &&
-        !iconchanger::ExecutableHasVersionStrings(Bytes(bytes)))
+        !iconchanger::ExecutableHasVersionStrings(ByteSpanOf(bytes)))
       return PeToolResult::kNothingToDo;
     Vadu::LogRecord(Vadu::LogSource(Vadu::LogError, kFrontEndLogTag), "PE tool ")
         << tool << " ended with " << exitCode
