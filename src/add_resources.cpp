@@ -6,7 +6,6 @@
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
 #include "oem/resource_block.h"
-#include "oem/resource_map.h"
 #include "src/archive_tool.h"
 #include "src/bundle.h"
 #include "src/exit_code.h"
@@ -14,7 +13,6 @@
 #include "src/log_tags.h"
 #include "src/print_line.h"
 #include "src/properties_step.h"
-#include "src/target_state.h"
 #include "src/working_folder.h"
 #include "support/file_lock.h"
 #include "support/file_system.h"
@@ -35,21 +33,21 @@ constexpr std::chrono::seconds kTargetLockWait{60};
 
 Vadu::LogSource ErrorSource() { return Vadu::LogSource(Vadu::LogError, kFrontEndLogTag); }
 
-// Replaces the file's content with itself carrying the resource map as its block. The program's
+// Replaces the file's content with itself carrying the resources as its block. The program's
 // bytes are copied into the new file, never held in memory; the file is replaced atomically and
 // stays as it was on any failure.
-bool WriteBlockInto(const WString& path) {
+bool WriteBlockInto(const WString& path, const Vadu::SettingsMap& resources) {
   // Copying a large program takes a while: say so to a person watching a terminal.
   constexpr int64_t kLargeProgram = int64_t{64} << 20;
   std::optional<Vadu::ProgressLine> progress;
   if (Vadu::FileSizeOf(path) >= kLargeProgram)
     progress.emplace(String("Adding resources to ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
-  return WriteBlockIntoFile(path, ResourceMap());
+  return WriteBlockIntoFile(path, resources);
 }
 
-// Replaces the file with the resource map's block alone, atomically.
-bool WriteFreshBlock(const WString& path) {
-  const String result = AppendBlock(String(), ResourceMap());
+// Replaces the file with the block of the resources alone, atomically.
+bool WriteFreshBlock(const WString& path, const Vadu::SettingsMap& resources) {
+  const String result = AppendBlock(String(), resources);
   return !result.IsEmpty() && Vadu::ReplaceFileContent(result, path);
 }
 
@@ -72,8 +70,8 @@ void AddResourceFile(const WString& path, Vadu::SettingsMap& map) {
 
 // Loads the resources of the folder (or the one file) into the map, over the block embedded in
 // the target. With `fresh`, the block embedded in the target is not taken over.
-bool LoadResourcesOver(const WString& resources, const WString& target, bool fresh) {
-  Vadu::SettingsMap& map = ResourceMap();
+bool LoadResourcesOver(const WString& resources, const WString& target, bool fresh,
+                       Vadu::SettingsMap& map) {
   if (fresh) {
     map.Clear();
   } else if (PathPresent(target)) {
@@ -96,30 +94,6 @@ bool LoadResourcesOver(const WString& resources, const WString& target, bool fre
   }
   return true;
 }
-
-// The part of the path that names files of the target: below the working folder for a path inside
-// it, else the whole path.
-WString OwnPart(const WString& path) {
-  return path.Substring(StartBelow(path, WorkingFolderPath()));
-}
-
-// Where archive targets are unpacked; empty when the run has no working folder.
-WString UnpackFolderPath() {
-  const WString working = WorkingFolderPath();
-  return working.IsEmpty() ? WString() : Vadu::JoinPath(working, u"zentu");
-}
-
-// How the target was opened.
-enum class Opened { kFile, kArchive, kDiskImage };
-
-struct WorkingFile {
-  WString path;
-  Opened opened = Opened::kFile;
-  // An archive or image was unpacked and the path names its application.
-  bool unpacked = false;
-  // An archive or image could not be unpacked whole.
-  bool unpackFailed = false;
-};
 
 // The lines of a target that is not there, or is no file or folder that can be branded.
 void ReportMissingTarget(const WString& target) {
@@ -150,60 +124,62 @@ bool LockTarget(const WString& target, Vadu::FileLock& lock) {
   return false;
 }
 
-// The file that receives the block: the target itself, or, for a .tgz archive or a .dmg disk
-// image, the application inside it once unpacked into the working folder.
-WorkingFile ResolveWorkingPath(const WString& target) {
-  WorkingFile working;
-  working.path = target;
-  if (Vadu::EndsWithNoCase(target, WString(u".tgz"))) {
-    working.opened = Opened::kArchive;
+// What became of opening the target.
+enum class OpenResult {
+  kReady,          // the working path names the file that receives the block
+  kNoApplication,  // an archive was unpacked, but holds no application
+  kUnpackFailed,   // an archive or image could not be unpacked whole
+};
+
+// Finds the file that receives the block: the target itself, or, for a .tgz archive or a .dmg
+// disk image, the application inside it once unpacked into the working folder.
+OpenResult OpenTarget(RebrandJob& job) {
+  job.workingPath = job.target;
+  if (Vadu::EndsWithNoCase(job.target, WString(u".tgz"))) {
+    job.opened = Opened::kArchive;
     // The archive is the target itself: a file of the same name beside the utility would be
     // unpacked and then packed over the target.
-    const WString folder = UnpackFolderPath();
-    if (folder.IsEmpty() || !UnpackTgz(target, folder)) {
-      working.unpackFailed = true;
-      return working;
-    }
+    const WString folder = job.UnpackFolder();
+    if (folder.IsEmpty() || !UnpackTgz(job.target, folder)) return OpenResult::kUnpackFailed;
     const WString chosen = ChooseApplicationFile(ListFilesDepthFirst(folder), folder);
-    if (!chosen.IsEmpty() && Vadu::FileExists(chosen)) {
-      working.path = chosen;
-      working.unpacked = true;
-    }
-  } else if (Vadu::EndsWithNoCase(target, WString(u".dmg"))) {
-    working.opened = Opened::kDiskImage;
-    const WString folder = WorkingFolderPath();
+    if (chosen.IsEmpty() || !Vadu::FileExists(chosen)) return OpenResult::kNoApplication;
+    job.workingPath = chosen;
+  } else if (Vadu::EndsWithNoCase(job.target, WString(u".dmg"))) {
+    job.opened = Opened::kDiskImage;
+    const WString& folder = job.workingFolder;
     if (Vadu::DirectoryExists(folder)) Vadu::RemoveDirectoryTree(folder);
-    if (folder.IsEmpty() || !UnpackDmg(target, folder)) {
-      working.unpackFailed = true;
-      return working;
-    }
-    working.path = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
-    working.unpacked = true;
+    if (folder.IsEmpty() || !UnpackDmg(job.target, folder)) return OpenResult::kUnpackFailed;
+    job.workingPath = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
   }
-  return working;
+  return OpenResult::kReady;
 }
 
-// Moves a finished archive over the target: first beside it (a copy when the working folder lies
-// on another file system), then renamed over it, so that the target changes in one step.
-bool PlaceArchive(const WString& packed, const WString& archive) {
-  return Vadu::ReplaceFileWith(packed, archive);
+// Writes the resources, with the day of the customization, into the working path, and packs
+// what was unpacked back into the target. False, with the ERROR line printed, when any of it
+// failed.
+bool WriteAndRepack(RebrandJob& job, bool fresh) {
+  job.resources.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
+  // A fresh package holds the block alone.
+  const bool written = fresh ? WriteFreshBlock(job.workingPath, job.resources)
+                             : WriteBlockInto(job.workingPath, job.resources);
+  if (!written) {
+    ReportError("ERROR: can't replace zentu executable file");
+    return false;
+  }
+  if (job.opened == Opened::kFile) return true;
+  if (!UpdateBundlePlists(job)) {
+    SetExitCode(kExitError);
+    return false;
+  }
+  if (!Repack(job)) {
+    ReportError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target));
+    return false;
+  }
+  return true;
 }
 
-}  // namespace
-
-bool PathPresent(const WString& path) {
-  if (path.IsEmpty()) return false;
-  if (Vadu::FileExists(path) || Vadu::DirectoryExists(path)) return true;
-  ReportError(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
-  return false;
-}
-
-bool LoadResources(const WString& resources, const WString& target) {
-  return LoadResourcesOver(resources, target, /*fresh=*/false);
-}
-
-namespace {
-
+// The whole road of the command for one target: open it, gather the resources, brand the
+// application, write the block and pack the target again.
 void AddResourcesTo(const WString& target, const WString& icon, const WString& resources,
                     bool fresh, Properties properties) {
   if (!PathPresent(target)) {
@@ -216,68 +192,59 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   // What killed runs left beside the target.
   Vadu::RemoveStaleTemporaries(Vadu::GetDirectoryPart(Vadu::NormalizePath(target)));
 
-  const WorkingFile working = ResolveWorkingPath(target);
-  if (working.unpackFailed) {
+  RebrandJob job;
+  job.target = target;
+  job.workingFolder = WorkingFolderPath();
+  const OpenResult opened = OpenTarget(job);
+  if (opened == OpenResult::kUnpackFailed) {
     ReportError(String("ERROR: can't unpack ") + Vadu::ToUtf8(target));
     return;
   }
-  WString workingPath = working.path;
-  DetectTargetKind(workingPath);
-  LoadResourcesOver(resources, target, fresh);
-  TakeProductName();
-  if (!RenameAppBundle(workingPath)) {
+  DetectTargetKind(job);
+  LoadResourcesOver(resources, target, fresh, job.resources);
+  TakeProductName(job);
+  if (!RenameAppBundle(job)) {
     SetExitCode(kExitError);
     return;
   }
-
-  // An archive or image without an application is not written into.
-  const bool opened = working.opened != Opened::kFile;
-  if ((opened && !working.unpacked) || !Vadu::FileExists(workingPath)) {
+  // An archive without an application is not written into.
+  if (opened == OpenResult::kNoApplication || !Vadu::FileExists(job.workingPath)) {
     ReportError("ERROR: can't find zentu executable file");
     Vadu::LogRecord(ErrorSource(), "ERROR: can't find zentu executable file ")
-        << workingPath << "\n";
+        << job.workingPath << "\n";
     return;
   }
 
-  if (PathPresent(icon)) ApplyIcon(icon, workingPath);
-  if (properties == Properties::kBrand) ApplyProperties(workingPath);
-
-  Vadu::SettingsMap& map = ResourceMap();
-  if (!map.HasEntries()) {
+  if (PathPresent(icon)) ApplyIcon(job, icon);
+  if (properties == Properties::kBrand) ApplyProperties(job);
+  if (!job.resources.HasEntries()) {
     PrintLine("Can not found resources");
     return;
   }
-  map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
-
-  // A fresh package holds the block alone.
-  const bool written = fresh ? WriteFreshBlock(workingPath) : WriteBlockInto(workingPath);
-  if (!written) {
-    ReportError("ERROR: can't replace zentu executable file");
-    return;
-  }
-  if (working.unpacked) {
-    if (!UpdateBundlePlists(workingPath)) {
-      SetExitCode(kExitError);
-      return;
-    }
-    if (!Repack(workingPath, target, working.opened == Opened::kDiskImage)) {
-      ReportError(String("ERROR: can't pack ") + Vadu::ToUtf8(target));
-      return;
-    }
-  }
-  PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
+  if (WriteAndRepack(job, fresh))
+    PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
 }
 
 }  // namespace
 
-void TakeProductName() {
-  const Vadu::SettingsMap& map = ResourceMap();
-  for (const String& name : map.ListNames()) {
+bool PathPresent(const WString& path) {
+  if (path.IsEmpty()) return false;
+  if (Vadu::FileExists(path) || Vadu::DirectoryExists(path)) return true;
+  ReportError(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
+  return false;
+}
+
+bool LoadResources(const WString& resources, const WString& target, Vadu::SettingsMap& map) {
+  return LoadResourcesOver(resources, target, /*fresh=*/false, map);
+}
+
+void TakeProductName(RebrandJob& job) {
+  for (const String& name : job.resources.ListNames()) {
     if (!Vadu::EndsWithNoCase(name, String(".xml"))) continue;
-    const String product = ProductName(OemDocument(map.Get(name)));
+    const String product = ProductName(OemDocument(job.resources.Get(name)));
     if (product.IsEmpty()) continue;
     const String word = product.ReplaceAll(" ", "_").ReplaceAll("/", "_").ReplaceAll("\\", "_");
-    ProductWord() = Vadu::FromUtf8(word);
+    job.productWord = Vadu::FromUtf8(word);
     return;
   }
 }
@@ -317,34 +284,34 @@ WString ChooseApplicationFile(const std::vector<WString>& files, const WString& 
   return first;
 }
 
-void DetectTargetKind(WString& workingPath) {
-  WString& kind = TargetKind();
+void DetectTargetKind(RebrandJob& job) {
   // A folder first: a bundle folder's name holds ".app" as well.
-  if (Vadu::DirectoryExists(workingPath)) {
-    kind = u"dir";
-    const WString executable = Vadu::JoinPath(workingPath, u"/Contents/MacOS/zentu");
-    if (Vadu::FileExists(executable)) workingPath = executable;
+  if (Vadu::DirectoryExists(job.workingPath)) {
+    job.kind = TargetKind::kBundleFolder;
+    const WString executable = Vadu::JoinPath(job.workingPath, u"/Contents/MacOS/zentu");
+    if (Vadu::FileExists(executable)) job.workingPath = executable;
     return;
   }
-  const WString own = OwnPart(workingPath);
+  const WString own = job.OwnPart(job.workingPath);
   if (own.Contains(u"MacOS") && own.Contains(u".app")) {
-    kind = u".dmg";
+    job.kind = TargetKind::kAppBundle;
   } else if (!own.Contains(u"Contents") && own.Contains(u".app")) {
-    kind = u".tgz";
+    job.kind = TargetKind::kAppFile;
   } else if (own.Contains(u".apk")) {
-    kind = u".apk";
+    job.kind = TargetKind::kAndroid;
   } else if (own.Contains(u".exe")) {
-    kind = u".exe";
+    job.kind = TargetKind::kWindows;
   }
 }
 
-bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
-  const WString source = diskImage ? BundleFolderOf(workingPath) : UnpackFolderPath();
-  const WString archive = diskImage ? target + u".tgz" : target;
+bool Repack(const RebrandJob& job) {
+  const bool diskImage = job.opened == Opened::kDiskImage;
+  const WString source = diskImage ? BundleFolderOf(job) : job.UnpackFolder();
+  const WString archive = diskImage ? job.target + u".tgz" : job.target;
   if (source.IsEmpty() || !Vadu::DirectoryExists(source)) return false;
   // Made in a folder of our own under the archive's own name (the gzip layer names the tar file
   // inside after it, and unpacking looks for that name), then put over the target once complete.
-  const WString folder = Vadu::JoinPath(WorkingFolderPath(), u"repacked");
+  const WString folder = Vadu::JoinPath(job.workingFolder, u"repacked");
   const WString stem = Vadu::GetFileStem(archive);
   const WString packed = Vadu::JoinPath(folder, stem + u".tgz");
   // A name holding ".dmg" must be given with ".dmg" in place of ".tgz" to come out as itself.
@@ -354,7 +321,7 @@ bool Repack(const WString& workingPath, const WString& target, bool diskImage) {
   const bool done =
       Vadu::CreateDirectories(folder) &&
       PackTgz(source, destination, diskImage ? PackRoot::kSource : PackRoot::kFolderContents) &&
-      Vadu::FileExists(packed) && PlaceArchive(packed, archive);
+      Vadu::FileExists(packed) && Vadu::ReplaceFileWith(packed, archive);
   Vadu::RemoveDirectoryTree(folder);
   if (done) Vadu::RemoveDirectoryTree(source);
   return done;

@@ -7,7 +7,9 @@
 
 #include <vector>
 
+#include "src/rebrand_job.h"
 #include "support/date_time.h"
+#include "support/settings_map.h"
 #include "support/string_base.h"
 
 namespace Zentu {
@@ -32,23 +34,24 @@ void AddResourcesToPackage(const Vadu::WString& package, const Vadu::WString& ic
 // can't find " and its file name) and sets exit code 1; an empty path gives false silently.
 bool PathPresent(const Vadu::WString& path);
 
-// Fills the process-wide resource map: the block embedded in the target replaces its content,
-// then every file directly inside the resources folder (or the resources file itself) is added
-// under its file name, replacing an embedded entry of the same name. False when no resources
-// path was given or it is missing.
-bool LoadResources(const Vadu::WString& resources, const Vadu::WString& target);
+// Fills the map: the block embedded in the target replaces its content, then every file directly
+// inside the resources folder (or the resources file itself) is added under its file name,
+// replacing an embedded entry of the same name. False when no resources path was given or it is
+// missing.
+bool LoadResources(const Vadu::WString& resources, const Vadu::WString& target,
+                   Vadu::SettingsMap& map);
 
-// Takes the product word from the "ProductName" of the first OEM information document (a
+// Takes the job's product word from the "ProductName" of the first OEM information document (a
 // resource whose name ends with ".xml") that has one: spaces become "_", and so do path
 // separators, since the word names files. Without one the word stays as it is.
-void TakeProductName();
+void TakeProductName(RebrandJob& job);
 
 // Packs what was unpacked back into the target: the whole unpack folder, with the archive's own
 // layout, into the .tgz target; for a disk image, the bundle the working path lies in into the
 // target's name followed by ".tgz" (X.dmg gives X.dmg.tgz; the image stays). The new archive is
 // made in the working folder and replaces an old one only once it is complete. False when it could
 // not be made or put in place.
-bool Repack(const Vadu::WString& workingPath, const Vadu::WString& target, bool diskImage);
+bool Repack(const RebrandJob& job);
 
 // Helpers of the command.
 
@@ -66,11 +69,12 @@ std::vector<Vadu::WString> ListFilesDepthFirst(const Vadu::WString& folder);
 Vadu::WString ChooseApplicationFile(const std::vector<Vadu::WString>& files,
                                     const Vadu::WString& folder);
 
-// Sets the process-wide target kind from the working path: an existing directory is "dir" (and
-// the executable of a bundle folder, "Contents/MacOS/zentu", becomes the working path); a path
-// with "MacOS" and ".app" is ".dmg", one with ".app" but not "Contents" is ".tgz", then ".apk"
-// and ".exe" by substring. Otherwise the kind keeps its value. Inside the working folder only the
-// part below it is looked at, so that the temporary directory's own name cannot match.
-void DetectTargetKind(Vadu::WString& workingPath);
+// Sets the job's kind from its working path: an existing directory is a bundle folder (and the
+// executable of a bundle folder, "Contents/MacOS/zentu", becomes the working path); a path with
+// "MacOS" and ".app" is an application bundle's executable, one with ".app" but not "Contents" a
+// single application file, then ".apk" and ".exe" by substring. Otherwise the kind keeps its
+// value. Inside the working folder only the part below it is looked at, so that the temporary
+// directory's own name cannot match.
+void DetectTargetKind(RebrandJob& job);
 
 }  // namespace Zentu

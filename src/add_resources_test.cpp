@@ -8,10 +8,8 @@
 
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
-#include "oem/resource_map.h"
 #include "src/archive_tool.h"
 #include "src/scoped_temp_env.h"
-#include "src/target_state.h"
 #include "src/test_command_util.h"
 #include "src/test_sandbox.h"
 #include "support/file_system.h"
@@ -103,68 +101,73 @@ TEST(AddResourcesHelpers, DetectsTheKindFromTheWorkingPath) {
   const WString sep(Vadu::PathSeparator());
   struct Case {
     const char16_t* path;
-    const char16_t* kind;
+    TargetKind kind;
   };
   const Case cases[] = {
-      {u"x/zentu.app/Contents/MacOS/zentu", u".dmg"},
-      {u"x/zentu.app", u".tgz"},
-      {u"x/zentu.app/Contents/Info.plist", u"keep"},  // "Contents" without "MacOS"
-      {u"x/cam.apk", u".apk"},
-      {u"x/cam.exe", u".exe"},
-      {u"x/cam.apk.exe", u".apk"},
-      {u"x/firmware.bin", u"keep"},
+      {u"x/zentu.app/Contents/MacOS/zentu", TargetKind::kAppBundle},
+      {u"x/zentu.app", TargetKind::kAppFile},
+      {u"x/zentu.app/Contents/Info.plist", TargetKind::kUnknown},  // "Contents" without "MacOS"
+      {u"x/cam.apk", TargetKind::kAndroid},
+      {u"x/cam.exe", TargetKind::kWindows},
+      {u"x/cam.apk.exe", TargetKind::kAndroid},
+      {u"x/firmware.bin", TargetKind::kUnknown},
   };
   for (const Case& c : cases) {
-    TargetKind() = u"keep";
-    WString path = WString(c.path).ReplaceAll(u"/", sep);
-    const WString before = path;
-    DetectTargetKind(path);
-    EXPECT_EQ(TargetKind(), WString(c.kind)) << Testing::Std(Vadu::ToUtf8(before));
-    EXPECT_EQ(path, before);
+    RebrandJob job;
+    job.workingPath = WString(c.path).ReplaceAll(u"/", sep);
+    const WString before = job.workingPath;
+    DetectTargetKind(job);
+    EXPECT_EQ(job.kind, c.kind) << Testing::Std(Vadu::ToUtf8(before));
+    EXPECT_EQ(job.workingPath, before);
   }
 
-  // A folder is "dir", also when its name holds ".app"; a bundle folder's executable becomes the
-  // working path.
+  // Only the part below the working folder counts: a run folder named like a bundle is not one.
+  RebrandJob inside;
+  inside.workingFolder = Wide(folder.Path() / "My.app" / "Contents" / "MacOS");
+  inside.workingPath =
+      Vadu::JoinPath(Vadu::JoinPath(inside.workingFolder, u"zentu"), u"readme.txt");
+  DetectTargetKind(inside);
+  EXPECT_EQ(inside.kind, TargetKind::kUnknown);
+
+  // A folder is a bundle folder, also when its name holds ".app"; a bundle folder's executable
+  // becomes the working path.
   fs::create_directories(folder.Path() / "Cam.app" / "Contents" / "MacOS");
   WriteFileBytes(folder.Path() / "Cam.app" / "Contents" / "MacOS" / "zentu", "exe");
   fs::create_directories(folder.Path() / "plain");
-  WString bundle = Wide(folder.Path() / "Cam.app");
+  RebrandJob bundle;
+  bundle.workingPath = Wide(folder.Path() / "Cam.app");
   DetectTargetKind(bundle);
-  EXPECT_EQ(TargetKind(), WString(u"dir"));
-  EXPECT_TRUE(Vadu::FileExists(bundle));
-  EXPECT_EQ(Vadu::NormalizePath(bundle),
+  EXPECT_EQ(bundle.kind, TargetKind::kBundleFolder);
+  EXPECT_TRUE(Vadu::FileExists(bundle.workingPath));
+  EXPECT_EQ(Vadu::NormalizePath(bundle.workingPath),
             Vadu::NormalizePath(Wide(folder.Path() / "Cam.app" / "Contents" / "MacOS" / "zentu")));
-  WString plain = Wide(folder.Path() / "plain");
-  TargetKind() = WString();
+  RebrandJob plain;
+  plain.workingPath = Wide(folder.Path() / "plain");
   DetectTargetKind(plain);
-  EXPECT_EQ(TargetKind(), WString(u"dir"));
-  EXPECT_EQ(plain, Wide(folder.Path() / "plain"));
-  TargetKind() = WString();
+  EXPECT_EQ(plain.kind, TargetKind::kBundleFolder);
+  EXPECT_EQ(plain.workingPath, Wide(folder.Path() / "plain"));
 }
 
 TEST(AddResourcesHelpers, ProductWordComesFromTheFirstDocumentNamingAProduct) {
-  Vadu::SettingsMap& map = ResourceMap();
-  map.Clear();
-  ProductWord() = u"zentu";
-  map.Set("a.XML", Testing::Bytes(OemInfoNaming("")));  // no product: skipped
-  map.Set("b.txt", Testing::Bytes(OemInfoNaming("Not Xml")));
-  map.Set("c.xml", Testing::Bytes(OemInfoNaming("My Cam")));
-  map.Set("d.xml", Testing::Bytes(OemInfoNaming("Later")));
-  TakeProductName();
-  EXPECT_EQ(ProductWord(), WString(u"My_Cam"));
+  RebrandJob job;
+  EXPECT_EQ(job.productWord, WString(u"zentu"));
+  job.resources.Set("a.XML", Testing::Bytes(OemInfoNaming("")));  // no product: skipped
+  job.resources.Set("b.txt", Testing::Bytes(OemInfoNaming("Not Xml")));
+  job.resources.Set("c.xml", Testing::Bytes(OemInfoNaming("My Cam")));
+  job.resources.Set("d.xml", Testing::Bytes(OemInfoNaming("Later")));
+  TakeProductName(job);
+  EXPECT_EQ(job.productWord, WString(u"My_Cam"));
 
   // The word names files: separators in a product name do not make it a path.
-  map.Clear();
-  map.Set("oem_info.xml", Testing::Bytes(OemInfoNaming("AC/DC \\ Cam")));
-  TakeProductName();
-  EXPECT_EQ(ProductWord(), WString(u"AC_DC___Cam"));
+  RebrandJob separators;
+  separators.resources.Set("oem_info.xml", Testing::Bytes(OemInfoNaming("AC/DC \\ Cam")));
+  TakeProductName(separators);
+  EXPECT_EQ(separators.productWord, WString(u"AC_DC___Cam"));
 
-  map.Clear();
-  ProductWord() = u"zentu";
-  map.Set("logo.png", "png");
-  TakeProductName();
-  EXPECT_EQ(ProductWord(), WString(u"zentu"));
-  map.Clear();
+  RebrandJob none;
+  none.resources.Set("logo.png", "png");
+  TakeProductName(none);
+  EXPECT_EQ(none.productWord, WString(u"zentu"));
 }
 
 // ---- The command, run as a user runs it -------------------------------------------------------

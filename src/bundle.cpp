@@ -4,9 +4,7 @@
 
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
-#include "oem/resource_map.h"
 #include "src/print_line.h"
-#include "src/target_state.h"
 #include "src/working_folder.h"
 #include "support/file_system.h"
 #include "support/xml_node.h"
@@ -31,8 +29,7 @@ constexpr char16_t kAppSuffix[] = u".app";
 constexpr char kAmpersandStandIn = '\x01';
 
 template <typename Getter>
-String FirstOemValue(Getter getter) {
-  const Vadu::SettingsMap& resources = ResourceMap();
+String FirstOemValue(const Vadu::SettingsMap& resources, Getter getter) {
   for (const String& name : resources.ListNames()) {
     if (!Vadu::EndsWithNoCase(name, ".xml")) continue;
     String value = getter(OemDocument(resources.Get(name)));
@@ -123,30 +120,34 @@ bool IsWholeDocument(const Vadu::XMLParser& parser) {
 
 }  // namespace
 
-String BundleProductName() {
-  return FirstOemValue([](const OemDocument& document) { return ProductName(document); });
+String BundleProductName(const Vadu::SettingsMap& resources) {
+  return FirstOemValue(resources,
+                       [](const OemDocument& document) { return ProductName(document); });
 }
 
-String BundleIdentifier() {
-  return FirstOemValue([](const OemDocument& document) { return VersionUniqueID(document); })
+String BundleIdentifier(const Vadu::SettingsMap& resources) {
+  return FirstOemValue(resources,
+                       [](const OemDocument& document) { return VersionUniqueID(document); })
       .ReplaceAll(" ", ".");
 }
 
-WString BundleFolderOf(const WString& workingPath) {
+WString BundleFolderOf(const RebrandJob& job) {
+  const WString& path = job.workingPath;
   const WString suffix(kAppSuffix);
-  const uint32_t at = workingPath.Find(suffix + WString(Vadu::PathSeparator()),
-                                       StartBelow(workingPath, WorkingFolderPath()));
-  return at == WString::npos ? WString() : workingPath.Substring(0, at + suffix.Length());
+  const uint32_t at =
+      path.Find(suffix + WString(Vadu::PathSeparator()), StartBelow(path, job.workingFolder));
+  return at == WString::npos ? WString() : path.Substring(0, at + suffix.Length());
 }
 
-bool RenameAppBundle(WString& workingPath) {
-  const WString& word = ProductWord();
-  if (word.IsEmpty() || !(TargetKindIs(u".tgz") || TargetKindIs(u".dmg"))) return true;
-  WString newName = word + kAppSuffix;
-  WString folder = WorkingFolderPath();
+bool RenameAppBundle(RebrandJob& job) {
+  const bool application = job.kind == TargetKind::kAppFile || job.kind == TargetKind::kAppBundle;
+  if (job.productWord.IsEmpty() || !application) return true;
+  WString& workingPath = job.workingPath;
+  const WString newName = job.productWord + kAppSuffix;
+  const WString& folder = job.workingFolder;
   if (!IsPlainName(newName) || !StrictlyInside(workingPath, folder)) return true;
 
-  const WString oldBundle = BundleFolderOf(workingPath);
+  const WString oldBundle = BundleFolderOf(job);
   if (oldBundle.IsEmpty()) {
     // A single application file.
     WString renamed = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath), newName);
@@ -172,11 +173,10 @@ bool RenameAppBundle(WString& workingPath) {
   return true;
 }
 
-void PlaceBundleIcon(const WString& icon) {
-  WString bundleName = ProductWord() + kAppSuffix;
-  if (ProductWord().IsEmpty() || !IsPlainName(bundleName)) return;
-  WString folder = WorkingFolderPath();
-  for (const WString& parent : {Vadu::JoinPath(folder, u"zentu"), folder}) {
+void PlaceBundleIcon(const RebrandJob& job, const WString& icon) {
+  const WString bundleName = job.productWord + kAppSuffix;
+  if (job.productWord.IsEmpty() || !IsPlainName(bundleName)) return;
+  for (const WString& parent : {job.UnpackFolder(), job.workingFolder}) {
     WString resources = Vadu::JoinPath(Vadu::JoinPath(parent, bundleName), u"/Contents/Resources");
     if (!Vadu::DirectoryExists(resources)) continue;
     // Copied beside the old icon first, then moved over it: the bundle never lacks an icon.
@@ -188,16 +188,17 @@ void PlaceBundleIcon(const WString& icon) {
   }
 }
 
-bool UpdateBundlePlists(WString& workingPath) {
-  WString folder = WorkingFolderPath();
+bool UpdateBundlePlists(RebrandJob& job) {
+  WString& workingPath = job.workingPath;
+  const WString& folder = job.workingFolder;
   if (!StrictlyInside(workingPath, folder)) return true;
   uint32_t at = workingPath.Find(u"MacOS", StartBelow(workingPath, folder));
   if (at == WString::npos) return true;
   WString contents = workingPath.Substring(0, at);
   if (!StrictlyInside(contents, folder)) return true;
 
-  String productName = BundleProductName();
-  String identifier = BundleIdentifier();
+  const String productName = BundleProductName(job.resources);
+  const String identifier = BundleIdentifier(job.resources);
 
   // The executable first, so that the list names it only once it carries the name.
   String executable;

@@ -9,10 +9,6 @@
 
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
-#include "oem/resource_map.h"
-#include "src/run_folder.h"
-#include "src/target_state.h"
-#include "src/working_folder.h"
 #include "support/environment.h"
 #include "support/file_system.h"
 #include "support/process.h"
@@ -87,27 +83,26 @@ std::map<std::string, std::string> ReadStrings(const fs::path& file) {
   return strings;
 }
 
-// Every test works in its own temporary directory: TEMP points there, so the working folder is
-// "zentuunpacked" inside the run folder made there.
+// Every test works in its own temporary directory, with the job's working folder inside it.
 class BundleTest : public testing::Test {
  protected:
   void SetUp() override {
-    savedTemp_ = Vadu::GetEnvironmentValue(u"TEMP");
-    savedKind_ = TargetKind();
-    savedWord_ = ProductWord();
-    ASSERT_TRUE(Vadu::SetEnvironmentValue(u"TEMP", Wide(temp_.Path())));
-    RemoveRunFolder();
-    work_ = fs::u8path(Vadu::ToUtf8(WorkingFolderPath()).CStr());
-    ASSERT_TRUE(SamePlace(RunFolder(), work_.parent_path()));
-    ASSERT_TRUE(SamePlace(Vadu::GetDirectoryPart(RunFolder()), temp_.Path() / ""));
-    ResourceMap().Clear();
+    work_ = temp_.Path() / "zentuunpacked";
+    fs::create_directories(work_);
+    job_.workingFolder = PathOf(work_);
   }
-  void TearDown() override {
-    RemoveRunFolder();
-    Vadu::SetEnvironmentValue(u"TEMP", savedTemp_);
-    TargetKind() = savedKind_;
-    ProductWord() = savedWord_;
-    ResourceMap().Clear();
+
+  // Runs the renaming step on `workingPath`; gives the working path it leaves.
+  WString Rename(const WString& workingPath) {
+    job_.workingPath = workingPath;
+    RenameAppBundle(job_);
+    return job_.workingPath;
+  }
+  // Runs the property-list step on `workingPath`; gives the working path it leaves.
+  WString UpdatePlists(const WString& workingPath) {
+    job_.workingPath = workingPath;
+    UpdateBundlePlists(job_);
+    return job_.workingPath;
   }
 
   static bool SamePlace(const WString& path, const fs::path& expected) {
@@ -132,28 +127,26 @@ class BundleTest : public testing::Test {
 
   TempFolder temp_;
   fs::path work_;
-  WString savedTemp_, savedKind_, savedWord_;
+  RebrandJob job_;
 };
 
 // --- Renaming the application ------------------------------------------------------------------
 
 TEST_F(BundleTest, SingleApplicationFileTakesTheProductWord) {
-  TargetKind() = u".tgz";
-  ProductWord() = u"My_Cam";
+  job_.kind = TargetKind::kAppFile;
+  job_.productWord = u"My_Cam";
   fs::path app = work_ / "zentu" / "zentu.app";
   Put(app, "application bytes");
-  WString workingPath = PathOf(app);
-  RenameAppBundle(workingPath);
+  WString workingPath = Rename(PathOf(app));
   EXPECT_TRUE(SamePlace(workingPath, work_ / "zentu" / "My_Cam.app"));
   EXPECT_FALSE(fs::exists(app));
   EXPECT_EQ(ReadFileBytes(work_ / "zentu" / "My_Cam.app"), "application bytes");
 }
 
 TEST_F(BundleTest, BundleMovesWholeAndTheExecutableTakesTheProductName) {
-  TargetKind() = u".dmg";
-  ProductWord() = u"My_Cam";
-  WString workingPath = PathOf(MakeBundle(work_));
-  RenameAppBundle(workingPath);
+  job_.kind = TargetKind::kAppBundle;
+  job_.productWord = u"My_Cam";
+  WString workingPath = Rename(PathOf(MakeBundle(work_)));
 
   fs::path contents = work_ / "My_Cam.app" / "Contents";
   EXPECT_TRUE(SamePlace(workingPath, contents / "MacOS" / "zentu"));
@@ -163,8 +156,8 @@ TEST_F(BundleTest, BundleMovesWholeAndTheExecutableTakesTheProductName) {
   EXPECT_EQ(ReadFileBytes(contents / "Frameworks" / "Qt.framework" / "Versions" / "A" / "Qt"),
             "library");
 
-  ResourceMap().Set("oem_info.xml", OemInformation("My Cam", "com example cam"));
-  UpdateBundlePlists(workingPath);
+  job_.resources.Set("oem_info.xml", OemInformation("My Cam", "com example cam"));
+  workingPath = UpdatePlists(workingPath);
   EXPECT_TRUE(SamePlace(workingPath, contents / "MacOS" / "My Cam"));
   EXPECT_FALSE(fs::exists(contents / "MacOS" / "zentu"));
   EXPECT_EQ(ReadFileBytes(contents / "MacOS" / "My Cam"), "executable bytes");
@@ -179,62 +172,54 @@ TEST_F(BundleTest, BundleMovesWholeAndTheExecutableTakesTheProductName) {
 }
 
 TEST_F(BundleTest, ProductWordZentuMovesNothing) {
-  ProductWord() = u"zentu";
-  TargetKind() = u".dmg";
+  job_.productWord = u"zentu";
+  job_.kind = TargetKind::kAppBundle;
   fs::path executable = MakeBundle(work_);
-  WString workingPath = PathOf(executable);
-  RenameAppBundle(workingPath);
+  WString workingPath = Rename(PathOf(executable));
   EXPECT_TRUE(SamePlace(workingPath, executable));
   EXPECT_EQ(ReadFileBytes(executable), "executable bytes");
 
-  TargetKind() = u".tgz";
+  job_.kind = TargetKind::kAppFile;
   fs::path app = work_ / "zentu" / "zentu.app";
   Put(app, "application bytes");
-  workingPath = PathOf(app);
-  RenameAppBundle(workingPath);
+  workingPath = Rename(PathOf(app));
   EXPECT_TRUE(SamePlace(workingPath, app));
   EXPECT_EQ(ReadFileBytes(app), "application bytes");
 
   // A word that differs only in letter case names the same folder where the file system ignores
   // case: whether or not anything is renamed, the working path still names the whole bundle.
-  ProductWord() = u"ZENTU";
-  TargetKind() = u".dmg";
-  workingPath = PathOf(executable);
-  RenameAppBundle(workingPath);
+  job_.productWord = u"ZENTU";
+  job_.kind = TargetKind::kAppBundle;
+  workingPath = Rename(PathOf(executable));
   fs::path renamed = fs::path(Utf8(workingPath));
   EXPECT_EQ(ReadFileBytes(renamed), "executable bytes");
   EXPECT_EQ(ReadFileBytes(renamed.parent_path().parent_path() / "Resources" / "icon.icns"),
             "old icon");
 }
 
-TEST_F(BundleTest, OnlyArchiveAndDiskImageKindsRename) {
-  ProductWord() = u"My_Cam";
+TEST_F(BundleTest, OnlyApplicationKindsRename) {
+  job_.productWord = u"My_Cam";
   fs::path app = work_ / "zentu" / "zentu.app";
   Put(app, "application bytes");
-  for (const char16_t* kind : {u".exe", u".apk", u"dir", u""}) {
-    TargetKind() = kind;
-    WString workingPath = PathOf(app);
-    RenameAppBundle(workingPath);
-    EXPECT_TRUE(SamePlace(workingPath, app)) << Utf8(WString(kind));
-    EXPECT_TRUE(fs::exists(app)) << Utf8(WString(kind));
+  for (TargetKind kind : {TargetKind::kWindows, TargetKind::kAndroid, TargetKind::kBundleFolder,
+                          TargetKind::kUnknown}) {
+    job_.kind = kind;
+    EXPECT_TRUE(SamePlace(Rename(PathOf(app)), app)) << static_cast<int>(kind);
+    EXPECT_TRUE(fs::exists(app)) << static_cast<int>(kind);
   }
-  // The kind is compared without regard to case.
-  TargetKind() = u".TGZ";
-  WString workingPath = PathOf(app);
-  RenameAppBundle(workingPath);
-  EXPECT_TRUE(SamePlace(workingPath, work_ / "zentu" / "My_Cam.app"));
+  job_.kind = TargetKind::kAppFile;
+  EXPECT_TRUE(SamePlace(Rename(PathOf(app)), work_ / "zentu" / "My_Cam.app"));
 }
 
 TEST_F(BundleTest, NothingLeavesTheWorkingFolder) {
-  TargetKind() = u".tgz";
+  job_.kind = TargetKind::kAppFile;
   fs::path app = work_ / "zentu" / "zentu.app";
   Put(app, "application bytes");
   // A product word that is not one file name would put the application elsewhere.
   WString separator(Vadu::PathSeparator());
   for (WString word : {WString(u"..") + separator + u"escape", WString(u"a") + separator + u"b"}) {
-    ProductWord() = word;
-    WString workingPath = PathOf(app);
-    RenameAppBundle(workingPath);
+    job_.productWord = word;
+    WString workingPath = Rename(PathOf(app));
     EXPECT_TRUE(SamePlace(workingPath, app)) << Utf8(word);
     EXPECT_TRUE(fs::exists(app)) << Utf8(word);
   }
@@ -243,21 +228,19 @@ TEST_F(BundleTest, NothingLeavesTheWorkingFolder) {
 
   // A file outside the working folder (an archive that did not unpack leaves the working path at
   // the user's own file) is neither renamed nor rewritten.
-  ProductWord() = u"My_Cam";
+  job_.productWord = u"My_Cam";
   fs::path own = temp_.Path() / "builds.app" / "zentu.app";
   Put(own, "user's file");
-  WString workingPath = PathOf(own);
-  RenameAppBundle(workingPath);
+  WString workingPath = Rename(PathOf(own));
   EXPECT_TRUE(SamePlace(workingPath, own));
   EXPECT_EQ(ReadFileBytes(own), "user's file");
 
-  TargetKind() = u".dmg";
+  job_.kind = TargetKind::kAppBundle;
   fs::path outside = MakeBundle(temp_.Path() / "elsewhere");
   std::string info = ReadFileBytes(outside.parent_path().parent_path() / "Info.plist");
-  ResourceMap().Set("oem_info.xml", OemInformation("My Cam", "com example cam"));
-  workingPath = PathOf(outside);
-  RenameAppBundle(workingPath);
-  UpdateBundlePlists(workingPath);
+  job_.resources.Set("oem_info.xml", OemInformation("My Cam", "com example cam"));
+  workingPath = Rename(PathOf(outside));
+  workingPath = UpdatePlists(workingPath);
   EXPECT_TRUE(SamePlace(workingPath, outside));
   EXPECT_TRUE(fs::exists(outside));
   EXPECT_EQ(ReadFileBytes(outside.parent_path().parent_path() / "Info.plist"), info);
@@ -266,14 +249,14 @@ TEST_F(BundleTest, NothingLeavesTheWorkingFolder) {
 // --- Product name and identifier ----------------------------------------------------------------
 
 TEST_F(BundleTest, NameAndIdentifierComeFromTheFirstOemDocumentThatHasThem) {
-  EXPECT_EQ(Std(BundleProductName()), "");
-  EXPECT_EQ(Std(BundleIdentifier()), "");
+  EXPECT_EQ(Std(BundleProductName(job_.resources)), "");
+  EXPECT_EQ(Std(BundleIdentifier(job_.resources)), "");
   // Map order: "a.txt", "b.XML", "c.xml". Only names ending in ".xml" count, in any case.
-  ResourceMap().Set("a.txt", OemInformation("Not Read", "not read"));
-  ResourceMap().Set("b.XML", OemInformation("", "com example cam"));
-  ResourceMap().Set("c.xml", OemInformation("My Cam", "org other"));
-  EXPECT_EQ(Std(BundleProductName()), "My Cam");
-  EXPECT_EQ(Std(BundleIdentifier()), "com.example.cam");
+  job_.resources.Set("a.txt", OemInformation("Not Read", "not read"));
+  job_.resources.Set("b.XML", OemInformation("", "com example cam"));
+  job_.resources.Set("c.xml", OemInformation("My Cam", "org other"));
+  EXPECT_EQ(Std(BundleProductName(job_.resources)), "My Cam");
+  EXPECT_EQ(Std(BundleIdentifier(job_.resources)), "com.example.cam");
 }
 
 // --- Property lists ------------------------------------------------------------------------------
@@ -301,14 +284,14 @@ TEST_F(BundleTest, PlistPairsTakeTheirValues) {
 }
 
 TEST_F(BundleTest, WithoutOemDocumentListsAreRewrittenUnchanged) {
-  TargetKind() = u".dmg";
+  job_.kind = TargetKind::kAppBundle;
   fs::path executable = MakeBundle(work_);
   fs::path contents = executable.parent_path().parent_path();
   auto info = ReadPairs(contents / "Info.plist");
   auto version = ReadPairs(contents / "version.plist");
-  ResourceMap().Set("logo.png", "png bytes");
+  job_.resources.Set("logo.png", "png bytes");
   WString workingPath = PathOf(executable);
-  UpdateBundlePlists(workingPath);
+  workingPath = UpdatePlists(workingPath);
   EXPECT_TRUE(SamePlace(workingPath, executable));
   EXPECT_EQ(ReadFileBytes(executable), "executable bytes");
   for (const char* name : {"Info.plist", "version.plist"}) {
@@ -450,18 +433,18 @@ TEST_F(BundleTest, ControlCharactersOfAValueAreDropped) {
 // --- Bundle icon ---------------------------------------------------------------------------------
 
 TEST_F(BundleTest, BundleIconReplacesTheOldIcon) {
-  ProductWord() = u"My_Cam";
+  job_.productWord = u"My_Cam";
   fs::path icon = temp_.Path() / "user icon.icns";
   Put(icon, "new icon");
 
   // No resources folder: nothing is created.
-  PlaceBundleIcon(Wide(icon));
-  EXPECT_FALSE(fs::exists(work_));
+  PlaceBundleIcon(job_, Wide(icon));
+  EXPECT_TRUE(fs::is_empty(work_));
 
   // A bundle from an archive lies in the unpack folder "zentu".
   fs::path resources = work_ / "zentu" / "My_Cam.app" / "Contents" / "Resources";
   Put(resources / "icon.icns", "old icon");
-  PlaceBundleIcon(Wide(icon));
+  PlaceBundleIcon(job_, Wide(icon));
   EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "new icon");
   EXPECT_FALSE(fs::exists(resources / "newicon.icns"));
   EXPECT_EQ(ReadFileBytes(icon), "new icon");
@@ -470,23 +453,32 @@ TEST_F(BundleTest, BundleIconReplacesTheOldIcon) {
   fs::remove_all(work_);
   resources = work_ / "My_Cam.app" / "Contents" / "Resources";
   fs::create_directories(resources);
-  PlaceBundleIcon(Wide(icon));
+  PlaceBundleIcon(job_, Wide(icon));
   EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "new icon");
   EXPECT_FALSE(fs::exists(resources / "newicon.icns"));
 
   // A missing icon file changes nothing.
   Put(resources / "icon.icns", "old icon");
-  PlaceBundleIcon(Wide(temp_.Path() / "absent.icns"));
+  PlaceBundleIcon(job_, Wide(temp_.Path() / "absent.icns"));
   EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "old icon");
 }
 
 TEST(BundleFolder, EndsAtTheFirstAppFollowedByASeparator) {
   const WString sep(Vadu::PathSeparator());
   auto path = [&](const char16_t* text) { return WString(text).ReplaceAll(u"/", sep); };
-  EXPECT_EQ(BundleFolderOf(path(u"t/zentuunpacked/My_Cam.app/Contents/MacOS/My Cam")),
-            path(u"t/zentuunpacked/My_Cam.app"));
-  EXPECT_EQ(BundleFolderOf(path(u"t/x.apps/a.app/Contents/MacOS/zentu")), path(u"t/x.apps/a.app"));
-  EXPECT_EQ(BundleFolderOf(path(u"t/zentu.app")), WString());
+  auto bundleOf = [&](const char16_t* workingPath) {
+    RebrandJob job;
+    job.workingFolder = path(u"t/My.app/zentuunpacked");
+    job.workingPath = path(workingPath);
+    return BundleFolderOf(job);
+  };
+  EXPECT_EQ(bundleOf(u"t/x/My_Cam.app/Contents/MacOS/My Cam"), path(u"t/x/My_Cam.app"));
+  EXPECT_EQ(bundleOf(u"t/x.apps/a.app/Contents/MacOS/zentu"), path(u"t/x.apps/a.app"));
+  EXPECT_EQ(bundleOf(u"t/zentu.app"), WString());
+  // Inside the working folder, the folder's own name does not count.
+  EXPECT_EQ(bundleOf(u"t/My.app/zentuunpacked/zentu.app/Contents/MacOS/zentu"),
+            path(u"t/My.app/zentuunpacked/zentu.app"));
+  EXPECT_EQ(bundleOf(u"t/My.app/zentuunpacked/zentu/readme.txt"), WString());
 }
 
 }  // namespace

@@ -4,11 +4,9 @@
 
 #include "ico_file.h"
 #include "icon_replacer.h"
-#include "oem/resource_map.h"
 #include "src/bundle.h"
 #include "src/log_tags.h"
 #include "src/print_line.h"
-#include "src/target_state.h"
 #include "support/file_system.h"
 #include "support/log.h"
 #include "support/process.h"
@@ -20,9 +18,9 @@ using Vadu::WString;
 
 namespace {
 
-// Adds the icon file to the resource map under `name`.
-void AddIconResource(const char* name, const WString& icon) {
-  ResourceMap().Set(String(name), Vadu::ReadWholeFile(icon));
+// Adds the icon file to the job's resources under `name`.
+void AddIconResource(RebrandJob& job, const char* name, const WString& icon) {
+  job.resources.Set(String(name), Vadu::ReadWholeFile(icon));
 }
 
 // True when the executable's application icon is now the icon file's.
@@ -61,23 +59,29 @@ bool RunIconTool(const WString& executable, const WString& icon) {
   return RunIconTools(CarriedPeTools(), executable, icon);
 }
 
-void ApplyIcon(const WString& icon, const WString& workingPath) {
-  const WString& kind = TargetKind();
-  if (kind.IsEmpty()) return;
+void ApplyIcon(RebrandJob& job, const WString& icon) {
   const bool ico = Vadu::EndsWithNoCase(icon, WString(u".ico"));
-  if (Vadu::EndsWithNoCase(kind, WString(u".exe"))) {
-    if (!ico) return;
-    if (!StripExecutable(workingPath) || !RunIconTool(workingPath, icon)) {
-      // An error like every other: scripts must not take the old icon for the new one.
-      ReportError("ERROR: can't replace icon\n");
-    }
-    AddIconResource("icon.ico", icon);
-  } else if (Vadu::EndsWithNoCase(kind, WString(u".dmg"))) {
-    if (!Vadu::EndsWithNoCase(icon, WString(u".icns"))) return;
-    PlaceBundleIcon(icon);
-    AddIconResource("icon.icns", icon);
-  } else if (Vadu::EndsWithNoCase(kind, WString(u".tgz"))) {
-    if (ico) AddIconResource("icon.ico", icon);
+  switch (job.kind) {
+    case TargetKind::kWindows:
+      if (!ico) return;
+      if (!StripExecutable(job.workingPath) || !RunIconTool(job.workingPath, icon)) {
+        // An error like every other: scripts must not take the old icon for the new one.
+        ReportError("ERROR: can't replace icon\n");
+      }
+      AddIconResource(job, "icon.ico", icon);
+      return;
+    case TargetKind::kAppBundle:
+      if (!Vadu::EndsWithNoCase(icon, WString(u".icns"))) return;
+      PlaceBundleIcon(job, icon);
+      AddIconResource(job, "icon.icns", icon);
+      return;
+    case TargetKind::kAppFile:
+      if (ico) AddIconResource(job, "icon.ico", icon);
+      return;
+    case TargetKind::kUnknown:
+    case TargetKind::kAndroid:
+    case TargetKind::kBundleFolder:
+      return;
   }
 }
 

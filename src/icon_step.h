@@ -1,28 +1,29 @@
-// The icon step of the add-resources command: applies the user's icon file to the working path
-// according to the target kind, and adds the icon file to the resource map so that it travels
-// with the other resources.
+// The icon step of the add-resources command: applies the user's icon file to the job's working
+// path according to the target kind, and adds the icon file to the job's resources so that it
+// travels with the other resources.
 //
-//   kind ".exe", icon ".ico":  the icon tool replaces the executable's icon; adds "icon.ico"
-//   kind ".dmg", icon ".icns": the bundle's icon file is replaced; adds "icon.icns"
-//   kind ".tgz", icon ".ico":  nothing is changed; adds "icon.ico"
-//   anything else:             nothing
+//   Windows program, icon ".ico":     the icon tool replaces the program's icon; adds "icon.ico"
+//   application bundle, icon ".icns": the bundle's icon file is replaced; adds "icon.icns"
+//   application file, icon ".ico":    nothing is changed; adds "icon.ico"
+//   anything else:                    nothing
 //
-// Kinds and icon names are compared without regard to case. A failure does not stop the command.
+// Icon names are compared without regard to case. A failure does not stop the command.
 #pragma once
 
 #include <vector>
 
 #include "src/pe_tool.h"
+#include "src/rebrand_job.h"
 #include "support/string_base.h"
 
 namespace Zentu {
 
-// Applies `icon` to `workingPath` by the process-wide target kind. For an executable, the file is
+// Applies `icon` to the job's working path by its kind. For a Windows program, the file is
 // first rewritten atomically without its signature and its old resource block (the resources are
 // appended again afterwards), then the icon tool runs; when either fails, "ERROR: can't replace
 // icon\n" is printed as a line and the exit code becomes 1. The icon file's bytes are added to
-// the resource map in every accepted case, also after a failure.
-void ApplyIcon(const Vadu::WString& icon, const Vadu::WString& workingPath);
+// the job's resources in every accepted case, also after a failure.
+void ApplyIcon(RebrandJob& job, const Vadu::WString& icon);
 
 // Runs the PE tools on `executable` with `icon`, each path as one argument, in order until one
 // succeeds, which prints "Success add icon"; when the last one fails, "Cannot add icon" is

@@ -15,7 +15,6 @@
 #include "ico_file.h"
 #include "icon_replacer.h"
 #include "oem/resource_block.h"
-#include "oem/resource_map.h"
 #include "pe_image.h"
 #include "resource_tree.h"
 #include "src/archive_tool.h"
@@ -23,7 +22,6 @@
 #include "src/payloads.h"
 #include "src/run_folder.h"
 #include "src/scoped_temp_env.h"
-#include "src/target_state.h"
 #include "src/test_command_util.h"
 #include "src/working_folder.h"
 #include "support/file_system.h"
@@ -104,19 +102,17 @@ Images IconOfExecutable(const std::string& bytes) {
 }
 
 // Each test runs in a fresh current directory and a fresh temporary directory (where the run
-// folder that receives the tools is made), with an empty resource map and exit code 0; the target
-// kind and the directory are restored afterwards.
+// folder that receives the tools is made), with a job of its own and exit code 0; the directory
+// is restored afterwards.
 class IconStepTest : public ::testing::Test {
  protected:
-  IconStepTest() : savedDirectory_(fs::current_path()), savedKind_(TargetKind()) {
+  IconStepTest() : savedDirectory_(fs::current_path()) {
     fs::current_path(folder_.Path());
-    ResourceMap().Clear();
+    job_.workingFolder = WorkingFolderPath();
     SetExitCode(kExitSuccess);
   }
   ~IconStepTest() override {
     fs::current_path(savedDirectory_);
-    TargetKind() = savedKind_;
-    ResourceMap().Clear();
     SetExitCode(kExitSuccess);
   }
 
@@ -129,10 +125,11 @@ class IconStepTest : public ::testing::Test {
   }
 
   // Runs the step with the target kind and returns what it printed.
-  std::string Apply(const char16_t* kind, const std::string& icon, const std::string& working) {
-    TargetKind() = WString(kind);
+  std::string Apply(TargetKind kind, const std::string& icon, const std::string& working) {
+    job_.kind = kind;
+    job_.workingPath = Wide(working);
     ::testing::internal::CaptureStdout();
-    ApplyIcon(Wide(icon), Wide(working));
+    ApplyIcon(job_, Wide(icon));
     return ::testing::internal::GetCapturedStdout();
   }
 
@@ -145,7 +142,7 @@ class IconStepTest : public ::testing::Test {
 
   std::set<std::string> ResourceNames() const {
     std::set<std::string> names;
-    for (const String& name : ResourceMap().ListNames()) names.insert(Std(name));
+    for (const String& name : job_.resources.ListNames()) names.insert(Std(name));
     return names;
   }
 
@@ -161,7 +158,7 @@ class IconStepTest : public ::testing::Test {
   Testing::ScopedTempEnvironment temp_;
   Vadu::Testing::TempFolder folder_;
   fs::path savedDirectory_;
-  WString savedKind_;
+  RebrandJob job_;
 };
 
 TEST_F(IconStepTest, AnExecutableGetsTheIconAndLosesItsBlockAndSignature) {
@@ -173,9 +170,9 @@ TEST_F(IconStepTest, AnExecutableGetsTheIconAndLosesItsBlockAndSignature) {
   // Paths with spaces and characters a command interpreter would act on.
   const std::string exe = Put("dir with space & co/zentu app;%PATH%$x.exe", original);
   const std::string icon = Put("icons/logo.ICO", ico);
-  ResourceMap().Set("readme.txt", "kept");
+  job_.resources.Set("readme.txt", "kept");
 
-  EXPECT_EQ(Apply(u".exe", icon, exe), "Success add icon\n");
+  EXPECT_EQ(Apply(TargetKind::kWindows, icon, exe), "Success add icon\n");
   EXPECT_EQ(ExitCode(), kExitSuccess);
 
   const std::string edited = ReadFileBytes(fs::u8path(exe));
@@ -183,7 +180,7 @@ TEST_F(IconStepTest, AnExecutableGetsTheIconAndLosesItsBlockAndSignature) {
   EXPECT_EQ(FindBlock(Bytes(edited)).length, 0u);
   EXPECT_EQ(Std(RemoveSignature(Bytes(edited))), edited) << "still signed";
   EXPECT_EQ(ResourceNames(), (std::set<std::string>{"icon.ico", "readme.txt"}));
-  EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), ico);
+  EXPECT_EQ(Std(job_.resources.Get("icon.ico")), ico);
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"dir with space & co", "icons"}));
   EXPECT_EQ(RunFolderNames(), std::set<std::string>{}) << "a tool file was left behind";
 }
@@ -194,11 +191,12 @@ TEST_F(IconStepTest, ABrokenIconIsReportedTwiceAndStillTravelsAsAResource) {
   const std::string exe = Put("app.exe", original);
   const std::string icon = Put("broken.ico", broken);
 
-  EXPECT_EQ(Apply(u".exe", icon, exe), "Cannot add icon\nERROR: can't replace icon\n\n");
+  EXPECT_EQ(Apply(TargetKind::kWindows, icon, exe),
+            "Cannot add icon\nERROR: can't replace icon\n\n");
   EXPECT_EQ(ExitCode(), kExitError);
   // The old block is gone; the tool left the rest as it was.
   EXPECT_EQ(ReadFileBytes(fs::u8path(exe)), Std(StripBlock(Bytes(original))));
-  EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), broken);
+  EXPECT_EQ(Std(job_.resources.Get("icon.ico")), broken);
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"app.exe", "broken.ico"}));
 }
 
@@ -206,28 +204,28 @@ TEST_F(IconStepTest, OnlyAnIcoForExecutablesAndArchivesIsTaken) {
   const std::string original = Fixture("sample_app64_block.exe");
   const std::string exe = Put("app.exe", original);
   const struct {
-    const char16_t* kind;
+    TargetKind kind;
     const char* icon;
     bool added;  // as "icon.ico"
   } cases[] = {
-      {u".exe", "logo.icns", false}, {u".exe", "logo.ico.png", false},
-      {u".dmg", "logo.ico", false},  {u".tgz", "logo.ico", true},
-      {u".TGZ", "logo.Ico", true},   {u".tgz", "logo.icns", false},
-      {u".apk", "logo.ico", false},  {u"dir", "logo.ico", false},
-      {u"", "logo.ico", false},      {u"app.exe.bak", "logo.ico", false},
+      {TargetKind::kWindows, "logo.icns", false},  {TargetKind::kWindows, "logo.ico.png", false},
+      {TargetKind::kAppBundle, "logo.ico", false}, {TargetKind::kAppFile, "logo.ico", true},
+      {TargetKind::kAppFile, "logo.Ico", true},    {TargetKind::kAppFile, "logo.icns", false},
+      {TargetKind::kAndroid, "logo.ico", false},   {TargetKind::kBundleFolder, "logo.ico", false},
+      {TargetKind::kUnknown, "logo.ico", false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Std(Vadu::ToUtf8(WString(c.kind))) + " with " + c.icon);
-    ResourceMap().Clear();
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.kind)) + " with " + c.icon);
+    job_.resources.Clear();
     const std::string icon = Put(c.icon, MakeIco(5));
     EXPECT_EQ(Apply(c.kind, icon, exe), "");
     EXPECT_EQ(ExitCode(), kExitSuccess);
     EXPECT_TRUE(ReadFileBytes(fs::u8path(exe)) == original) << "the target changed";
     if (c.added) {
       EXPECT_EQ(ResourceNames(), std::set<std::string>{"icon.ico"});
-      EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), MakeIco(5));
+      EXPECT_EQ(Std(job_.resources.Get("icon.ico")), MakeIco(5));
     } else {
-      EXPECT_FALSE(ResourceMap().HasEntries());
+      EXPECT_FALSE(job_.resources.HasEntries());
     }
     fs::remove(fs::u8path(icon));
   }
@@ -241,12 +239,12 @@ TEST_F(IconStepTest, AnIcnsBecomesTheIconOfTheUnpackedBundle) {
   WriteFileBytes(contents / "Resources" / "icon.icns", "old icon");
   Put("logo.ICNS", "icns bytes");
 
-  EXPECT_EQ(Apply(u".dmg", "logo.ICNS", Utf8(contents / "MacOS" / "zentu")), "");
+  EXPECT_EQ(Apply(TargetKind::kAppBundle, "logo.ICNS", Utf8(contents / "MacOS" / "zentu")), "");
   EXPECT_EQ(ReadFileBytes(contents / "Resources" / "icon.icns"), "icns bytes");
   EXPECT_FALSE(fs::exists(contents / "Resources" / "newicon.icns"));
   EXPECT_EQ(ReadFileBytes(contents / "MacOS" / "zentu"), "program");
   EXPECT_EQ(ResourceNames(), std::set<std::string>{"icon.icns"});
-  EXPECT_EQ(Std(ResourceMap().Get("icon.icns")), "icns bytes");
+  EXPECT_EQ(Std(job_.resources.Get("icon.icns")), "icns bytes");
   EXPECT_EQ(CurrentDirectoryNames(), std::set<std::string>{"logo.ICNS"});
 }
 
@@ -318,10 +316,10 @@ TEST_F(IconStepTest, AToolThatCannotBeWrittenEndsTheAttemptSilently) {
   EXPECT_EQ(RunFolderNames(), std::set<std::string>{Std(tools[0])}) << "a later tool was written";
 
   // As part of the step: only the step's own line.
-  EXPECT_EQ(Apply(u".exe", "logo.ico", "app.exe"), "ERROR: can't replace icon\n\n");
+  EXPECT_EQ(Apply(TargetKind::kWindows, "logo.ico", "app.exe"), "ERROR: can't replace icon\n\n");
   EXPECT_EQ(ExitCode(), kExitError);
   EXPECT_TRUE(ReadFileBytes("app.exe") == original);
-  EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), MakeIco(1));
+  EXPECT_EQ(Std(job_.resources.Get("icon.ico")), MakeIco(1));
 }
 
 TEST_F(IconStepTest, AnExecutableThatCannotBeReadWholeIsNeitherRewrittenNorEdited) {
@@ -335,10 +333,10 @@ TEST_F(IconStepTest, AnExecutableThatCannotBeReadWholeIsNeitherRewrittenNorEdite
   }
   Put("logo.ico", MakeIco(2));
 
-  EXPECT_EQ(Apply(u".exe", "logo.ico", "huge.exe"), "ERROR: can't replace icon\n\n");
+  EXPECT_EQ(Apply(TargetKind::kWindows, "logo.ico", "huge.exe"), "ERROR: can't replace icon\n\n");
   EXPECT_EQ(ExitCode(), kExitError);
   EXPECT_EQ(fs::file_size("huge.exe"), size);
-  EXPECT_EQ(Std(ResourceMap().Get("icon.ico")), MakeIco(2));
+  EXPECT_EQ(Std(job_.resources.Get("icon.ico")), MakeIco(2));
   EXPECT_EQ(CurrentDirectoryNames(), (std::set<std::string>{"huge.exe", "logo.ico"}));
 }
 

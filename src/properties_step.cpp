@@ -2,10 +2,8 @@
 
 #include "oem/oem_document.h"
 #include "oem/oem_key_catalogue.h"
-#include "oem/resource_map.h"
 #include "src/log_tags.h"
 #include "src/print_line.h"
-#include "src/target_state.h"
 #include "support/file_system.h"
 #include "support/log.h"
 #include "support/process.h"
@@ -34,8 +32,8 @@ WString Parameters(const WString& executable, const std::vector<VersionString>& 
 
 }  // namespace
 
-std::vector<VersionString> PropertiesFromResources() {
-  const String text = ResourceMap().Get(kOemInformationFileName);
+std::vector<VersionString> PropertiesFromResources(const Vadu::SettingsMap& resources) {
+  const String text = resources.Get(kOemInformationFileName);
   if (text.IsEmpty()) return {};
   const OemDocument document(text);
   std::vector<VersionString> strings;
@@ -68,12 +66,12 @@ PeToolResult RunPropertiesTools(const std::vector<PeTool>& tools, const WString&
   return RunPeTools(tools, Parameters(executable, strings), judge);
 }
 
-void ApplyProperties(const WString& workingPath) {
-  if (!Vadu::EndsWithNoCase(TargetKind(), WString(u".exe"))) return;
-  const std::vector<VersionString> strings = PropertiesFromResources();
+void ApplyProperties(const RebrandJob& job) {
+  if (job.kind != TargetKind::kWindows) return;
+  const std::vector<VersionString> strings = PropertiesFromResources(job.resources);
   if (strings.empty()) return;
-  const PeToolResult result = StripExecutable(workingPath)
-                                  ? RunPropertiesTools(CarriedPeTools(), workingPath, strings)
+  const PeToolResult result = StripExecutable(job.workingPath)
+                                  ? RunPropertiesTools(CarriedPeTools(), job.workingPath, strings)
                                   : PeToolResult::kFailed;
   if (result == PeToolResult::kDone) {
     PrintLine("Success add properties");

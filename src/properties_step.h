@@ -8,22 +8,24 @@
 #include <vector>
 
 #include "src/pe_tool.h"
+#include "src/rebrand_job.h"
+#include "support/settings_map.h"
 #include "support/string_base.h"
 #include "version_info.h"
 
 namespace Zentu {
 
-// The version strings the resource map's "oem_info.xml" asks for: those of its keys that are
-// present and non-empty. Empty without the document.
-std::vector<iconchanger::VersionString> PropertiesFromResources();
+// The version strings the resources' "oem_info.xml" asks for: those of its keys that are present
+// and non-empty. Empty without the document.
+std::vector<iconchanger::VersionString> PropertiesFromResources(const Vadu::SettingsMap& resources);
 
-// For an ".exe" target kind: sets PropertiesFromResources() in `workingPath`'s version information
-// with the PE tool. The file is first rewritten without its signature and old resource block (the
-// resources are appended again afterwards). Prints "Success add properties"; "Properties not
-// found" when the program has no version information to change (nothing is added; not an error);
-// "ERROR: can't replace properties" with exit code 1 when it could not be done. Nothing happens
-// for other kinds or when the document names neither product nor company.
-void ApplyProperties(const Vadu::WString& workingPath);
+// For a Windows program: sets the job's PropertiesFromResources in its working path's version
+// information with the PE tool. The file is first rewritten without its signature and old
+// resource block (the resources are appended again afterwards). Prints "Success add properties";
+// "Properties not found" when the program has no version information to change (nothing is added;
+// not an error); "ERROR: can't replace properties" with exit code 1 when it could not be done.
+// Nothing happens for other kinds or when the document names neither product nor company.
+void ApplyProperties(const RebrandJob& job);
 
 // Runs the tools in order on `executable` until one has set `strings` (checked by reading them
 // back: a tool's word alone is not trusted) or has shown that there is no version information to

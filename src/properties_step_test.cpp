@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "oem/resource_map.h"
 #include "pe_image.h"
 #include "resource_tree.h"
 #include "src/exit_code.h"
