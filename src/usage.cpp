@@ -10,66 +10,92 @@ namespace Zentu {
 
 using Vadu::String;
 
-std::vector<String> UsageLines(const String& program, const String& version) {
+namespace {
+
+// Words that several commands' descriptions share.
+struct UsageWords {
+  explicit UsageWords(const String& program) : command(String("        ") + program + " ") {}
+  const String command;
   const String target = Vadu::ToUtf8(kTargetOption);
   const String resource = Vadu::ToUtf8(kResourceOption);
-  const String icon = Vadu::ToUtf8(kIconOption);
-  const String command = String("        ") + program + " ";
-  const String resourcePath("        <RESOURCE_PATH>        - path to directory with resources");
-  const String zentuFile("        <ZENTU_FILE>           - path to Zentu executable file");
-  const String where("      where:");
+  const String resourcePath{"        <RESOURCE_PATH>        - path to directory with resources"};
+  const String zentuFile{"        <ZENTU_FILE>           - path to Zentu executable file"};
+  const String where{"      where:"};
   const String empty;
+};
+
+// The first three commands: adding resources, the OEM information template, the icon.
+std::vector<String> BrandingUsage(const UsageWords& w) {
+  const String icon = Vadu::ToUtf8(kIconOption);
   return {
-      String("    Zentu Rebrand ") + version,
-      empty,
-      String("    Commands: "),
       String("    1) Add Resources with oem info to zentu executable file:"),
-      empty,
-      command + resource + " <RESOURCE_PATH> " + target + " <ZENTU_FILE>",
-      empty,
-      where,
-      resourcePath,
-      zentuFile,
-      empty,
+      w.empty,
+      w.command + w.resource + " <RESOURCE_PATH> " + w.target + " <ZENTU_FILE>",
+      w.empty,
+      w.where,
+      w.resourcePath,
+      w.zentuFile,
+      w.empty,
       String("    2) Create XML file with OEM Information (oem_info.xml):"),
-      empty,
-      command + Vadu::ToUtf8(kGetXmlOption),
-      empty,
+      w.empty,
+      w.command + Vadu::ToUtf8(kGetXmlOption),
+      w.empty,
       String("    3) Change the Icon of zentu executable file :"),
-      empty,
-      command + icon + " <ICON_FILE_NAME> " + target + " <ZENTU_FILE>",
+      w.empty,
+      w.command + icon + " <ICON_FILE_NAME> " + w.target + " <ZENTU_FILE>",
       String("      or"),
-      command + icon + " <ICON_FILE_NAME> " + resource + " <RESOURCE_PATH> " + target +
+      w.command + icon + " <ICON_FILE_NAME> " + w.resource + " <RESOURCE_PATH> " + w.target +
           " <ZENTU_FILE>",
-      empty,
-      where,
+      w.empty,
+      w.where,
       String("        <ICON_FILE_NAME>       - path to icon file(*.ico for Windows/Linux"),
       String("                                 and *.icns for MacOS)."),
       String("                                 Icon file contains a group of icons"),
       String("                                 on the size of 128x128, 64x64,"),
       String("                                 48x48, 32x32, 24x24, 16x16"),
-      resourcePath,
-      zentuFile,
-      empty,
+      w.resourcePath,
+      w.zentuFile,
+      w.empty,
+  };
+}
+
+// The resource package and unpacking (numbered 4 and, as it always was, 1 again).
+std::vector<String> PackageUsage(const UsageWords& w) {
+  return {
       String("    4) Create Resource package file (resource.oem):"),
-      empty,
-      command + Vadu::ToUtf8(kPackResourceOption) + " <RESOURCE_PATH> " +
+      w.empty,
+      w.command + Vadu::ToUtf8(kPackResourceOption) + " <RESOURCE_PATH> " +
           Vadu::ToUtf8(kOutDirOption) + " <OUTPUT_DIR_PATH>",
-      empty,
-      where,
-      resourcePath,
+      w.empty,
+      w.where,
+      w.resourcePath,
       String("        <OUTPUT_DIR_PATH>      - path to directory where will write result "
              "(optional)"),
-      empty,
+      w.empty,
       String("    1) Unpack resources from executable file:"),
-      empty,
-      command + Vadu::ToUtf8(kUnpackOption) + " <ZENTU_FILE>",
-      empty,
-      where,
+      w.empty,
+      w.command + Vadu::ToUtf8(kUnpackOption) + " <ZENTU_FILE>",
+      w.empty,
+      w.where,
       String("        <ZENTU_FILE>           - path to Zentu executable file which resources you "
              "want unpack"),
-      empty,
+      w.empty,
   };
+}
+
+void Append(std::vector<String>& lines, const std::vector<String>& more) {
+  lines.insert(lines.end(), more.begin(), more.end());
+}
+
+}  // namespace
+
+std::vector<String> UsageLines(const String& program, const String& version) {
+  const UsageWords words(program);
+  std::vector<String> lines = {String("    Zentu Rebrand ") + version, words.empty,
+                               String("    Commands: ")};
+  Append(lines, BrandingUsage(words));
+  Append(lines, PackageUsage(words));
+  return lines;
 }
 
 std::vector<String> LaterUsageLines(const String& program) {
@@ -102,7 +128,7 @@ std::vector<String> LaterUsageLines(const String& program) {
 std::vector<String> UsageLines() {
   const String program = Vadu::ToUtf8(Vadu::GetFileName(Vadu::GetModulePath()));
   std::vector<String> lines = UsageLines(program, BuildVersionText());
-  for (const String& line : LaterUsageLines(program)) lines.push_back(line);
+  Append(lines, LaterUsageLines(program));
   return lines;
 }
 
