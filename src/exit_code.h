@@ -1,5 +1,6 @@
-// The process-wide exit code: 0 at start, 1 after any error, 2 when no command was recognised.
-// Commands only ever raise it; nothing resets it.
+// The process-wide exit code: 0 at start, 1 after any error (ReportError raises it), 2 when no
+// command was recognised. The utility only ever raises it; tests that run several commands in one
+// process set it back to 0 between them.
 #pragma once
 
 namespace Zentu {
