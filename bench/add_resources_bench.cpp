@@ -281,45 +281,38 @@ void BM_UnpackResources(benchmark::State& state) {
   SetCounters(state, totals, fs::file_size(data.branded));
 }
 
+// A floor: `work` run in a forked child each iteration, over `bytes` of input.
+void MeasureFloor(benchmark::State& state, uint64_t bytes, const std::function<bool()>& work) {
+  Totals totals;
+  for (auto _ : state) Report(state, RunForked(work), &totals);
+  SetCounters(state, totals, bytes);
+}
+
 // Floor: the file copied by the file system layer, streamed.
 void BM_FloorCopyExecutable(benchmark::State& state) {
   DataSet& data = Data();
-  Totals totals;
-  for (auto _ : state) {
-    Report(state, RunForked([&] { return Vadu::CopyFileTo(Wide(data.exe), Wide(data.target)); }),
-           &totals);
-  }
-  SetCounters(state, totals, data.exeBytes);
+  MeasureFloor(state, data.exeBytes,
+               [&] { return Vadu::CopyFileTo(Wide(data.exe), Wide(data.target)); });
 }
 
 // Floor: the file read whole into memory and written whole, as a rewrite of it needs at least.
 void BM_FloorReadWriteExecutableWhole(benchmark::State& state) {
   DataSet& data = Data();
-  Totals totals;
-  for (auto _ : state) {
-    Report(state, RunForked([&] {
-             Vadu::String bytes = Vadu::ReadWholeFile(Wide(data.exe));
-             return !bytes.IsEmpty() && Vadu::ReplaceFileContent(bytes, Wide(data.target));
-           }),
-           &totals);
-  }
-  SetCounters(state, totals, data.exeBytes);
+  MeasureFloor(state, data.exeBytes, [&] {
+    Vadu::String bytes = Vadu::ReadWholeFile(Wide(data.exe));
+    return !bytes.IsEmpty() && Vadu::ReplaceFileContent(bytes, Wide(data.target));
+  });
 }
 
 // Floor: the resources compressed with zlib at level 6, from memory to memory.
 void BM_FloorDeflateResources(benchmark::State& state) {
   DataSet& data = Data();
-  Totals totals;
-  for (auto _ : state) {
-    Report(state, RunForked([&] {
-             std::string all = data.ResourcesJoined();
-             Vadu::String bytes(all.data(), static_cast<uint32_t>(all.size()));
-             all = std::string();
-             return !Vadu::Deflate(bytes, 6).IsEmpty();
-           }),
-           &totals);
-  }
-  SetCounters(state, totals, data.resourceBytes);
+  MeasureFloor(state, data.resourceBytes, [&] {
+    std::string all = data.ResourcesJoined();
+    Vadu::String bytes(all.data(), static_cast<uint32_t>(all.size()));
+    all = std::string();
+    return !Vadu::Deflate(bytes, 6).IsEmpty();
+  });
 }
 
 #define ZENTU_CHILD_BENCHMARK(name) \

@@ -178,7 +178,7 @@ ViewBlock FindBlockInTail(uint64_t length, const unsigned char* tail) {
 
 // The block at the end of the view; false when the bytes cannot be read.
 bool FindBlockIn(const HostBytes& host, const HostLayout& layout, ViewBlock* block) {
-  unsigned char tail[kSearchSpan];
+  unsigned char tail[kSearchSpan] = {};
   const uint64_t length = layout.ViewLength();
   const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(length, kSearchSpan));
   if (!ReadView(host, layout, length - count, count, reinterpret_cast<char*>(tail))) return false;
