@@ -382,15 +382,33 @@ bool ClearSecurityEntry(const HostLayout& layout, uint64_t end, bool unsign,
   return out.WriteAt(layout.entryAt, zeros, static_cast<uint32_t>(count));
 }
 
+// A host file opened for reading its block or for a rewrite: where its signature and block lie.
+struct HostFile {
+  explicit HostFile(const Vadu::WString& path) : file(path), bytes(file) {
+    found =
+        file.IsOpen() && LocateCertificates(bytes, &layout) && FindBlockIn(bytes, layout, &block);
+  }
+  // Where the host's own bytes end: before the block and a signature at the end.
+  uint64_t End() const { return HostEnd(layout, block); }
+  // Copies the host's own bytes into `out`, the security entry cleared as ClearSecurityEntry says.
+  bool CopyInto(Vadu::FileReplacement& out, bool unsign) const {
+    return CopyView(file, layout, End(), out) && ClearSecurityEntry(layout, End(), unsign, out);
+  }
+
+  const Vadu::FileReader file;
+  const FileBytes bytes;
+  HostLayout layout;
+  ViewBlock block;
+  // The file was read and its layout understood.
+  bool found = false;
+};
+
 }  // namespace
 
 bool ReadBlockOfFile(const Vadu::WString& path, String* payload) {
-  const Vadu::FileReader file(path);
-  if (!file.IsOpen()) return false;
-  const FileBytes host(file);
-  HostLayout layout;
-  ViewBlock block;
-  if (!LocateCertificates(host, &layout) || !FindBlockIn(host, layout, &block)) return false;
+  const HostFile host(path);
+  if (!host.found) return false;
+  const ViewBlock& block = host.block;
   String bytes;
   if (block.length) {
     try {
@@ -398,7 +416,8 @@ bool ReadBlockOfFile(const Vadu::WString& path, String* payload) {
     } catch (const std::bad_alloc&) {
       return false;  // a length field that claims more than memory holds
     }
-    if (!ReadView(host, layout, block.offset, block.length, bytes.MutableData())) return false;
+    if (!ReadView(host.bytes, host.layout, block.offset, block.length, bytes.MutableData()))
+      return false;
   }
   *payload = std::move(bytes);
   return true;
@@ -411,17 +430,10 @@ bool WriteBlockIntoFile(const Vadu::WString& path, const SettingsMap& map) {
   Vadu::FileReplacement out(path);
   {
     // Closed before the replacement takes the file's place (Windows renames no open file).
-    const Vadu::FileReader file(path);
-    if (!file.IsOpen() || !out.IsOpen()) return false;
-    const FileBytes host(file);
-    HostLayout layout;
-    ViewBlock old;
-    if (!LocateCertificates(host, &layout) || !FindBlockIn(host, layout, &old)) return false;
-    const uint64_t base = HostEnd(layout, old);
-    if (BlockCompletesHeader(host, layout, base, payload)) return false;
-    if (!CopyView(file, layout, base, out) ||
-        !ClearSecurityEntry(layout, base, /*unsign=*/true, out))
-      return false;
+    const HostFile host(path);
+    if (!host.found || !out.IsOpen()) return false;
+    if (BlockCompletesHeader(host.bytes, host.layout, host.End(), payload)) return false;
+    if (!host.CopyInto(out, /*unsign=*/true)) return false;
   }
   const String block = BlockBytes(payload);
   return out.Write(block.Data(), block.Length()) && out.Commit();
@@ -430,18 +442,11 @@ bool WriteBlockIntoFile(const Vadu::WString& path, const SettingsMap& map) {
 bool StripBlockFromFile(const Vadu::WString& path) {
   Vadu::FileReplacement out(path);
   {
-    const Vadu::FileReader file(path);
-    if (!file.IsOpen() || !out.IsOpen()) return false;
-    const FileBytes host(file);
-    HostLayout layout;
-    ViewBlock block;
-    if (!LocateCertificates(host, &layout) || !FindBlockIn(host, layout, &block)) return false;
+    const HostFile host(path);
+    if (!host.found || !out.IsOpen()) return false;
     // Nothing to cut: the file is already what the result would be.
-    if (layout.cutSize == 0 && block.length == 0) return true;
-    const uint64_t end = HostEnd(layout, block);
-    if (!CopyView(file, layout, end, out) ||
-        !ClearSecurityEntry(layout, end, /*unsign=*/false, out))
-      return false;
+    if (host.layout.cutSize == 0 && host.block.length == 0) return true;
+    if (!host.CopyInto(out, /*unsign=*/false)) return false;
   }
   return out.Commit();
 }
