@@ -7,7 +7,9 @@ namespace Vadu {
 
 namespace {
 
-void WriteToStandardError(const std::string& text) {
+// Writes a carriage return, then the text, so that the line replaces what the cursor's line showed.
+void WriteOverLine(const std::string& text) {
+  std::fputc('\r', stderr);
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
 }
@@ -17,13 +19,13 @@ void WriteToStandardError(const std::string& text) {
 ProgressLine::ProgressLine(const String& text) {
   if (!StandardErrorIsTerminal()) return;
   shown_ = text + "...";
-  WriteToStandardError("\r" + std::string(shown_.CStr(), shown_.Length()));
+  WriteOverLine(std::string(shown_.CStr(), shown_.Length()));
 }
 
 ProgressLine::~ProgressLine() {
   if (shown_.IsEmpty()) return;
   // Spaces rather than a terminal control sequence: every console understands them.
-  WriteToStandardError("\r" + std::string(shown_.Length(), ' ') + "\r");
+  WriteOverLine(std::string(shown_.Length(), ' ') + "\r");
 }
 
 }  // namespace Vadu
