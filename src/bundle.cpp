@@ -177,6 +177,8 @@ void PlaceBundleIcon(const RebrandJob& job, const WString& icon) {
   const WString bundleName = job.productWord + kAppSuffix;
   if (job.productWord.IsEmpty() || !IsPlainName(bundleName)) return;
   for (const WString& parent : {job.UnpackFolder(), job.workingFolder}) {
+    // Without a working folder there is no unpacked bundle (and no folder to look in).
+    if (parent.IsEmpty()) continue;
     WString resources = Vadu::JoinPath(Vadu::JoinPath(parent, bundleName), u"/Contents/Resources");
     if (!Vadu::DirectoryExists(resources)) continue;
     // Copied beside the old icon first, then moved over it: the bundle never lacks an icon.
