@@ -463,6 +463,20 @@ TEST_F(BundleTest, BundleIconReplacesTheOldIcon) {
   EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "old icon");
 }
 
+TEST_F(BundleTest, WithoutAWorkingFolderNoBundleIsLookedFor) {
+  // A bundle of the product's name in the current directory is the user's, not the run's.
+  const fs::path saved = fs::current_path();
+  fs::current_path(temp_.Path());
+  const fs::path resources = temp_.Path() / "My_Cam.app" / "Contents" / "Resources";
+  Put(resources / "icon.icns", "user's icon");
+  Put(temp_.Path() / "new.icns", "new icon");
+  job_.workingFolder = WString();
+  job_.productWord = u"My_Cam";
+  PlaceBundleIcon(job_, Wide(temp_.Path() / "new.icns"));
+  fs::current_path(saved);
+  EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "user's icon");
+}
+
 TEST(BundleFolder, EndsAtTheFirstAppFollowedByASeparator) {
   const WString sep(Vadu::PathSeparator());
   auto path = [&](const char16_t* text) { return WString(text).ReplaceAll(u"/", sep); };
