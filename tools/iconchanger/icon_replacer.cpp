@@ -222,7 +222,7 @@ bool HasApplicationIcon(const ResourceDirectory& root, const IcoFile& ico) {
 
 bool ExecutableHasIcon(ByteSpan executable, const IcoFile& ico) {
   try {
-    const PeImage image(Bytes(executable.begin(), executable.end()));
+    const PeView image(executable);
     return HasApplicationIcon(ReadResourceTree(image), ico);
   } catch (const Error&) {
     return false;

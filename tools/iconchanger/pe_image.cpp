@@ -51,12 +51,14 @@ bool Overlaps(uint64_t a_begin, uint64_t a_end, uint64_t b_begin, uint64_t b_end
 
 }  // namespace
 
-PeImage::PeImage(Bytes file) : file_(std::move(file)) {
+PeView::PeView(ByteSpan file) : file_(file) {
   ParseHeaders();
   CheckSectionRanges();
 }
 
-void PeImage::ParseHeaders() {
+PeImage::PeImage(Bytes file) : PeImageBytes{std::move(file)}, PeView(owned) {}
+
+void PeView::ParseHeaders() {
   if (file_.size() > 0xffffffffu) throw Error("file too large for a PE image");
   if (file_.size() < 0x40 || file_[0] != 'M' || file_[1] != 'Z') {
     throw Error("not a PE executable (no MZ header)");
@@ -103,7 +105,7 @@ void PeImage::ParseHeaders() {
   }
 }
 
-void PeImage::CheckSectionRanges() const {
+void PeView::CheckSectionRanges() const {
   for (const SectionHeader& s : sections_) {
     if (s.size_of_raw_data != 0 &&
         !InBounds(file_.size(), s.pointer_to_raw_data, s.size_of_raw_data)) {
@@ -113,17 +115,17 @@ void PeImage::CheckSectionRanges() const {
   }
 }
 
-size_t PeImage::DirectoryOffset(size_t index) const {
+size_t PeView::DirectoryOffset(size_t index) const {
   return optional_header_offset_ + (pe32_plus_ ? 112 : 96) + index * 8;
 }
 
-DataDirectory PeImage::directory(size_t index) const {
+DataDirectory PeView::directory(size_t index) const {
   if (index >= directory_count_) return {};
   const uint8_t* p = file_.data() + DirectoryOffset(index);
   return {LoadU32(p), LoadU32(p + 4)};
 }
 
-uint64_t PeImage::ImageEnd() const {
+uint64_t PeView::ImageEnd() const {
   uint64_t end = size_of_headers_;
   for (const SectionHeader& s : sections_) {
     if (s.size_of_raw_data != 0) {
@@ -133,7 +135,7 @@ uint64_t PeImage::ImageEnd() const {
   return end;
 }
 
-bool PeImage::ReadRva(uint32_t rva, uint32_t size, Bytes& out) const {
+bool PeView::ReadRva(uint32_t rva, uint32_t size, Bytes& out) const {
   // Any section whose file-backed part holds the whole range (an empty range may sit at its end).
   for (const SectionHeader& s : sections_) {
     const uint64_t backed = std::min(s.MappedSize(), s.size_of_raw_data);
@@ -153,7 +155,7 @@ bool PeImage::ReadRva(uint32_t rva, uint32_t size, Bytes& out) const {
   return false;
 }
 
-bool PeImage::HeaderGapIsFree(uint64_t begin, uint64_t end) const {
+bool PeView::HeaderGapIsFree(uint64_t begin, uint64_t end) const {
   if (end > size_of_headers_) return false;
   for (const SectionHeader& s : sections_) {
     if (s.size_of_raw_data != 0 && end > s.pointer_to_raw_data) return false;
@@ -166,7 +168,7 @@ bool PeImage::HeaderGapIsFree(uint64_t begin, uint64_t end) const {
   return std::all_of(file_.begin() + begin, file_.begin() + end, [](uint8_t b) { return b == 0; });
 }
 
-ResourcePlacement PeImage::PlanResourceSection() const {
+ResourcePlacement PeView::PlanResourceSection() const {
   if (directory_count_ <= kResourceDirectoryIndex) {
     throw Error("PE image has no resource data directory slot");
   }
@@ -232,7 +234,7 @@ ResourcePlacement PeImage::PlanResourceSection() const {
   return placement;
 }
 
-Bytes PeImage::WithResourceSection(const ResourcePlacement& placement, ByteSpan resources) const {
+Bytes PeView::WithResourceSection(const ResourcePlacement& placement, ByteSpan resources) const {
   if (resources.empty() || resources.size() > 0x7fffffffu) {
     throw Error("invalid resource section size");
   }
@@ -351,14 +353,14 @@ uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset) {
   return static_cast<uint32_t>(sum + file.size());
 }
 
-ResourceDirectory ReadResourceTree(const PeImage& image) {
+ResourceDirectory ReadResourceTree(const PeView& image) {
   ResourceDirectory root;
   const DataDirectory resources = image.directory(kResourceDirectoryIndex);
   if (resources.rva != 0) {
     const RvaReader read = [&image](uint32_t rva, uint32_t size, Bytes& out) {
       return image.ReadRva(rva, size, out);
     };
-    root = ParseResourceTree(resources.rva, read, 2 * uint64_t{image.bytes().size()});
+    root = ParseResourceTree(resources.rva, read, 2 * uint64_t{image.file().size()});
   }
   return root;
 }

@@ -50,13 +50,15 @@ struct ResourcePlacement {
   std::array<uint8_t, 8> name{};  // Name of an added section.
 };
 
-class PeImage {
+// A parsed PE image over bytes it borrows: the caller keeps them alive and unchanged while the view
+// is used. The read-only checks parse a program the caller already holds this way, without a copy.
+class PeView {
  public:
   // Parses and validates the headers and section table of `file`. Throws Error when the file is
   // not a PE image, is truncated, or has inconsistent headers.
-  explicit PeImage(Bytes file);
+  explicit PeView(ByteSpan file);
 
-  const Bytes& bytes() const { return file_; }
+  ByteSpan file() const { return file_; }
   bool is_pe32_plus() const { return pe32_plus_; }
   const std::vector<SectionHeader>& sections() const { return sections_; }
   uint32_t file_alignment() const { return file_alignment_; }
@@ -97,7 +99,7 @@ class PeImage {
   size_t SectionTableOffset() const { return optional_header_offset_ + size_of_optional_header_; }
   size_t DirectoryOffset(size_t index) const;
 
-  Bytes file_;
+  ByteSpan file_;
   bool pe32_plus_ = false;
   size_t coff_header_offset_ = 0;
   size_t optional_header_offset_ = 0;
@@ -110,6 +112,24 @@ class PeImage {
   std::vector<SectionHeader> sections_;
 };
 
+// The bytes a PeImage owns; a base of its own so that they exist before the view over them.
+struct PeImageBytes {
+  Bytes owned;
+};
+
+// A PE image that owns its bytes, for the edits, which take the program whole.
+class PeImage : private PeImageBytes, public PeView {
+ public:
+  // Takes `file` and parses it as PeView does. Throws Error as PeView does.
+  explicit PeImage(Bytes file);
+  // The view points into this object's own bytes: a copy or move would leave it pointing at
+  // another object's.
+  PeImage(const PeImage&) = delete;
+  PeImage& operator=(const PeImage&) = delete;
+
+  const Bytes& bytes() const { return owned; }
+};
+
 // The PE image checksum: 16-bit words summed with the carry folded back in, the checksum field
 // itself read as zero, then the file length added.
 uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset);
@@ -117,7 +137,7 @@ uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset);
 // The resource tree of a parsed image; empty when it has none. Resource data is normally distinct
 // bytes of the file, so the data copied is capped at twice the file size. Throws Error when the
 // resource directory is malformed.
-ResourceDirectory ReadResourceTree(const PeImage& image);
+ResourceDirectory ReadResourceTree(const PeView& image);
 
 }  // namespace iconchanger
 
