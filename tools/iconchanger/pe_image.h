@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "byte_io.h"
@@ -98,6 +99,36 @@ class PeView {
   bool HeaderGapIsFree(uint64_t begin, uint64_t end) const;
   size_t SectionTableOffset() const { return optional_header_offset_ + size_of_optional_header_; }
   size_t DirectoryOffset(size_t index) const;
+  // File offset of `size` bytes at `rva` in the file-backed part of one section; nullopt when no
+  // section holds them.
+  std::optional<uint64_t> FileOffsetOfRange(uint64_t rva, uint64_t size) const;
+
+  // The steps of WithResourceSection, in order; each throws Error as it describes.
+  struct OverlayMove;
+  // End of the bytes an edit copies unchanged from the old file.
+  uint64_t UnchangedPrefixEnd(const ResourcePlacement& placement) const;
+  // The image up to the resource section, then the section's data padded to the file alignment.
+  Bytes CopyImageWithSection(const ResourcePlacement& placement, ByteSpan resources) const;
+  // Where the overlay goes when the image now ends at `new_end`; throws Error when the
+  // certificate table is not within the overlay.
+  OverlayMove LocateOverlay(uint64_t new_end) const;
+  // Appends the overlay less the certificate table; throws Error past 4 GiB.
+  void AppendOverlay(Bytes& out, const OverlayMove& overlay) const;
+  // Writes the rewritten or added section header (and the section count) into `out`; returns
+  // the new section table.
+  std::vector<SectionHeader> WriteSectionHeader(Bytes& out, const ResourcePlacement& placement,
+                                                uint32_t size) const;
+  void UpdateInitializedDataSize(Bytes& out, const ResourcePlacement& placement,
+                                 const SectionHeader& written) const;
+  // Sets SizeOfImage for `sections`; throws Error past 4 GiB.
+  void UpdateImageSize(Bytes& out, const std::vector<SectionHeader>& sections) const;
+  // Points the resource directory at the new section and clears the security directory.
+  void UpdateDirectories(Bytes& out, uint32_t resources_rva, uint32_t size) const;
+  // The COFF symbol table and debug data in the overlay move with it (a pointer into the dropped
+  // certificate table becomes 0).
+  void MoveSymbolTablePointer(Bytes& out, const OverlayMove& overlay) const;
+  void MoveDebugDataPointers(Bytes& out, const ResourcePlacement& placement,
+                             const OverlayMove& overlay) const;
 
   ByteSpan file_;
   bool pe32_plus_ = false;
