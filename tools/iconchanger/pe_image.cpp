@@ -53,6 +53,27 @@ uint64_t VirtualEnd(uint64_t size_of_headers, const std::vector<SectionHeader>& 
   return end;
 }
 
+// True when `other` ends before `s` begins, in memory and in the file.
+bool EndsBefore(const SectionHeader& other, const SectionHeader& s) {
+  return MappedEnd(other) <= s.virtual_address &&
+         (other.size_of_raw_data == 0 ||
+          uint64_t{other.pointer_to_raw_data} + other.size_of_raw_data <= s.pointer_to_raw_data);
+}
+
+// ".rsrc" unless taken (an older resource section stays in the image), then ".rsrc2", ...,
+// ".rsrc9" (taken or not).
+std::array<uint8_t, 8> FreeResourceSectionName(const std::vector<SectionHeader>& sections) {
+  std::array<uint8_t, 8> name{};
+  for (int suffix = 1; suffix <= 9; ++suffix) {
+    name = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
+    if (suffix > 1) name[5] = static_cast<uint8_t>('0' + suffix);
+    const bool taken = std::any_of(sections.begin(), sections.end(),
+                                   [&](const SectionHeader& s) { return s.name == name; });
+    if (!taken) break;
+  }
+  return name;
+}
+
 bool Overlaps(uint64_t a_begin, uint64_t a_end, uint64_t b_begin, uint64_t b_end) {
   return a_begin < b_end && b_begin < a_end;
 }
@@ -177,44 +198,45 @@ ResourcePlacement PeView::PlanResourceSection() const {
   if (directory_count_ <= kResourceDirectoryIndex) {
     throw Error("PE image has no resource data directory slot");
   }
-  ResourcePlacement placement;
+  if (ResourceSectionIsRewritable()) return RewrittenSectionPlacement();
+  return AddedSectionPlacement();
+}
+
+bool PeView::ResourceSectionIsRewritable() const {
   const DataDirectory resources = directory(kResourceDirectoryIndex);
-  if (resources.rva != 0 && !sections_.empty()) {
-    const size_t last = sections_.size() - 1;
-    const SectionHeader& s = sections_[last];
-    bool usable = s.virtual_address == resources.rva && s.size_of_raw_data != 0 &&
-                  s.pointer_to_raw_data >= size_of_headers_;
-    for (size_t i = 0; usable && i < last; ++i) {
-      const SectionHeader& other = sections_[i];
-      if (MappedEnd(other) > s.virtual_address) usable = false;
-      if (other.size_of_raw_data != 0 &&
-          uint64_t{other.pointer_to_raw_data} + other.size_of_raw_data > s.pointer_to_raw_data) {
-        usable = false;
-      }
-    }
-    for (size_t i = 0; usable && i < directory_count_; ++i) {
-      if (i == kResourceDirectoryIndex || i == kSecurityDirectoryIndex) continue;
-      const DataDirectory d = directory(i);
-      if (d.rva != 0 && Overlaps(d.rva, uint64_t{d.rva} + std::max<uint32_t>(d.size, 1),
-                                 s.virtual_address, MappedEnd(s))) {
-        usable = false;
-      }
-    }
-    const uint32_t symbols = LoadU32(file_.data() + coff_header_offset_ + 8);
-    if (symbols >= s.pointer_to_raw_data &&
-        symbols - uint64_t{s.pointer_to_raw_data} < s.size_of_raw_data) {
-      usable = false;
-    }
-    if (usable) {
-      placement.in_place = true;
-      placement.section_index = last;
-      placement.rva = s.virtual_address;
-      placement.raw_offset = s.pointer_to_raw_data;
-      placement.name = s.name;
-      return placement;
+  if (resources.rva == 0 || sections_.empty()) return false;
+  const SectionHeader& last = sections_.back();
+  return last.virtual_address == resources.rva && last.size_of_raw_data != 0 &&
+         last.pointer_to_raw_data >= size_of_headers_ &&
+         std::all_of(sections_.begin(), sections_.end() - 1,
+                     [&](const SectionHeader& other) { return EndsBefore(other, last); }) &&
+         !OtherDataLiesIn(last);
+}
+
+bool PeView::OtherDataLiesIn(const SectionHeader& s) const {
+  for (size_t i = 0; i < directory_count_; ++i) {
+    if (i == kResourceDirectoryIndex || i == kSecurityDirectoryIndex) continue;
+    const DataDirectory d = directory(i);
+    if (d.rva != 0 && Overlaps(d.rva, uint64_t{d.rva} + std::max<uint32_t>(d.size, 1),
+                               s.virtual_address, MappedEnd(s))) {
+      return true;
     }
   }
+  const uint32_t symbols = LoadU32(file_.data() + coff_header_offset_ + 8);
+  return symbols >= s.pointer_to_raw_data &&
+         symbols - uint64_t{s.pointer_to_raw_data} < s.size_of_raw_data;
+}
 
+ResourcePlacement PeView::RewrittenSectionPlacement() const {
+  const SectionHeader& last = sections_.back();
+  return {.in_place = true,
+          .section_index = sections_.size() - 1,
+          .rva = last.virtual_address,
+          .raw_offset = last.pointer_to_raw_data,
+          .name = last.name};
+}
+
+ResourcePlacement PeView::AddedSectionPlacement() const {
   const uint64_t table_end = SectionTableOffset() + sections_.size() * kSectionHeaderSize;
   if (sections_.size() >= 0xffff || !HeaderGapIsFree(table_end, table_end + kSectionHeaderSize)) {
     throw Error("no room for another section header before the first section's data");
@@ -222,19 +244,11 @@ ResourcePlacement PeView::PlanResourceSection() const {
   const uint64_t rva = AlignUp(VirtualEnd(size_of_headers_, sections_), section_alignment_);
   const uint64_t raw = AlignUp(ImageEnd(), file_alignment_);
   if (rva > 0x7fffffffu || raw > 0x7fffffffu) throw Error("PE image too large for a new section");
-  placement.section_index = sections_.size();
-  placement.rva = static_cast<uint32_t>(rva);
-  placement.raw_offset = static_cast<uint32_t>(raw);
-  // ".rsrc" unless taken (an older resource section stays in the image), then ".rsrc2", ...
-  for (int suffix = 1; suffix <= 9; ++suffix) {
-    std::array<uint8_t, 8> name{'.', 'r', 's', 'r', 'c', 0, 0, 0};
-    if (suffix > 1) name[5] = static_cast<uint8_t>('0' + suffix);
-    const bool taken = std::any_of(sections_.begin(), sections_.end(),
-                                   [&](const SectionHeader& s) { return s.name == name; });
-    placement.name = name;
-    if (!taken) break;
-  }
-  return placement;
+  return {.in_place = false,
+          .section_index = sections_.size(),
+          .rva = static_cast<uint32_t>(rva),
+          .raw_offset = static_cast<uint32_t>(raw),
+          .name = FreeResourceSectionName(sections_)};
 }
 
 // Where the data after the image goes: everything after the old end of the image follows the new

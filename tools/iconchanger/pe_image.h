@@ -97,6 +97,15 @@ class PeView {
   void ParseHeaders();
   void CheckSectionRanges() const;
   bool HeaderGapIsFree(uint64_t begin, uint64_t end) const;
+  // The steps of PlanResourceSection. The last section can be rewritten when it is the resource
+  // section, ends the image in memory and in the file, and holds nothing else.
+  bool ResourceSectionIsRewritable() const;
+  // True when a data directory other than the resource and security ones, or the COFF symbol
+  // table, points into `s`.
+  bool OtherDataLiesIn(const SectionHeader& s) const;
+  ResourcePlacement RewrittenSectionPlacement() const;
+  // A new section after the image; throws Error when there is no room for its header.
+  ResourcePlacement AddedSectionPlacement() const;
   size_t SectionTableOffset() const { return optional_header_offset_ + size_of_optional_header_; }
   size_t DirectoryOffset(size_t index) const;
   // File offset of `size` bytes at `rva` in the file-backed part of one section; nullopt when no
