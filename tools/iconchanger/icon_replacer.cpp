@@ -125,16 +125,14 @@ ResourceEntry IconResource(uint32_t id, const Bytes& data, const std::vector<uin
 }
 
 GroupIconEntry GroupEntryFor(const IconImage& image, uint32_t id) {
-  GroupIconEntry entry;
-  entry.width = image.width;
-  entry.height = image.height;
-  entry.color_count = image.color_count;
-  entry.reserved = image.reserved;
-  entry.planes = image.planes;
-  entry.bit_count = image.bit_count;
-  entry.bytes_in_res = static_cast<uint32_t>(image.data.size());
-  entry.id = static_cast<uint16_t>(id);
-  return entry;
+  return {.width = image.width,
+          .height = image.height,
+          .color_count = image.color_count,
+          .reserved = image.reserved,
+          .planes = image.planes,
+          .bit_count = image.bit_count,
+          .bytes_in_res = static_cast<uint32_t>(image.data.size()),
+          .id = static_cast<uint16_t>(id)};
 }
 
 // Adds each image of `ico` as an icon under the lowest ID not `taken`, and returns the group
