@@ -43,6 +43,91 @@ bool ReadPortNumber(const String& text, long& value) {
   return true;
 }
 
+// Takes the scheme before "://" when it is one; returns where the authority starts.
+uint32_t ParseScheme(const String& s, Url& url) {
+  const uint32_t separator = s.Find("://");
+  if (separator == String::npos || !IsValidScheme(s.Substring(0, separator))) return 0;
+  url.scheme = s.Substring(0, separator);
+  return separator + 3;
+}
+
+// Takes the user information, up to an "@" inside the authority, out of `s`; returns where the
+// authority ends then (npos when it runs to the end).
+uint32_t ParseUserInfo(String& s, uint32_t authority, Url& url) {
+  const uint32_t end = AuthorityEnd(s, authority);
+  const uint32_t at = s.Find('@', authority);
+  if (at == String::npos || at >= end) return end;
+  const String info = s.Substring(authority, at - authority);
+  const uint32_t colon = info.Find(':');
+  url.user = info.Substring(0, colon);
+  if (colon != String::npos) url.password = info.Substring(colon + 1);
+  s = s.Substring(0, authority) + s.Substring(at + 1);
+  return AuthorityEnd(s, authority);
+}
+
+// The ":" before the port in the host part [authority, hostEnd), or npos. The colons of a
+// bracketed IPv6 literal are not port separators.
+uint32_t PortSeparator(const String& s, uint32_t authority, uint32_t hostEnd) {
+  uint32_t portSearch = authority;
+  if (authority < hostEnd && s[authority] == '[') {
+    const uint32_t close = s.Find(']', authority);
+    if (close != String::npos && close < hostEnd) portSearch = close + 1;
+  }
+  const uint32_t colon = s.Find(':', portSearch);
+  return colon != String::npos && colon < hostEnd ? colon : String::npos;
+}
+
+// Takes the host and the port (the scheme's default when there is none or it is not a number; none
+// when it is out of range) from the host part [authority, hostEnd).
+void ParseHostAndPort(const String& s, uint32_t authority, uint32_t hostEnd, Url& url) {
+  const uint32_t colon = PortSeparator(s, authority, hostEnd);
+  if (colon == String::npos) {
+    url.host = s.Substring(authority, hostEnd - authority);
+    url.port = DefaultPort(url.scheme);
+    return;
+  }
+  url.host = s.Substring(authority, colon - authority);
+  const String portText = s.Substring(colon + 1, hostEnd - colon - 1).Trim();
+  long value;
+  if (!ReadPortNumber(portText, value)) value = DefaultPort(url.scheme);
+  if (value >= 1 && value <= 65535) url.port = static_cast<uint16_t>(value);
+}
+
+// The host without its square brackets; an IPv6 zone's "%25" in brackets becomes "%".
+String UnbracketedHost(String host) {
+  bool bracketed = false;
+  while (host.Length() >= 2 && host[0] == '[' && host[host.Length() - 1] == ']') {
+    host = host.Substring(1, host.Length() - 2);
+    bracketed = true;
+  }
+  return bracketed ? host.ReplaceAll("%25", "%") : host;
+}
+
+// The query pairs of `text` ("&"-separated, "name=value" or a value alone), decoded.
+void ParseQuery(const String& text, std::vector<Url::QueryItem>& query) {
+  for (const String& piece : text.Split("&")) {
+    const uint32_t equals = piece.Find('=');
+    if (equals == String::npos)
+      query.emplace_back(String(), DecodeQueryComponent(piece));
+    else
+      query.emplace_back(DecodeQueryComponent(piece.Substring(0, equals)),
+                         DecodeQueryComponent(piece.Substring(equals + 1)));
+  }
+}
+
+// Takes the path and the query after the authority, which ends at `end` with "/" or "?".
+void ParsePathAndQuery(const String& s, uint32_t end, Url& url) {
+  String queryText;
+  if (s[end] == '/') {
+    const uint32_t question = s.Find('?', end);
+    url.path = s.Substring(end, question == String::npos ? String::npos : question - end).Trim();
+    if (question != String::npos) queryText = s.Substring(question + 1);
+  } else {
+    queryText = s.Substring(end + 1);
+  }
+  if (!queryText.IsEmpty()) ParseQuery(queryText, url.query);
+}
+
 }  // namespace
 
 uint16_t DefaultPort(const String& scheme, uint16_t fallback) {
@@ -57,71 +142,11 @@ uint16_t DefaultPort(const String& scheme, uint16_t fallback) {
 void Url::Parse(const String& text) {
   *this = Url();
   String s = text;
-
-  uint32_t authority = 0;
-  uint32_t separator = s.Find("://");
-  if (separator != String::npos && IsValidScheme(s.Substring(0, separator))) {
-    scheme = s.Substring(0, separator);
-    authority = separator + 3;
-  }
-
-  // User information: up to an "@" inside the authority.
-  uint32_t end = AuthorityEnd(s, authority);
-  uint32_t at = s.Find('@', authority);
-  if (at != String::npos && at < end) {
-    String info = s.Substring(authority, at - authority);
-    uint32_t colon = info.Find(':');
-    user = info.Substring(0, colon);
-    if (colon != String::npos) password = info.Substring(colon + 1);
-    s = s.Substring(0, authority) + s.Substring(at + 1);
-    end = AuthorityEnd(s, authority);
-  }
-
-  // Host and port. The colons of a bracketed IPv6 literal are not port separators.
-  uint32_t hostEnd = end == String::npos ? s.Length() : end;
-  uint32_t portSearch = authority;
-  if (authority < hostEnd && s[authority] == '[') {
-    uint32_t close = s.Find(']', authority);
-    if (close != String::npos && close < hostEnd) portSearch = close + 1;
-  }
-  uint32_t colon = s.Find(':', portSearch);
-  if (colon != String::npos && colon < hostEnd) {
-    host = s.Substring(authority, colon - authority);
-    String portText = s.Substring(colon + 1, hostEnd - colon - 1).Trim();
-    long value;
-    if (!ReadPortNumber(portText, value)) value = DefaultPort(scheme);
-    if (value >= 1 && value <= 65535) port = static_cast<uint16_t>(value);
-  } else {
-    host = s.Substring(authority, hostEnd - authority);
-    port = DefaultPort(scheme);
-  }
-
-  host = host.Trim();
-  bool bracketed = false;
-  while (host.Length() >= 2 && host[0] == '[' && host[host.Length() - 1] == ']') {
-    host = host.Substring(1, host.Length() - 2);
-    bracketed = true;
-  }
-  if (bracketed) host = host.ReplaceAll("%25", "%");
-
-  if (end == String::npos) return;
-  String queryText;
-  if (s[end] == '/') {
-    uint32_t question = s.Find('?', end);
-    path = s.Substring(end, question == String::npos ? String::npos : question - end).Trim();
-    if (question != String::npos) queryText = s.Substring(question + 1);
-  } else {
-    queryText = s.Substring(end + 1);
-  }
-  if (queryText.IsEmpty()) return;
-  for (const String& piece : queryText.Split("&")) {
-    uint32_t equals = piece.Find('=');
-    if (equals == String::npos)
-      query.emplace_back(String(), DecodeQueryComponent(piece));
-    else
-      query.emplace_back(DecodeQueryComponent(piece.Substring(0, equals)),
-                         DecodeQueryComponent(piece.Substring(equals + 1)));
-  }
+  const uint32_t authority = ParseScheme(s, *this);
+  const uint32_t end = ParseUserInfo(s, authority, *this);
+  ParseHostAndPort(s, authority, end == String::npos ? s.Length() : end, *this);
+  host = UnbracketedHost(host.Trim());
+  if (end != String::npos) ParsePathAndQuery(s, end, *this);
 }
 
 String Url::ToString() const {

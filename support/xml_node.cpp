@@ -140,70 +140,98 @@ void XMLNode::DetachChildren() {
   children_.clear();
 }
 
-String SerializeNode(const XMLNode* node, uint32_t depth) {
-  if (!node) return String();
-  // Built in a growable buffer: the text of a large tree is appended to many times.
-  std::string out;
-  auto put = [&out](const String& s) { out.append(s.ToView()); };
+namespace {
 
-  // Writes everything of `n` up to its children; true when its end tag is still to come.
-  auto open = [&](const XMLNode* n, uint32_t level) {
-    String indent = Indent(level);
-    if (!n->GetComment().IsEmpty()) {
-      put(indent);
-      out += "<!-- ";
-      put(n->GetComment().ReplaceAll("\n", indent));
-      out += " -->";
-    }
-    put(indent);
-    out += '<';
-    put(n->GetName());
-    for (const auto& [name, value] : n->GetAttributes()) {
-      out += ' ';
-      put(name);
-      out += "=\"";
-      put(EscapeText(value, /*encode=*/true));
-      out += '"';
-    }
-    String text = n->GetText(/*decode=*/false);
-    if (text.IsEmpty() && n->ChildCount() == 0) {
-      out += " />";
-      return false;
-    }
-    out += '>';
-    put(text);
-    if (n->ChildCount() == 0) {
-      out += "</";
-      put(n->GetName());
-      out += '>';
-      return false;
-    }
-    return true;
-  };
+// Writes a node and its subtree as text, depth first with a stack of its own (a deep tree must
+// not exhaust the call stack). Built in a growable buffer: the text of a large tree is appended to
+// many times.
+class NodeWriter {
+ public:
+  String Write(const XMLNode* node, uint32_t depth) {
+    if (Open(node, depth)) stack_.push_back({node, depth, node->Children(), 0});
+    while (!stack_.empty()) WriteNextOfTop();
+    return String(std::string_view(out_));
+  }
 
+ private:
+  // A node whose end tag is still to come, and the next of its children to write.
   struct Frame {
     const XMLNode* node;
     uint32_t depth;
     std::vector<XMLNode*> children;
     size_t next;
   };
-  std::vector<Frame> stack;
-  if (open(node, depth)) stack.push_back({node, depth, node->Children(), 0});
-  while (!stack.empty()) {
-    Frame& top = stack.back();
+
+  // Opens the next child of the innermost open node, or closes that node after its last one.
+  void WriteNextOfTop() {
+    Frame& top = stack_.back();
     if (top.next < top.children.size()) {
       const XMLNode* child = top.children[top.next++];
-      uint32_t level = top.depth == UINT32_MAX ? top.depth : top.depth + 1;
-      if (open(child, level)) stack.push_back({child, level, child->Children(), 0});
-      continue;
+      const uint32_t level = top.depth == UINT32_MAX ? top.depth : top.depth + 1;
+      if (Open(child, level)) stack_.push_back({child, level, child->Children(), 0});
+      return;
     }
-    put(Indent(top.depth));
-    out += "</";
-    put(top.node->GetName());
-    out += '>';
-    stack.pop_back();
+    Put(Indent(top.depth));
+    WriteEndTag(top.node);
+    stack_.pop_back();
   }
-  return String(std::string_view(out));
+
+  // Writes everything of `n` up to its children; true when its end tag is still to come.
+  bool Open(const XMLNode* n, uint32_t level) {
+    const String indent = Indent(level);
+    WriteComment(n, indent);
+    Put(indent);
+    WriteStartTag(n);
+    const String text = n->GetText(/*decode=*/false);
+    if (text.IsEmpty() && n->ChildCount() == 0) {
+      out_ += " />";
+      return false;
+    }
+    out_ += '>';
+    Put(text);
+    if (n->ChildCount() != 0) return true;
+    WriteEndTag(n);
+    return false;
+  }
+
+  void WriteComment(const XMLNode* n, const String& indent) {
+    if (n->GetComment().IsEmpty()) return;
+    Put(indent);
+    out_ += "<!-- ";
+    Put(n->GetComment().ReplaceAll("\n", indent));
+    out_ += " -->";
+  }
+
+  // "<" with the name and the attributes, without the closing ">".
+  void WriteStartTag(const XMLNode* n) {
+    out_ += '<';
+    Put(n->GetName());
+    for (const auto& [name, value] : n->GetAttributes()) {
+      out_ += ' ';
+      Put(name);
+      out_ += "=\"";
+      Put(EscapeText(value, /*encode=*/true));
+      out_ += '"';
+    }
+  }
+
+  void WriteEndTag(const XMLNode* n) {
+    out_ += "</";
+    Put(n->GetName());
+    out_ += '>';
+  }
+
+  void Put(const String& s) { out_.append(s.ToView()); }
+
+  std::string out_;
+  std::vector<Frame> stack_;
+};
+
+}  // namespace
+
+String SerializeNode(const XMLNode* node, uint32_t depth) {
+  if (!node) return String();
+  return NodeWriter().Write(node, depth);
 }
 
 }  // namespace Vadu

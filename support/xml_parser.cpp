@@ -7,8 +7,6 @@ namespace Vadu {
 
 namespace {
 
-enum class State { Text, NameStart, CloseNameStart, OpenTag, Quoted, CloseTag, AfterTag };
-
 // A name such as "ns:name" loses its prefix when the name is longer than three characters and its
 // first colon is neither at the start nor followed by fewer than two characters.
 String StripPrefix(const String& name) {
@@ -83,67 +81,80 @@ void XMLParser::Reset() {
   input_ = String();
 }
 
-void XMLParser::Tokenise(bool stripPrefixes) {
-  const char* s = input_.CStr();
-  uint32_t n = input_.Length();
+// Where the scan is: in text, or in a tag from its "<" (`start`), its name or content from
+// `contentStart` (the first character after "<" or "</").
+struct XMLParser::TagScan {
+  enum class State { Text, NameStart, CloseNameStart, OpenTag, Quoted, CloseTag, AfterTag };
   State state = State::Text;
-  uint32_t start = 0;         // the "<" of the tag being read
-  uint32_t contentStart = 0;  // its first character after "<" or "</"
-  for (uint32_t i = 0; i < n; ++i) {
-    char c = s[i];
-    char next = i + 1 < n ? s[i + 1] : c;
-    switch (state) {
-      case State::AfterTag:
-        state = State::Text;
-        if (c != '<') break;
-        [[fallthrough]];
-      case State::Text:
-        if (c == '<' && next != '?' && next != '!') {
-          start = i;
-          if (next == '/') {
-            ++i;
-            state = State::CloseNameStart;
-          } else {
-            state = State::NameStart;
-          }
-        }
-        break;
-      case State::NameStart:
-        contentStart = i;
-        state = State::OpenTag;
-        break;
-      case State::CloseNameStart:
-        contentStart = i;
-        state = State::CloseTag;
-        break;
-      case State::OpenTag:
-        if (c == '/') {
-          Emit(true, start, i, input_.Substring(contentStart, i - contentStart), stripPrefixes);
-          TagInfo close;
-          close.opening = false;
-          close.start = close.end = i + 1;
-          close.name = tags_.back().name;
-          tags_.push_back(close);
-          ++i;  // the character after the "/", normally ">"
-          state = State::AfterTag;
-        } else if (c == '>') {
-          Emit(true, start, i, input_.Substring(contentStart, i - contentStart), stripPrefixes);
-          state = State::AfterTag;
-        } else if (c == '"') {
-          state = State::Quoted;
-        }
-        break;
-      case State::Quoted:
-        if (c == '"') state = State::OpenTag;
-        break;
-      case State::CloseTag:
-        if (c == '>') {
-          Emit(false, start, i, input_.Substring(contentStart, i - contentStart), stripPrefixes);
-          state = State::AfterTag;
-        }
-        break;
-    }
+  uint32_t start = 0;
+  uint32_t contentStart = 0;
+};
+
+void XMLParser::Tokenise(bool stripPrefixes) {
+  TagScan scan;
+  for (uint32_t i = 0; i < input_.Length(); ++i) i = ScanCharacter(scan, i, stripPrefixes);
+}
+
+uint32_t XMLParser::ScanCharacter(TagScan& scan, uint32_t i, bool stripPrefixes) {
+  using State = TagScan::State;
+  const char c = input_[i];
+  switch (scan.state) {
+    case State::AfterTag:
+    case State::Text:
+      return ScanText(scan, i);
+    case State::NameStart:
+    case State::CloseNameStart:
+      scan.contentStart = i;
+      scan.state = scan.state == State::NameStart ? State::OpenTag : State::CloseTag;
+      break;
+    case State::OpenTag:
+      return ScanOpenTag(scan, i, stripPrefixes);
+    case State::Quoted:
+      if (c == '"') scan.state = State::OpenTag;
+      break;
+    case State::CloseTag:
+      if (c == '>') {
+        EmitTag(false, scan, i, stripPrefixes);
+        scan.state = State::AfterTag;
+      }
+      break;
   }
+  return i;
+}
+
+uint32_t XMLParser::ScanText(TagScan& scan, uint32_t i) const {
+  using State = TagScan::State;
+  const char next = i + 1 < input_.Length() ? input_[i + 1] : input_[i];
+  scan.state = State::Text;
+  if (input_[i] != '<' || next == '?' || next == '!') return i;
+  scan.start = i;
+  if (next != '/') {
+    scan.state = State::NameStart;
+    return i;
+  }
+  scan.state = State::CloseNameStart;
+  return i + 1;
+}
+
+uint32_t XMLParser::ScanOpenTag(TagScan& scan, uint32_t i, bool stripPrefixes) {
+  using State = TagScan::State;
+  const char c = input_[i];
+  if (c == '"') scan.state = State::Quoted;
+  if (c != '/' && c != '>') return i;
+  EmitTag(true, scan, i, stripPrefixes);
+  scan.state = State::AfterTag;
+  if (c == '>') return i;
+  TagInfo close;  // A self-closing tag is also its own end tag.
+  close.opening = false;
+  close.start = close.end = i + 1;
+  close.name = tags_.back().name;
+  tags_.push_back(close);
+  return i + 1;  // the character after the "/", normally ">"
+}
+
+void XMLParser::EmitTag(bool opening, const TagScan& scan, uint32_t end, bool stripPrefixes) {
+  Emit(opening, scan.start, end, input_.Substring(scan.contentStart, end - scan.contentStart),
+       stripPrefixes);
 }
 
 void XMLParser::Emit(bool opening, uint32_t start, uint32_t end, const String& content,

@@ -59,7 +59,16 @@ class XMLParser {
 
  private:
   void Reset();
+  // Finds the tags of input_ with a character state machine and emits each.
   void Tokenise(bool stripPrefixes);
+  struct TagScan;
+  // The steps of Tokenise: each reads the character at `i` in the scan's state and returns the
+  // index of the last character it consumed.
+  uint32_t ScanCharacter(TagScan& scan, uint32_t i, bool stripPrefixes);
+  uint32_t ScanText(TagScan& scan, uint32_t i) const;
+  uint32_t ScanOpenTag(TagScan& scan, uint32_t i, bool stripPrefixes);
+  // Emits the tag `scan` is in, which ends at `end`.
+  void EmitTag(bool opening, const TagScan& scan, uint32_t end, bool stripPrefixes);
   void Emit(bool opening, uint32_t start, uint32_t end, const String& content, bool stripPrefixes);
   // Index of the end tag that closes tag `a`, searching up to tag `last`; 0 when there is none.
   uint32_t MatchClose(uint32_t a, uint32_t last) const;

@@ -61,6 +61,108 @@ void CollectGroupIconIds(const ResourceEntry& group, std::set<uint32_t>& ids) {
   }
 }
 
+// The subdirectory of `type` under `root`, added when missing. Throws Error with `malformed` when
+// the type is a leaf.
+ResourceDirectory& TypeDirectory(ResourceDirectory& root, uint32_t type, const char* malformed) {
+  ResourceEntry& entry = root.FindOrAddDirectory(type);
+  if (!entry.is_directory()) throw Error(malformed);
+  return *entry.directory;
+}
+
+// The RT_GROUP_ICON directory, with a group of ID 1 added when it has none.
+ResourceDirectory& IconGroups(ResourceDirectory& root) {
+  ResourceDirectory& groups =
+      TypeDirectory(root, kRtGroupIcon, "malformed icon group resource directory");
+  if (groups.entries.empty()) {
+    ResourceEntry group;
+    group.name = ResourceName::Id(1);
+    group.directory = std::make_unique<ResourceDirectory>();
+    groups.Insert(std::move(group));
+  }
+  return groups;
+}
+
+// The first group, the one replaced: a directory of language leaves, else Error.
+ResourceEntry& FirstIconGroup(ResourceDirectory& groups) {
+  ResourceEntry& group = groups.entries.front();
+  if (!group.is_directory()) throw Error("malformed icon group resource");
+  for (const ResourceEntry& lang : group.directory->entries) {
+    if (lang.is_directory()) throw Error("malformed icon group resource");
+  }
+  return group;
+}
+
+// IDs a new icon may not take: those of the remaining icons and those other groups use.
+std::set<uint32_t> TakenIconIds(const ResourceDirectory& icons,
+                                const std::set<uint32_t>& other_ids) {
+  std::set<uint32_t> taken = other_ids;
+  for (const ResourceEntry& e : icons.entries) {
+    if (!e.name.is_string) taken.insert(e.name.id);
+  }
+  return taken;
+}
+
+// The languages of the group, or `fallback` for a group without any.
+std::vector<uint32_t> GroupLanguages(const ResourceEntry& group, uint32_t fallback) {
+  std::vector<uint32_t> languages;
+  for (const ResourceEntry& lang : group.directory->entries) languages.push_back(lang.name.id);
+  if (languages.empty()) languages.push_back(fallback);
+  return languages;
+}
+
+// An RT_ICON resource holding `data` in each of `languages`.
+ResourceEntry IconResource(uint32_t id, const Bytes& data, const std::vector<uint32_t>& languages) {
+  ResourceEntry icon;
+  icon.name = ResourceName::Id(id);
+  icon.directory = std::make_unique<ResourceDirectory>();
+  for (uint32_t language : languages) {
+    ResourceEntry leaf;
+    leaf.name = ResourceName::Id(language);
+    leaf.data = data;
+    icon.directory->entries.push_back(std::move(leaf));
+  }
+  return icon;
+}
+
+GroupIconEntry GroupEntryFor(const IconImage& image, uint32_t id) {
+  return {.width = image.width,
+          .height = image.height,
+          .color_count = image.color_count,
+          .reserved = image.reserved,
+          .planes = image.planes,
+          .bit_count = image.bit_count,
+          .bytes_in_res = static_cast<uint32_t>(image.data.size()),
+          .id = static_cast<uint16_t>(id)};
+}
+
+// Adds each image of `ico` as an icon under the lowest ID not `taken`, and returns the group
+// entries listing them. Throws Error when IDs run out or an image is too large.
+std::vector<GroupIconEntry> AddIconImages(ResourceDirectory& icons, const IcoFile& ico,
+                                          const std::vector<uint32_t>& languages,
+                                          std::set<uint32_t> taken) {
+  std::vector<GroupIconEntry> group_entries;
+  uint32_t next_id = 1;
+  for (const IconImage& image : ico.images) {
+    while (taken.count(next_id)) ++next_id;
+    if (next_id > 0xffff) throw Error("no free icon resource IDs left");
+    if (image.data.size() > 0xffffffffu) throw Error("icon image too large");
+    taken.insert(next_id);
+    icons.Insert(IconResource(next_id, image.data, languages));
+    group_entries.push_back(GroupEntryFor(image, next_id));
+  }
+  return group_entries;
+}
+
+// Gives every language of the group `data`, adding `language` to a group without any.
+void SetGroupData(ResourceEntry& group, uint32_t language, const Bytes& data) {
+  if (group.directory->entries.empty()) {
+    ResourceEntry leaf;
+    leaf.name = ResourceName::Id(language);
+    group.directory->entries.push_back(std::move(leaf));
+  }
+  for (ResourceEntry& lang : group.directory->entries) lang.data = data;
+}
+
 }  // namespace
 
 std::vector<GroupIconEntry> ParseGroupIcon(ByteSpan data) {
@@ -111,82 +213,22 @@ void ReplaceApplicationIcon(ResourceDirectory& root, const IcoFile& ico) {
   if (ico.images.empty()) throw Error("icon file has no images");
   const ResourceEntry* any_leaf = FirstLeaf(root);
   const uint32_t fallback_language = any_leaf ? any_leaf->name.id : kDefaultLanguage;
-
   // Subdirectories live on the heap, so these stay valid while root's entries grow.
-  ResourceEntry& group_type = root.FindOrAddDirectory(kRtGroupIcon);
-  if (!group_type.is_directory()) throw Error("malformed icon group resource directory");
-  ResourceDirectory& groups = *group_type.directory;
-  if (groups.entries.empty()) {
-    ResourceEntry group;
-    group.name = ResourceName::Id(1);
-    group.directory = std::make_unique<ResourceDirectory>();
-    groups.Insert(std::move(group));
-  }
-  ResourceEntry& group = groups.entries.front();
-  if (!group.is_directory()) throw Error("malformed icon group resource");
-  for (const ResourceEntry& lang : group.directory->entries) {
-    if (lang.is_directory()) throw Error("malformed icon group resource");
-  }
-
+  ResourceDirectory& groups = IconGroups(root);
+  ResourceEntry& group = FirstIconGroup(groups);
   std::set<uint32_t> old_ids, other_ids;
   CollectGroupIconIds(group, old_ids);
   for (size_t i = 1; i < groups.entries.size(); ++i) {
     CollectGroupIconIds(groups.entries[i], other_ids);
   }
-
-  ResourceEntry& icon_type = root.FindOrAddDirectory(kRtIcon);
-  if (!icon_type.is_directory()) throw Error("malformed icon resource directory");
-  ResourceDirectory& icons = *icon_type.directory;
-  std::vector<ResourceEntry>& icon_entries = icons.entries;
-  std::erase_if(icon_entries, [&](const ResourceEntry& e) {
+  ResourceDirectory& icons = TypeDirectory(root, kRtIcon, "malformed icon resource directory");
+  std::erase_if(icons.entries, [&](const ResourceEntry& e) {
     return !e.name.is_string && old_ids.count(e.name.id) && !other_ids.count(e.name.id);
   });
-
-  std::set<uint32_t> taken = other_ids;
-  for (const ResourceEntry& e : icon_entries) {
-    if (!e.name.is_string) taken.insert(e.name.id);
-  }
-  std::vector<uint32_t> languages;
-  for (const ResourceEntry& lang : group.directory->entries) languages.push_back(lang.name.id);
-  if (languages.empty()) languages.push_back(fallback_language);
-  std::vector<GroupIconEntry> group_entries;
-  uint32_t next_id = 1;
-  for (const IconImage& image : ico.images) {
-    while (taken.count(next_id)) ++next_id;
-    if (next_id > 0xffff) throw Error("no free icon resource IDs left");
-    if (image.data.size() > 0xffffffffu) throw Error("icon image too large");
-    taken.insert(next_id);
-
-    ResourceEntry icon;
-    icon.name = ResourceName::Id(next_id);
-    icon.directory = std::make_unique<ResourceDirectory>();
-    for (uint32_t language : languages) {
-      ResourceEntry leaf;
-      leaf.name = ResourceName::Id(language);
-      leaf.data = image.data;
-      icon.directory->entries.push_back(std::move(leaf));
-    }
-    icons.Insert(std::move(icon));
-
-    GroupIconEntry entry;
-    entry.width = image.width;
-    entry.height = image.height;
-    entry.color_count = image.color_count;
-    entry.reserved = image.reserved;
-    entry.planes = image.planes;
-    entry.bit_count = image.bit_count;
-    entry.bytes_in_res = static_cast<uint32_t>(image.data.size());
-    entry.id = static_cast<uint16_t>(next_id);
-    group_entries.push_back(entry);
-  }
-
-  const Bytes group_data = SerializeGroupIcon(group_entries);
-  if (group.directory->entries.empty()) {
-    ResourceEntry leaf;
-    leaf.name = ResourceName::Id(languages.front());
-    group.directory->entries.push_back(std::move(leaf));
-  }
-  for (ResourceEntry& lang : group.directory->entries) lang.data = group_data;
+  const std::vector<uint32_t> languages = GroupLanguages(group, fallback_language);
+  const std::vector<GroupIconEntry> entries =
+      AddIconImages(icons, ico, languages, TakenIconIds(icons, other_ids));
+  SetGroupData(group, languages.front(), SerializeGroupIcon(entries));
 }
 
 Bytes ChangeExecutableIcon(Bytes executable, const IcoFile& ico) {
@@ -222,7 +264,7 @@ bool HasApplicationIcon(const ResourceDirectory& root, const IcoFile& ico) {
 
 bool ExecutableHasIcon(ByteSpan executable, const IcoFile& ico) {
   try {
-    const PeImage image(Bytes(executable.begin(), executable.end()));
+    const PeView image(executable);
     return HasApplicationIcon(ReadResourceTree(image), ico);
   } catch (const Error&) {
     return false;

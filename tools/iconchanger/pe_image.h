@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "byte_io.h"
@@ -50,13 +51,15 @@ struct ResourcePlacement {
   std::array<uint8_t, 8> name{};  // Name of an added section.
 };
 
-class PeImage {
+// A parsed PE image over bytes it borrows: the caller keeps them alive and unchanged while the view
+// is used. The read-only checks parse a program the caller already holds this way, without a copy.
+class PeView {
  public:
   // Parses and validates the headers and section table of `file`. Throws Error when the file is
   // not a PE image, is truncated, or has inconsistent headers.
-  explicit PeImage(Bytes file);
+  explicit PeView(ByteSpan file);
 
-  const Bytes& bytes() const { return file_; }
+  ByteSpan file() const { return file_; }
   bool is_pe32_plus() const { return pe32_plus_; }
   const std::vector<SectionHeader>& sections() const { return sections_; }
   uint32_t file_alignment() const { return file_alignment_; }
@@ -94,10 +97,49 @@ class PeImage {
   void ParseHeaders();
   void CheckSectionRanges() const;
   bool HeaderGapIsFree(uint64_t begin, uint64_t end) const;
+  // The steps of PlanResourceSection. The last section can be rewritten when it is the resource
+  // section, ends the image in memory and in the file, and holds nothing else.
+  bool ResourceSectionIsRewritable() const;
+  // True when a data directory other than the resource and security ones, or the COFF symbol
+  // table, points into `s`.
+  bool OtherDataLiesIn(const SectionHeader& s) const;
+  ResourcePlacement RewrittenSectionPlacement() const;
+  // A new section after the image; throws Error when there is no room for its header.
+  ResourcePlacement AddedSectionPlacement() const;
   size_t SectionTableOffset() const { return optional_header_offset_ + size_of_optional_header_; }
   size_t DirectoryOffset(size_t index) const;
+  // File offset of `size` bytes at `rva` in the file-backed part of one section; nullopt when no
+  // section holds them.
+  std::optional<uint64_t> FileOffsetOfRange(uint64_t rva, uint64_t size) const;
 
-  Bytes file_;
+  // The steps of WithResourceSection, in order; each throws Error as it describes.
+  struct OverlayMove;
+  // End of the bytes an edit copies unchanged from the old file.
+  uint64_t UnchangedPrefixEnd(const ResourcePlacement& placement) const;
+  // The image up to the resource section, then the section's data padded to the file alignment.
+  Bytes CopyImageWithSection(const ResourcePlacement& placement, ByteSpan resources) const;
+  // Where the overlay goes when the image now ends at `new_end`; throws Error when the
+  // certificate table is not within the overlay.
+  OverlayMove LocateOverlay(uint64_t new_end) const;
+  // Appends the overlay less the certificate table; throws Error past 4 GiB.
+  void AppendOverlay(Bytes& out, const OverlayMove& overlay) const;
+  // Writes the rewritten or added section header (and the section count) into `out`; returns
+  // the new section table.
+  std::vector<SectionHeader> WriteSectionHeader(Bytes& out, const ResourcePlacement& placement,
+                                                uint32_t size) const;
+  void UpdateInitializedDataSize(Bytes& out, const ResourcePlacement& placement,
+                                 const SectionHeader& written) const;
+  // Sets SizeOfImage for `sections`; throws Error past 4 GiB.
+  void UpdateImageSize(Bytes& out, const std::vector<SectionHeader>& sections) const;
+  // Points the resource directory at the new section and clears the security directory.
+  void UpdateDirectories(Bytes& out, uint32_t resources_rva, uint32_t size) const;
+  // The COFF symbol table and debug data in the overlay move with it (a pointer into the dropped
+  // certificate table becomes 0).
+  void MoveSymbolTablePointer(Bytes& out, const OverlayMove& overlay) const;
+  void MoveDebugDataPointers(Bytes& out, const ResourcePlacement& placement,
+                             const OverlayMove& overlay) const;
+
+  ByteSpan file_;
   bool pe32_plus_ = false;
   size_t coff_header_offset_ = 0;
   size_t optional_header_offset_ = 0;
@@ -110,6 +152,24 @@ class PeImage {
   std::vector<SectionHeader> sections_;
 };
 
+// The bytes a PeImage owns; a base of its own so that they exist before the view over them.
+struct PeImageBytes {
+  Bytes owned;
+};
+
+// A PE image that owns its bytes, for the edits, which take the program whole.
+class PeImage : private PeImageBytes, public PeView {
+ public:
+  // Takes `file` and parses it as PeView does. Throws Error as PeView does.
+  explicit PeImage(Bytes file);
+  // The view points into this object's own bytes: a copy or move would leave it pointing at
+  // another object's.
+  PeImage(const PeImage&) = delete;
+  PeImage& operator=(const PeImage&) = delete;
+
+  const Bytes& bytes() const { return owned; }
+};
+
 // The PE image checksum: 16-bit words summed with the carry folded back in, the checksum field
 // itself read as zero, then the file length added.
 uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset);
@@ -117,7 +177,7 @@ uint32_t ComputePeChecksum(ByteSpan file, size_t checksum_offset);
 // The resource tree of a parsed image; empty when it has none. Resource data is normally distinct
 // bytes of the file, so the data copied is capped at twice the file size. Throws Error when the
 // resource directory is malformed.
-ResourceDirectory ReadResourceTree(const PeImage& image);
+ResourceDirectory ReadResourceTree(const PeView& image);
 
 }  // namespace iconchanger
 

@@ -77,6 +77,33 @@ TEST(PeImageTest, ParsesFixturesAndAgreesWithTheLinkersChecksum) {
   if (seen == 0) GTEST_SKIP() << "no fixture executables were built (mingw-w64 missing)";
 }
 
+// The checks parse a program the caller holds through a view: it reads those very bytes, and reads
+// and rebuilds them as an image owning a copy does.
+TEST(PeViewTest, ReadsTheCallersBytesInPlaceAsAnOwnedImageDoes) {
+  int seen = 0;
+  for (const FixtureInfo& info : kFixtures) {
+    const auto path = testing::Fixture(info.name);
+    if (!path || !info.has_resources) continue;
+    SCOPED_TRACE(info.name);
+    ++seen;
+    Bytes program = testing::ReadBytes(*path);
+    program.insert(program.end(), 4096, 0x5a);  // Overlay data.
+    const PeView view(program);
+    EXPECT_EQ(view.file().data(), program.data());
+    EXPECT_EQ(view.file().size(), program.size());
+    const PeImage owned(program);
+    EXPECT_EQ(view.ImageEnd(), owned.ImageEnd());
+    const ResourceDirectory tree = ReadResourceTree(view);
+    EXPECT_FALSE(tree.entries.empty());
+    EXPECT_TRUE(tree == ReadResourceTree(owned));
+    const ResourcePlacement placement = view.PlanResourceSection();
+    const Bytes section = BuildResourceSection(tree, placement.rva);
+    EXPECT_EQ(view.WithResourceSection(placement, section),
+              owned.WithResourceSection(owned.PlanResourceSection(), section));
+  }
+  if (seen == 0) GTEST_SKIP() << "no fixture executables were built (mingw-w64 missing)";
+}
+
 // Each case breaks a valid image in one way.
 TEST(PeImageTest, RejectsNonPeAndTruncatedFiles) {
   const auto path = testing::Fixture("fixture32_last.exe");

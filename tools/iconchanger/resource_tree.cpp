@@ -114,6 +114,151 @@ class TreeParser {
   std::vector<uint32_t> path_;  // Offsets of the directories being parsed, to detect loops.
 };
 
+// Where the parts of a resource section go: the directory tables breadth first, then the data
+// entries, then the name strings, then the data.
+struct SectionLayout {
+  // Breadth-first list of directories, each with its entries in write order; a child's index
+  // follows from the order of appearance.
+  std::vector<const ResourceDirectory*> dirs;
+  std::vector<std::vector<const ResourceEntry*>> ordered;
+  std::vector<uint64_t> table_offsets;
+  uint64_t tables_size = 0;
+  uint64_t leaf_count = 0;
+  uint64_t strings_size = 0;
+  uint64_t data_size = 0;
+  uint64_t entries_start = 0;
+  uint64_t strings_start = 0;
+  uint64_t data_start = 0;
+  uint64_t total = 0;
+};
+
+// The entries of `dir` in the order they are written: named first, then by ascending ID.
+std::vector<const ResourceEntry*> EntriesInWriteOrder(const ResourceDirectory& dir) {
+  std::vector<const ResourceEntry*> entries;
+  for (const ResourceEntry& e : dir.entries) entries.push_back(&e);
+  std::stable_sort(
+      entries.begin(), entries.end(),
+      [](const ResourceEntry* a, const ResourceEntry* b) { return EntryLess(*a, *b); });
+  return entries;
+}
+
+// Counts what `e` adds to the strings and the data, and queues its subdirectory. Throws Error for
+// a name the format cannot hold.
+void CountEntry(const ResourceEntry& e, SectionLayout& layout) {
+  if (e.name.is_string) {
+    if (e.name.str.size() > 0xffff) throw Error("resource name too long");
+    layout.strings_size += 2 + 2 * e.name.str.size();
+  } else if (e.name.id & kHighBit) {
+    throw Error("resource ID out of range");
+  }
+  if (e.is_directory()) {
+    layout.dirs.push_back(e.directory.get());
+  } else {
+    ++layout.leaf_count;
+    layout.data_size += AlignUp(e.data.size(), 8);
+  }
+}
+
+// Lays out the tables of `root` and its subdirectories and the parts after them. Throws Error when
+// a directory has too many entries or the section would not fit at `section_rva`.
+SectionLayout LayOutSection(const ResourceDirectory& root, uint32_t section_rva) {
+  SectionLayout layout;
+  layout.dirs.push_back(&root);
+  for (size_t i = 0; i < layout.dirs.size(); ++i) {
+    const ResourceDirectory& dir = *layout.dirs[i];
+    if (dir.entries.size() > 0xffff) throw Error("too many resource directory entries");
+    layout.table_offsets.push_back(layout.tables_size);
+    layout.tables_size += kTableHeaderSize + dir.entries.size() * kEntrySize;
+    layout.ordered.push_back(EntriesInWriteOrder(dir));
+    for (const ResourceEntry* e : layout.ordered.back()) CountEntry(*e, layout);
+  }
+  layout.entries_start = layout.tables_size;
+  layout.strings_start = layout.entries_start + layout.leaf_count * kDataEntrySize;
+  layout.data_start = AlignUp(layout.strings_start + layout.strings_size, 8);
+  layout.total = layout.data_start + layout.data_size;
+  if (layout.total > 0x7fffffffu || uint64_t{section_rva} + layout.total > 0xffffffffu) {
+    throw Error("resource section too large");
+  }
+  return layout;
+}
+
+void StoreTableHeader(uint8_t* table, const ResourceDirectory& d) {
+  const auto named = std::count_if(d.entries.begin(), d.entries.end(),
+                                   [](const ResourceEntry& e) { return e.name.is_string; });
+  StoreU32(table, d.characteristics);
+  StoreU32(table + 4, d.time_date_stamp);
+  StoreU16(table + 8, d.major_version);
+  StoreU16(table + 10, d.minor_version);
+  StoreU16(table + 12, static_cast<uint16_t>(named));
+  StoreU16(table + 14, static_cast<uint16_t>(d.entries.size() - named));
+}
+
+// Writes a laid-out resource section: each table, and for each entry its name, its subdirectory
+// or its data entry and data.
+class SectionWriter {
+ public:
+  SectionWriter(const SectionLayout& layout, uint32_t section_rva)
+      : layout_(layout),
+        section_rva_(section_rva),
+        out_(layout.total, 0),
+        leaf_cursor_(layout.entries_start),
+        string_cursor_(layout.strings_start),
+        data_cursor_(layout.data_start) {}
+
+  Bytes Write() {
+    for (size_t i = 0; i < layout_.dirs.size(); ++i) WriteTable(i);
+    return std::move(out_);
+  }
+
+ private:
+  void WriteTable(size_t index) {
+    uint8_t* table = out_.data() + layout_.table_offsets[index];
+    StoreTableHeader(table, *layout_.dirs[index]);
+    uint8_t* slot = table + kTableHeaderSize;
+    for (const ResourceEntry* e : layout_.ordered[index]) {
+      WriteName(slot, e->name);
+      if (e->is_directory()) {
+        StoreU32(slot + 4, kHighBit | static_cast<uint32_t>(layout_.table_offsets[next_child_++]));
+      } else {
+        WriteLeaf(slot, *e);
+      }
+      slot += kEntrySize;
+    }
+  }
+
+  // The ID, or the offset of the name string written after the ones before it.
+  void WriteName(uint8_t* slot, const ResourceName& name) {
+    if (!name.is_string) return StoreU32(slot, name.id);
+    StoreU32(slot, kHighBit | static_cast<uint32_t>(string_cursor_));
+    StoreU16(out_.data() + string_cursor_, static_cast<uint16_t>(name.str.size()));
+    for (size_t c = 0; c < name.str.size(); ++c) {
+      StoreU16(out_.data() + string_cursor_ + 2 + 2 * c, static_cast<uint16_t>(name.str[c]));
+    }
+    string_cursor_ += 2 + 2 * name.str.size();
+  }
+
+  // The leaf's data entry and its data, each after the ones before it.
+  void WriteLeaf(uint8_t* slot, const ResourceEntry& leaf) {
+    StoreU32(slot + 4, static_cast<uint32_t>(leaf_cursor_));
+    uint8_t* data_entry = out_.data() + leaf_cursor_;
+    StoreU32(data_entry, static_cast<uint32_t>(section_rva_ + data_cursor_));
+    StoreU32(data_entry + 4, static_cast<uint32_t>(leaf.data.size()));
+    StoreU32(data_entry + 8, leaf.code_page);
+    StoreU32(data_entry + 12, leaf.reserved);
+    std::copy(leaf.data.begin(), leaf.data.end(), out_.begin() + data_cursor_);
+    leaf_cursor_ += kDataEntrySize;
+    data_cursor_ += AlignUp(leaf.data.size(), 8);
+  }
+
+  const SectionLayout& layout_;
+  uint32_t section_rva_;
+  Bytes out_;
+  size_t next_child_ = 1;
+  uint64_t leaf_cursor_;
+  uint64_t string_cursor_;
+  uint64_t data_cursor_;
+};
+
 }  // namespace
 
 ResourceEntry* ResourceDirectory::FindId(uint32_t id) {
@@ -155,92 +300,7 @@ ResourceDirectory ParseResourceTree(uint32_t root_rva, const RvaReader& read,
 }
 
 Bytes BuildResourceSection(const ResourceDirectory& root, uint32_t section_rva) {
-  // Breadth-first list of directories, each with its entries in write order; a child's index
-  // follows from the order of appearance.
-  std::vector<const ResourceDirectory*> dirs{&root};
-  std::vector<std::vector<const ResourceEntry*>> ordered;
-  uint64_t tables_size = 0, leaf_count = 0, strings_size = 0, data_size = 0;
-  for (size_t i = 0; i < dirs.size(); ++i) {
-    if (dirs[i]->entries.size() > 0xffff) throw Error("too many resource directory entries");
-    tables_size += kTableHeaderSize + dirs[i]->entries.size() * kEntrySize;
-    std::vector<const ResourceEntry*>& entries = ordered.emplace_back();
-    for (const ResourceEntry& e : dirs[i]->entries) entries.push_back(&e);
-    std::stable_sort(
-        entries.begin(), entries.end(),
-        [](const ResourceEntry* a, const ResourceEntry* b) { return EntryLess(*a, *b); });
-    for (const ResourceEntry* e : entries) {
-      if (e->name.is_string) {
-        if (e->name.str.size() > 0xffff) throw Error("resource name too long");
-        strings_size += 2 + 2 * e->name.str.size();
-      } else if (e->name.id & kHighBit) {
-        throw Error("resource ID out of range");
-      }
-      if (e->is_directory()) {
-        dirs.push_back(e->directory.get());
-      } else {
-        ++leaf_count;
-        data_size += AlignUp(e->data.size(), 8);
-      }
-    }
-  }
-  const uint64_t entries_start = tables_size;
-  const uint64_t strings_start = entries_start + leaf_count * kDataEntrySize;
-  const uint64_t data_start = AlignUp(strings_start + strings_size, 8);
-  const uint64_t total = data_start + data_size;
-  if (total > 0x7fffffffu || uint64_t{section_rva} + total > 0xffffffffu) {
-    throw Error("resource section too large");
-  }
-
-  Bytes out(total, 0);
-  std::vector<uint64_t> dir_offsets;
-  dir_offsets.reserve(dirs.size());
-  uint64_t cursor = 0;
-  for (const ResourceDirectory* d : dirs) {
-    dir_offsets.push_back(cursor);
-    cursor += kTableHeaderSize + d->entries.size() * kEntrySize;
-  }
-  size_t next_child = 1;
-  uint64_t leaf_cursor = entries_start, string_cursor = strings_start, data_cursor = data_start;
-  for (size_t i = 0; i < dirs.size(); ++i) {
-    const ResourceDirectory& d = *dirs[i];
-    uint8_t* table = out.data() + dir_offsets[i];
-    const auto named = std::count_if(d.entries.begin(), d.entries.end(),
-                                     [](const ResourceEntry& e) { return e.name.is_string; });
-    StoreU32(table, d.characteristics);
-    StoreU32(table + 4, d.time_date_stamp);
-    StoreU16(table + 8, d.major_version);
-    StoreU16(table + 10, d.minor_version);
-    StoreU16(table + 12, static_cast<uint16_t>(named));
-    StoreU16(table + 14, static_cast<uint16_t>(d.entries.size() - named));
-    uint8_t* slot = table + kTableHeaderSize;
-    for (const ResourceEntry* e : ordered[i]) {
-      if (e->name.is_string) {
-        StoreU32(slot, kHighBit | static_cast<uint32_t>(string_cursor));
-        StoreU16(out.data() + string_cursor, static_cast<uint16_t>(e->name.str.size()));
-        for (size_t c = 0; c < e->name.str.size(); ++c) {
-          StoreU16(out.data() + string_cursor + 2 + 2 * c, static_cast<uint16_t>(e->name.str[c]));
-        }
-        string_cursor += 2 + 2 * e->name.str.size();
-      } else {
-        StoreU32(slot, e->name.id);
-      }
-      if (e->is_directory()) {
-        StoreU32(slot + 4, kHighBit | static_cast<uint32_t>(dir_offsets[next_child++]));
-      } else {
-        StoreU32(slot + 4, static_cast<uint32_t>(leaf_cursor));
-        uint8_t* data_entry = out.data() + leaf_cursor;
-        StoreU32(data_entry, static_cast<uint32_t>(section_rva + data_cursor));
-        StoreU32(data_entry + 4, static_cast<uint32_t>(e->data.size()));
-        StoreU32(data_entry + 8, e->code_page);
-        StoreU32(data_entry + 12, e->reserved);
-        std::copy(e->data.begin(), e->data.end(), out.begin() + data_cursor);
-        leaf_cursor += kDataEntrySize;
-        data_cursor += AlignUp(e->data.size(), 8);
-      }
-      slot += kEntrySize;
-    }
-  }
-  return out;
+  return SectionWriter(LayOutSection(root, section_rva), section_rva).Write();
 }
 
 }  // namespace iconchanger

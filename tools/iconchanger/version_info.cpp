@@ -262,6 +262,19 @@ void ForEachVersionLeaf(Entry& root_entries, Visit visit) {
   }
 }
 
+// What `check` says of the resource tree of a program the caller holds, parsed where it lies.
+// False when the image, its resource tree or a resource `check` reads cannot be read (Error, or no
+// memory for an absurd image): the checks ask whether something is there, and it is not.
+template <typename Check>
+bool CheckResourceTree(ByteSpan executable, Check check) {
+  try {
+    const PeView image(executable);
+    return check(ReadResourceTree(image));
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 std::vector<VersionStringTable> ReadVersionStringTables(ByteSpan resource) {
@@ -315,9 +328,7 @@ std::optional<Bytes> ChangeExecutableVersionStrings(Bytes executable,
 }
 
 bool ExecutableHasVersionStrings(ByteSpan executable) {
-  try {
-    const PeImage image(Bytes(executable.begin(), executable.end()));
-    const ResourceDirectory root = ReadResourceTree(image);
+  return CheckResourceTree(executable, [](const ResourceDirectory& root) {
     bool found = false;
     ForEachVersionLeaf(root.entries, [&](const ResourceEntry& leaf) {
       try {
@@ -326,16 +337,12 @@ bool ExecutableHasVersionStrings(ByteSpan executable) {
       }
     });
     return found;
-  } catch (const std::exception&) {  // Error, or no memory for an absurd image.
-    return false;
-  }
+  });
 }
 
 bool ExecutableCarriesVersionStrings(ByteSpan executable,
                                      const std::vector<VersionString>& strings) {
-  try {
-    const PeImage image(Bytes(executable.begin(), executable.end()));
-    const ResourceDirectory root = ReadResourceTree(image);
+  return CheckResourceTree(executable, [&](const ResourceDirectory& root) {
     bool all = true;
     size_t tables = 0;
     ForEachVersionLeaf(root.entries, [&](const ResourceEntry& leaf) {
@@ -345,9 +352,7 @@ bool ExecutableCarriesVersionStrings(ByteSpan executable,
       }
     });
     return all && tables > 0;
-  } catch (const std::exception&) {
-    return false;
-  }
+  });
 }
 
 }  // namespace iconchanger
