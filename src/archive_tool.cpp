@@ -24,9 +24,9 @@ const char16_t kStagingFolder[] = u"dmgunpackresult";
 // Where the gzip layer of a .tgz is extracted, in the run folder.
 const char16_t kGzipLayerFolder[] = u"gzip-layer";
 // Switches of every command: -spd takes file names literally (no wildcards), -y answers yes.
-const char16_t kCommonSwitches[] = u" -spd -y";
+std::vector<WString> CommonSwitches() { return {u"-spd", u"-y"}; }
 // Packing also stores symbolic links as links, never what they point at.
-const char16_t kPackSwitches[] = u" -snl -spd -y";
+std::vector<WString> PackSwitches() { return {u"-snl", u"-spd", u"-y"}; }
 
 // No archive tool run is waited for without end: one that blocks (on a named pipe, a hung disk)
 // is ended after this long, far beyond what the largest package takes.
@@ -34,13 +34,25 @@ constexpr std::chrono::hours kToolTimeLimit{1};
 
 Vadu::LogSource Source(int32_t level) { return Vadu::LogSource(level, kArchiveLogTag); }
 
+// The tool's arguments: a command's, then `switches`.
+std::vector<WString> ToolArguments(std::vector<WString> arguments,
+                                   const std::vector<WString>& switches) {
+  arguments.insert(arguments.end(), switches.begin(), switches.end());
+  return arguments;
+}
+
+// The arguments as the log shows them: quoted as a Windows command line would hold them.
+WString Shown(const std::vector<WString>& arguments) {
+  return Vadu::JoinWindowsArguments(arguments);
+}
+
 // Runs the tool with the time limit; true when it ended by itself with exit code 0.
-bool RunTool(const WString& tool, const WString& parameters) {
+bool RunTool(const WString& tool, const std::vector<WString>& arguments) {
   const Vadu::RunOutcome outcome =
-      Vadu::RunProgram(tool, parameters, /*hidden=*/true, kToolTimeLimit);
+      Vadu::RunProgram(tool, arguments, /*hidden=*/true, kToolTimeLimit);
   if (outcome.timedOut)
     Vadu::LogRecord(Source(Vadu::LogError), "Ended after the time limit: ")
-        << tool << " " << parameters << "\r\n";
+        << tool << " " << Shown(arguments) << "\r\n";
   return outcome.started && outcome.exitCode == 0;
 }
 
@@ -57,9 +69,6 @@ WString ToolPath(const WString& path) {
   if (!text.IsEmpty() && (text[0] == u'-' || text[0] == u'@')) text = WString(u"./") + text;
   return text;
 }
-
-// One argument of the parameter text.
-WString Argument(const WString& text) { return Vadu::QuoteWindowsArgument(text); }
 
 // A regular file of an archive's listing.
 struct ListedFile {
@@ -100,9 +109,10 @@ bool ParseRegularFiles(const WString& listing, std::vector<ListedFile>* files) {
 
 // True when every regular file of the image's listing is in the folder with its listed size.
 bool ExtractedWhole(const WString& tool, const WString& image, const WString& folder) {
-  const WString parameters = u"l -slt " + Argument(ToolPath(image)) + kCommonSwitches;
+  const std::vector<WString> arguments =
+      ToolArguments({u"l", u"-slt", ToolPath(image)}, CommonSwitches());
   const Vadu::CommandResult listing =
-      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::ToNull, kToolTimeLimit);
+      Vadu::RunProgramCaptured(tool, arguments, Vadu::StderrRedirect::ToNull, kToolTimeLimit);
   std::vector<ListedFile> files;
   if (!listing.completed || listing.exitCode != 0 || !ParseRegularFiles(listing.output, &files))
     return false;
@@ -159,33 +169,32 @@ bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
   Vadu::RemoveFile(tar);
   Vadu::RemoveFile(partial);
 
-  WString sources;
+  std::vector<WString> sources;
   if (root == PackRoot::kSource) {
-    sources = Argument(ToolPath(source));
+    sources.push_back(ToolPath(source));
   } else {
     // Each entry of the folder by its full path: the tool stores each under its own name.
     WString folder =
         Vadu::IsAbsolutePath(source) ? source : Vadu::JoinPath(Vadu::GetCurrentDir(), source);
-    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder)) {
-      if (!sources.IsEmpty()) sources += u" ";
-      sources += Argument(ToolPath(Vadu::JoinPath(folder, entry.Name())));
-    }
+    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder))
+      sources.push_back(ToolPath(Vadu::JoinPath(folder, entry.Name())));
   }
 
   bool packed = false;
   // With no file named the tool would pack the current directory: an empty folder packs nothing.
-  if (!sources.IsEmpty()) {
-    const WString tarParameters =
-        u"a -ttar " + Argument(ToolPath(tar)) + u" " + sources + kPackSwitches;
-    const bool tarred = RunTool(tool, tarParameters);
+  if (!sources.empty()) {
+    std::vector<WString> tarArguments = {u"a", u"-ttar", ToolPath(tar)};
+    tarArguments.insert(tarArguments.end(), sources.begin(), sources.end());
+    tarArguments = ToolArguments(std::move(tarArguments), PackSwitches());
+    const bool tarred = RunTool(tool, tarArguments);
     Vadu::LogRecord(Source(Vadu::LogInfo), "Tar pack command: ")
-        << Digit(tarred) << " " << tool << " " << tarParameters << "\r\n";
+        << Digit(tarred) << " " << tool << " " << Shown(tarArguments) << "\r\n";
 
-    const WString gzipParameters =
-        u"a -tgzip " + Argument(ToolPath(partial)) + u" " + Argument(ToolPath(tar)) + kPackSwitches;
-    const bool zipped = RunTool(tool, gzipParameters);
+    const std::vector<WString> gzipArguments =
+        ToolArguments({u"a", u"-tgzip", ToolPath(partial), ToolPath(tar)}, PackSwitches());
+    const bool zipped = RunTool(tool, gzipArguments);
     Vadu::LogRecord(Source(Vadu::LogInfo), "TGZ pack command: ")
-        << Digit(zipped) << " " << tool << " " << gzipParameters << "\r\n";
+        << Digit(zipped) << " " << tool << " " << Shown(gzipArguments) << "\r\n";
     packed = tarred && zipped && Vadu::FileExists(partial) && Vadu::MoveFileTo(partial, archive);
   }
 
@@ -199,11 +208,11 @@ bool UnpackArchive(const WString& archive, const WString& folder) {
   const WString tool = EnsureArchiveTool();
   const WString out = ToolPath(folder);
   if (tool.IsEmpty() || !Vadu::CreateDirectories(folder)) return false;
-  const WString parameters =
-      u"x " + Argument(ToolPath(archive)) + u" -aoa " + Argument(u"-o" + out) + kCommonSwitches;
-  const bool unpacked = RunTool(tool, parameters);
+  const std::vector<WString> arguments =
+      ToolArguments({u"x", ToolPath(archive), u"-aoa", u"-o" + out}, CommonSwitches());
+  const bool unpacked = RunTool(tool, arguments);
   Vadu::LogRecord(Source(Vadu::LogInfo), "Unpack result: ")
-      << Digit(unpacked) << " " << tool << "\r\nCommand: " << parameters << "\r\n";
+      << Digit(unpacked) << " " << tool << "\r\nCommand: " << Shown(arguments) << "\r\n";
   return unpacked;
 }
 
@@ -243,12 +252,12 @@ bool UnpackDmg(const WString& image, const WString& destination) {
   Vadu::CreateDirectories(staging);
 
   // The tool is started directly, its output captured through a pipe.
-  const WString parameters =
-      u"x " + Argument(ToolPath(image)) + u" " + Argument(u"-o" + stagingText) + kCommonSwitches;
+  const std::vector<WString> arguments =
+      ToolArguments({u"x", ToolPath(image), u"-o" + stagingText}, CommonSwitches());
   const Vadu::CommandResult result =
-      Vadu::RunProgramCaptured(tool, parameters, Vadu::StderrRedirect::None, kToolTimeLimit);
+      Vadu::RunProgramCaptured(tool, arguments, Vadu::StderrRedirect::None, kToolTimeLimit);
   Vadu::LogRecord(Source(Vadu::LogInfo), "DMG unpack command ")
-      << tool << " " << parameters << " result: " << result.output << "\r\n";
+      << tool << " " << Shown(arguments) << " result: " << result.output << "\r\n";
 
   // The staging folder exists before the run; only a tree inside it shows an extraction.
   if (!Vadu::DirectoryExists(staging) || Vadu::ListDirectory(staging).empty()) {

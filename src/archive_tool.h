@@ -2,8 +2,9 @@
 // archives by running the 7-Zip program the utility carries (EnsureArchiveTool). Every run is
 // logged to the driver's own log file, "<executable>.7zip.log" beside the executable.
 //
-// Paths reach the tool as one argument each whatever they hold: they are quoted in the parameter
-// text by the Windows command-line rules, and no path passes through a command interpreter.
+// Paths reach the tool as one argument each whatever they hold: the tool is given an argument
+// list (which Windows alone quotes into a command line), and no path passes through a command
+// interpreter. The log shows each command as a Windows command line would hold it.
 // While a pack or unpack runs, a progress line names it on standard error when that is a terminal.
 #pragma once
 

@@ -93,6 +93,47 @@ TEST(ArchiveToolPosix, SystemTarReadsOurArchivesAndWeReadItsArchives) {
   EXPECT_EQ(Tree(byUs), Tree(source));
 }
 
+// A file-system path as the driver takes it: bytes that are not UTF-8 stand for themselves.
+Vadu::WString Bytes(const fs::path& path) { return Wide(path.string()); }
+
+TEST(ArchiveToolPosix, PathsWithQuotesBackslashesAndBytesThatAreNotUtf8ReachTheTool) {
+  Testing::ScopedTempEnvironment temp;
+  TempFolder work;
+  // Each part breaks a different way of passing a path in one text: quotes, backslashes before a
+  // quote and at the end of a name, a tab, a leading "-", bytes no UTF-8 decoding gives.
+  const std::string awkward = " \"q\" a\\\"b\t-x \xff\xfe";
+  const fs::path source = work.Path() / ("pkg" + awkward);
+  fs::create_directories(source / "\"only quotes\"");
+  fs::create_directories(source / "-dash \xc3(");
+  WriteFileBytes(source / "ends with\\", "backslash at the end");
+  WriteFileBytes(source / "\"only quotes\"" / "a\\\"b.txt", "quoted");
+  WriteFileBytes(source / "-dash \xc3(" / "caf\xe9.txt", "latin-1 name");
+
+  const fs::path out = work.Path() / ("out" + awkward);
+  fs::create_directories(out);
+  const fs::path archive = out / "Pro\"duct\xff.tgz";
+  ASSERT_TRUE(PackTgz(Bytes(source), Bytes(archive)));
+  const fs::path unpacked = work.Path() / ("unpacked" + awkward);
+  ASSERT_TRUE(UnpackTgz(Bytes(archive), Bytes(unpacked)));
+  EXPECT_EQ(Tree(unpacked / source.filename()), Tree(source));
+  // The system's tar reads the same names.
+  const fs::path byTar = work.Path() / "by tar";
+  fs::create_directories(byTar);
+  Shell("tar -xzf " + Quote(archive.string()) + " -C " + Quote(byTar.string()));
+  EXPECT_EQ(Tree(byTar / source.filename()), Tree(source));
+
+  ASSERT_TRUE(PackTgz(Bytes(source), Bytes(archive), PackRoot::kFolderContents));
+  const fs::path contents = work.Path() / ("contents" + awkward);
+  ASSERT_TRUE(UnpackTgz(Bytes(archive), Bytes(contents)));
+  EXPECT_EQ(Tree(contents), Tree(source));
+
+  const fs::path image = out / "zen \"tu\" \xfe.dmg";
+  fs::copy_file(fs::path(ZENTU_FIXTURES_DIR) / "zentu.dmg", image);
+  const fs::path destination = work.Path() / ("dest" + awkward);
+  ASSERT_TRUE(UnpackDmg(Bytes(image), Bytes(destination)));
+  EXPECT_TRUE(fs::is_regular_file(destination / "zentu.app" / "Contents" / "Info.plist"));
+}
+
 TEST(ArchiveToolPosix, LinksArePackedAsLinksNeverAsWhatTheyPointAt) {
   Testing::ScopedTempEnvironment temp;
   TempFolder work;

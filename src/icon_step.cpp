@@ -38,8 +38,7 @@ bool CarriesIcon(const WString& executable, const WString& icon) {
 
 bool RunIconTools(const std::vector<PeTool>& tools, const WString& executable,
                   const WString& icon) {
-  const WString parameters =
-      Vadu::QuoteWindowsArgument(executable) + u" " + Vadu::QuoteWindowsArgument(icon);
+  const std::vector<WString> arguments = {executable, icon};
   const auto judge = [&](const WString& tool, int32_t exitCode) {
     if (exitCode != 0) return PeToolResult::kFailed;
     if (CarriesIcon(executable, icon)) return PeToolResult::kDone;
@@ -47,7 +46,7 @@ bool RunIconTools(const std::vector<PeTool>& tools, const WString& executable,
         << tool << " reported success, but the executable does not carry the icon\n";
     return PeToolResult::kFailed;
   };
-  const PeToolResult result = RunPeTools(tools, parameters, judge);
+  const PeToolResult result = RunPeTools(tools, arguments, judge);
   if (result == PeToolResult::kDone)
     PrintLine("Success add icon");
   else if (result == PeToolResult::kFailed)

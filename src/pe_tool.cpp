@@ -29,7 +29,7 @@ std::vector<PeTool> CarriedPeTools() {
   return tools;
 }
 
-PeToolResult RunPeTools(const std::vector<PeTool>& tools, const WString& parameters,
+PeToolResult RunPeTools(const std::vector<PeTool>& tools, const std::vector<WString>& arguments,
                         const PeToolJudge& judge) {
   const WString folder = RunFolder();
   PeToolResult result = PeToolResult::kFailed;
@@ -41,7 +41,7 @@ PeToolResult RunPeTools(const std::vector<PeTool>& tools, const WString& paramet
         !file.IsEmpty() && Vadu::WriteNewFile(tools[i].content, file) && Vadu::SetExecutable(file);
     if (written) {
       const Vadu::RunOutcome outcome =
-          Vadu::RunProgram(file, parameters, /*hidden=*/false, kPeToolTimeLimit);
+          Vadu::RunProgram(file, arguments, /*hidden=*/false, kPeToolTimeLimit);
       result = judge(file, outcome.started ? outcome.exitCode : -1);
     } else {
       result = PeToolResult::kNotRun;

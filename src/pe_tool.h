@@ -34,12 +34,11 @@ enum class PeToolResult {
 // now is what became of the edit; `tool` is the path the tool ran from, for the log.
 using PeToolJudge = std::function<PeToolResult(const Vadu::WString& tool, int32_t exitCode)>;
 
-// Runs the tools in order with `parameters` (each argument quoted for a Windows command line):
-// each tool is written just before it runs and removed afterwards, and the first result other
-// than kFailed ends the attempt; kFailed when every tool failed. Nothing found on disk is ever
-// run.
-PeToolResult RunPeTools(const std::vector<PeTool>& tools, const Vadu::WString& parameters,
-                        const PeToolJudge& judge);
+// Runs the tools in order with `arguments`, each reaching the tool as it is: each tool is written
+// just before it runs and removed afterwards, and the first result other than kFailed ends the
+// attempt; kFailed when every tool failed. Nothing found on disk is ever run.
+PeToolResult RunPeTools(const std::vector<PeTool>& tools,
+                        const std::vector<Vadu::WString>& arguments, const PeToolJudge& judge);
 
 // Rewrites the executable without its signature and resource block, so that the tool sees a
 // plain executable; the program's bytes are copied, not held in memory. The replacement is

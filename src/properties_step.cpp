@@ -23,11 +23,12 @@ constexpr int32_t kNoVersionInformation = 3;
 
 std::u16string Utf16(const String& utf8) { return std::u16string(Vadu::FromUtf8(utf8).ToView()); }
 
-WString Parameters(const WString& executable, const std::vector<VersionString>& strings) {
-  WString parameters = WString(kVersionStringsMode) + u" " + Vadu::QuoteWindowsArgument(executable);
+std::vector<WString> Arguments(const WString& executable,
+                               const std::vector<VersionString>& strings) {
+  std::vector<WString> arguments = {kVersionStringsMode, executable};
   for (const VersionString& string : strings)
-    parameters += u" " + Vadu::QuoteWindowsArgument(WString(string.key + u"=" + string.value));
-  return parameters;
+    arguments.push_back(WString(string.key + u"=" + string.value));
+  return arguments;
 }
 
 }  // namespace
@@ -63,7 +64,7 @@ PeToolResult RunPropertiesTools(const std::vector<PeTool>& tools, const WString&
         << ", but the program's version information says otherwise\n";
     return PeToolResult::kFailed;
   };
-  return RunPeTools(tools, Parameters(executable, strings), judge);
+  return RunPeTools(tools, Arguments(executable, strings), judge);
 }
 
 void ApplyProperties(const RebrandJob& job) {

@@ -6,12 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <map>
-#include <mutex>
-#include <string>
 #include <thread>
 
 #include "support/file_lock.h"
+#include "support/file_lock_platform.h"
 #include "support/file_system.h"
 
 namespace Vadu {
@@ -35,17 +33,6 @@ int TryLock(int fd) {
     result = flock(fd, LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   return result;
-}
-
-// The markers this process holds, by path.
-struct Markers {
-  std::mutex guard;
-  std::map<std::string, int> files;
-};
-
-Markers& HeldMarkers() {
-  static Markers* markers = new Markers;  // used until the very end: never destroyed
-  return *markers;
 }
 
 }  // namespace
@@ -92,31 +79,23 @@ void FileLock::Release() {
   handle_ = kNone;
 }
 
-bool HoldMarkerFile(const WString& path) {
-  const String file = SystemPath(path);
-  if (file.IsEmpty()) return false;
+namespace Platform {
+
+MarkerHandle CreateMarker(const WString& path) {
+  const String file = ToUtf8(path);
   const int fd = open(file.CStr(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
+  if (fd < 0) return kNoMarker;
   if (TryLock(fd) != 0) {
     close(fd);
     unlink(file.CStr());
-    return false;
+    return kNoMarker;
   }
-  // Kept open, and so locked, until the process ends or lets go of it.
-  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
-  HeldMarkers().files[file.CStr()] = fd;
-  return true;
+  return fd;
 }
 
-bool ReleaseMarkerFile(const WString& path) {
-  const String file = SystemPath(path);
-  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
-  auto found = HeldMarkers().files.find(file.CStr());
-  if (found == HeldMarkers().files.end()) return false;
-  close(found->second);
-  HeldMarkers().files.erase(found);
-  return true;
-}
+void CloseMarker(MarkerHandle marker) { close(static_cast<int>(marker)); }
+
+}  // namespace Platform
 
 bool MarkerFileHeld(const WString& path) {
   const String file = SystemPath(path);

@@ -3,11 +3,10 @@
 #include <windows.h>
 
 #include <cwctype>
-#include <map>
-#include <mutex>
 #include <string>
 
 #include "support/file_lock.h"
+#include "support/file_lock_platform.h"
 #include "support/file_system.h"
 
 namespace Vadu {
@@ -52,17 +51,6 @@ HANDLE OpenNamedMutex(const std::wstring& canonical) {
   return mutex;
 }
 
-// The markers this process holds, by path.
-struct Markers {
-  std::mutex guard;
-  std::map<std::u16string, HANDLE> files;
-};
-
-Markers& HeldMarkers() {
-  static Markers* markers = new Markers;  // used until the very end: never destroyed
-  return *markers;
-}
-
 }  // namespace
 
 FileLock::Status FileLock::Acquire(const WString& path, std::chrono::milliseconds wait) {
@@ -99,28 +87,19 @@ void FileLock::Release() {
   handle_ = kNone;
 }
 
-bool HoldMarkerFile(const WString& path) {
-  const WString normal = NormalizePath(path);
-  if (normal.IsEmpty()) return false;
+namespace Platform {
+
+MarkerHandle CreateMarker(const WString& path) {
   // No sharing: while this handle is open nobody else can open, replace or remove the file.
-  HANDLE file = CreateFileW(Wide(normal), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  // Kept open until the process ends or lets go of it.
-  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
-  HeldMarkers().files[std::u16string(normal.ToView())] = file;
-  return true;
+  if (file == INVALID_HANDLE_VALUE) return kNoMarker;
+  return reinterpret_cast<MarkerHandle>(file);
 }
 
-bool ReleaseMarkerFile(const WString& path) {
-  const WString normal = NormalizePath(path);
-  std::lock_guard<std::mutex> lock(HeldMarkers().guard);
-  auto found = HeldMarkers().files.find(std::u16string(normal.ToView()));
-  if (found == HeldMarkers().files.end()) return false;
-  CloseHandle(found->second);
-  HeldMarkers().files.erase(found);
-  return true;
-}
+void CloseMarker(MarkerHandle marker) { CloseHandle(reinterpret_cast<HANDLE>(marker)); }
+
+}  // namespace Platform
 
 bool MarkerFileHeld(const WString& path) {
   const WString normal = NormalizePath(path);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "support/command_line.h"
+#include "support/file_system.h"
 #include "support/process.h"
 #include "support/test_util.h"
 
@@ -93,6 +94,24 @@ TEST(MarkerFileTest, HeldWhileItsProcessLives) {
                          true));
   EXPECT_TRUE(std::filesystem::exists(folder / "left"));
   EXPECT_FALSE(MarkerFileHeld(left));
+}
+
+TEST(MarkerFileTest, LetGoUnderAnySpellingOfItsPath) {
+  Testing::TempFolder folder;
+  const WString marker = Wide(folder / "released");
+  EXPECT_FALSE(ReleaseMarkerFile(marker)) << "none held yet";
+  ASSERT_TRUE(HoldMarkerFile(marker));
+  EXPECT_FALSE(ReleaseMarkerFile(Wide(folder / "other"))) << "another path";
+  EXPECT_TRUE(MarkerFileHeld(marker));
+  const WString spelled = Wide(folder.Path()) + u"/sub/./../released";
+  EXPECT_TRUE(ReleaseMarkerFile(spelled));
+  EXPECT_FALSE(MarkerFileHeld(marker));
+  EXPECT_FALSE(ReleaseMarkerFile(marker)) << "already let go";
+  // Nothing holds it open any more, also where an open file cannot be removed.
+  EXPECT_TRUE(RemoveFile(marker));
+  EXPECT_TRUE(HoldMarkerFile(spelled)) << "made again under another spelling";
+  EXPECT_TRUE(MarkerFileHeld(marker));
+  EXPECT_TRUE(ReleaseMarkerFile(marker));
 }
 
 }  // namespace

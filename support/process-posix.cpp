@@ -100,12 +100,11 @@ bool OpenPipe(Descriptor& readEnd, Descriptor& writeEnd) {
   return LiftAboveStandardStreams(readEnd) && LiftAboveStandardStreams(writeEnd);
 }
 
-// The argument vector of a program: its path, then the parameter text split into arguments.
+// The argument vector of a program: its path, then each argument in the file-name encoding.
 class Arguments {
  public:
-  Arguments(const String& path, const WString& parameters) : texts_{path} {
-    for (const WString& argument : SplitWindowsCommandLine(parameters))
-      texts_.push_back(ToUtf8(argument));
+  Arguments(const String& path, const std::vector<WString>& arguments) : texts_{path} {
+    for (const WString& argument : arguments) texts_.push_back(ToUtf8(argument));
     Point();
   }
   explicit Arguments(std::vector<String> texts) : texts_(std::move(texts)) { Point(); }
@@ -352,9 +351,9 @@ WString CommandInterpreter() { return u"/bin/sh"; }
 
 WString CommandInterpreterSwitch() { return u"-c"; }
 
-RunOutcome RunProgram(const WString& program, const WString& parameters, bool hidden,
+RunOutcome RunProgram(const WString& program, const std::vector<WString>& arguments, bool hidden,
                       std::chrono::milliseconds limit) {
-  if (program.IsEmpty()) return RunOutcome();
+  if (program.IsEmpty() || !Platform::ArgumentsArePassable(arguments)) return RunOutcome();
   const String path = ToUtf8(program);
   if (!IsExistingFile(path)) return RunOutcome();
   // A hidden program shows nothing and asks nothing: its output goes nowhere, as a hidden
@@ -368,8 +367,13 @@ RunOutcome RunProgram(const WString& program, const WString& parameters, bool hi
     streams[1] = streams[2] = output.Get();
   }
   pid_t child;
-  if (!StartChild(path, Arguments(path, parameters), streams, &child)) return RunOutcome();
+  if (!StartChild(path, Arguments(path, arguments), streams, &child)) return RunOutcome();
   return FinishChild(child, Platform::DeadlineAfter(limit));
+}
+
+RunOutcome RunProgram(const WString& program, const WString& parameters, bool hidden,
+                      std::chrono::milliseconds limit) {
+  return RunProgram(program, SplitWindowsCommandLine(parameters), hidden, limit);
 }
 
 CommandResult RunCaptured(const WString& commandLine, StderrRedirect redirect) {
@@ -380,9 +384,9 @@ CommandResult RunCaptured(const WString& commandLine, StderrRedirect redirect) {
   return Capture(shell, arguments, kInherit, kInherit, false, kNoTimeLimit);
 }
 
-CommandResult RunProgramCaptured(const WString& program, const WString& parameters,
+CommandResult RunProgramCaptured(const WString& program, const std::vector<WString>& arguments,
                                  StderrRedirect redirect, std::chrono::milliseconds limit) {
-  if (program.IsEmpty()) return CommandResult();
+  if (program.IsEmpty() || !Platform::ArgumentsArePassable(arguments)) return CommandResult();
   const String path = ToUtf8(program);
   if (!IsExistingFile(path)) return CommandResult();
   Descriptor input, discarded;
@@ -390,8 +394,13 @@ CommandResult RunProgramCaptured(const WString& program, const WString& paramete
   if (redirect == StderrRedirect::ToNull && !OpenNullDevice(O_WRONLY, discarded))
     return CommandResult();
   const int error = discarded.IsOpen() ? discarded.Get() : kInherit;
-  return Capture(path, Arguments(path, parameters), input.Get(), error,
+  return Capture(path, Arguments(path, arguments), input.Get(), error,
                  redirect == StderrRedirect::ToOutput, limit);
+}
+
+CommandResult RunProgramCaptured(const WString& program, const WString& parameters,
+                                 StderrRedirect redirect, std::chrono::milliseconds limit) {
+  return RunProgramCaptured(program, SplitWindowsCommandLine(parameters), redirect, limit);
 }
 
 }  // namespace Vadu

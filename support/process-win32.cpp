@@ -235,6 +235,12 @@ RunOutcome RunProgram(const WString& program, const WString& parameters, bool hi
   return FinishChild(child, deadline);
 }
 
+RunOutcome RunProgram(const WString& program, const std::vector<WString>& arguments, bool hidden,
+                      std::chrono::milliseconds limit) {
+  if (!Platform::ArgumentsArePassable(arguments)) return RunOutcome();
+  return RunProgram(program, JoinWindowsArguments(arguments), hidden, limit);
+}
+
 CommandResult RunCaptured(const WString& commandLine, StderrRedirect redirect) {
   CommandResult result;
   if (commandLine.IsEmpty()) return result;
@@ -321,6 +327,12 @@ CommandResult RunProgramCaptured(const WString& program, const WString& paramete
   // Read as text, like the command pipe: carriage-return/line-feed pairs become line feeds.
   if (result.completed) result.output = FromUtf8(bytes.ReplaceAll("\r\n", "\n"));
   return result;
+}
+
+CommandResult RunProgramCaptured(const WString& program, const std::vector<WString>& arguments,
+                                 StderrRedirect redirect, std::chrono::milliseconds limit) {
+  if (!Platform::ArgumentsArePassable(arguments)) return CommandResult();
+  return RunProgramCaptured(program, JoinWindowsArguments(arguments), redirect, limit);
 }
 
 }  // namespace Vadu

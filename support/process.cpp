@@ -56,6 +56,13 @@ bool UnregisterChild(ChildHandle child) {
   return ended;
 }
 
+bool ArgumentsArePassable(const std::vector<WString>& arguments) {
+  for (const WString& argument : arguments)
+    for (uint32_t at = 0; at < argument.Length(); ++at)
+      if (argument[at] == u'\0') return false;
+  return true;
+}
+
 Deadline DeadlineAfter(std::chrono::milliseconds limit) {
   // Limits beyond a few years are as good as none, and would overflow the clock's arithmetic.
   constexpr std::chrono::hours kLongest(24 * 365 * 10);
@@ -82,9 +89,20 @@ void EndChildProcesses() {
   }
 }
 
-bool RunAndWait(const WString& program, const WString& parameters, bool hidden) {
-  const RunOutcome outcome = RunProgram(program, parameters, hidden, kNoTimeLimit);
+namespace {
+
+bool EndedWithCodeZero(const RunOutcome& outcome) {
   return outcome.started && !outcome.timedOut && outcome.exitCode == 0;
+}
+
+}  // namespace
+
+bool RunAndWait(const WString& program, const std::vector<WString>& arguments, bool hidden) {
+  return EndedWithCodeZero(RunProgram(program, arguments, hidden, kNoTimeLimit));
+}
+
+bool RunAndWait(const WString& program, const WString& parameters, bool hidden) {
+  return EndedWithCodeZero(RunProgram(program, parameters, hidden, kNoTimeLimit));
 }
 
 WString RedirectSuffix(StderrRedirect redirect) {
@@ -165,6 +183,15 @@ WString QuoteWindowsArgument(const WString& argument) {
   }
   quoted += u'"';
   return quoted;
+}
+
+WString JoinWindowsArguments(const std::vector<WString>& arguments) {
+  WString text;
+  for (size_t k = 0; k < arguments.size(); ++k) {
+    if (k > 0) text += u' ';
+    text += QuoteWindowsArgument(arguments[k]);
+  }
+  return text;
 }
 
 }  // namespace Vadu

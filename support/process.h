@@ -58,17 +58,30 @@ WString NullDevice();
 WString CommandInterpreter();
 WString CommandInterpreterSwitch();
 
-// Starts `program` (an executable file, absolute or relative to the current directory) with the
-// parameter text `parameters`, passed as it is, and waits for it to end. `hidden` hides its
+// Starts `program` (an executable file, absolute or relative to the current directory) with
+// `arguments` (those after the program's own name) and waits for it to end. `hidden` hides its
 // window where programs have one. True exactly when the program ran and ended with exit code 0;
 // an empty path, or one that names a directory or nothing, starts nothing and gives false.
-// On POSIX the parameter text is split as a Windows program splits its command line, and a hidden
-// program reads its standard input from the null device.
+// Each argument reaches the program as it is, whatever it holds (spaces, quotes, backslashes, a
+// leading "-", nothing at all): on POSIX it is one entry of the program's argument vector, in the
+// file-name encoding (UTF-8, with the bytes of a name that is not UTF-8 given back as they were);
+// on Windows it is quoted into the command line with QuoteWindowsArgument. No system passes an
+// argument holding U+0000 whole: with one, nothing is started (rather than a shortened argument
+// or a command line cut short). On POSIX a hidden program reads its standard input from the null
+// device.
+bool RunAndWait(const WString& program, const std::vector<WString>& arguments, bool hidden);
+
+// RunAndWait with the parameter text `parameters` (the arguments as a Windows command line
+// holds them), passed as it is on Windows; on POSIX it is split with SplitWindowsCommandLine.
 bool RunAndWait(const WString& program, const WString& parameters, bool hidden);
 
 // RunAndWait with a limit, reporting how the run ended. A program that runs past `limit` is ended
 // (with its process group / job), and the call returns after it is gone. A program ended by
 // EndChildProcesses reports exit code -1.
+RunOutcome RunProgram(const WString& program, const std::vector<WString>& arguments, bool hidden,
+                      std::chrono::milliseconds limit);
+
+// RunProgram with a parameter text, taken as RunAndWait takes one.
 RunOutcome RunProgram(const WString& program, const WString& parameters, bool hidden,
                       std::chrono::milliseconds limit);
 
@@ -79,12 +92,17 @@ RunOutcome RunProgram(const WString& program, const WString& parameters, bool hi
 CommandResult RunCaptured(const WString& commandLine, StderrRedirect redirect);
 
 // Starts `program` directly, with no command interpreter in between, and captures its standard
-// output through a pipe; standard input is the null device. The parameter text reaches the
-// program as RunAndWait passes it. Line ends are as in RunCaptured. A program that cannot be
-// started gives completed false and exit code -1. When the output has not ended by `limit` (the
-// program runs on, or something it started holds the pipe open), the program is ended with its
-// process group / job and the result has timedOut true, completed false and no output; its exit
-// code is kept when it had ended by itself.
+// output through a pipe; standard input is the null device. The arguments reach the program as
+// RunAndWait passes them. Line ends are as in RunCaptured. A program that cannot be started
+// gives completed false and exit code -1. When the output has not ended by `limit` (the program
+// runs on, or something it started holds the pipe open), the program is ended with its process
+// group / job and the result has timedOut true, completed false and no output; its exit code is
+// kept when it had ended by itself.
+CommandResult RunProgramCaptured(const WString& program, const std::vector<WString>& arguments,
+                                 StderrRedirect redirect,
+                                 std::chrono::milliseconds limit = kNoTimeLimit);
+
+// RunProgramCaptured with a parameter text, taken as RunAndWait takes one.
 CommandResult RunProgramCaptured(const WString& program, const WString& parameters,
                                  StderrRedirect redirect,
                                  std::chrono::milliseconds limit = kNoTimeLimit);
@@ -107,5 +125,9 @@ std::vector<WString> SplitWindowsCommandLine(const WString& text);
 // unchanged: an argument that is empty or holds a space, tab or double quote is put in quotes,
 // with its quotes escaped and the backslashes before them and at its end doubled.
 WString QuoteWindowsArgument(const WString& argument);
+
+// The arguments each quoted with QuoteWindowsArgument and joined by single spaces: the parameter
+// text that SplitWindowsCommandLine splits back into them. Also how logs show an argument list.
+WString JoinWindowsArguments(const std::vector<WString>& arguments);
 
 }  // namespace Vadu

@@ -1,11 +1,15 @@
 // The children that the runners of process.h are waiting for, shared by the portable part
 // (process.cpp: EndChildProcesses) and each platform's runners (process-posix.cpp,
-// process-win32.cpp), so that a process that is ending can end them all and start no more.
+// process-win32.cpp), so that a process that is ending can end them all and start no more; and
+// the checks both platforms' runners make.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <vector>
+
+#include "support/string_base.h"
 
 namespace Vadu::Platform {
 
@@ -26,6 +30,10 @@ void RegisterChild(ChildHandle child);
 // Forgets a child; true when EndChildProcesses ended it while it was registered. Call it before
 // the child's id or handle is released, so that EndChildProcesses never reaches a stale one.
 bool UnregisterChild(ChildHandle child);
+
+// True when no argument holds U+0000, which no system can pass: the argument would be cut short
+// (POSIX) or end the whole command line there (Windows).
+bool ArgumentsArePassable(const std::vector<WString>& arguments);
 
 // The moment a time limit ends, or none for no limit (zero or less, or longer than ten years).
 using Deadline = std::optional<std::chrono::steady_clock::time_point>;

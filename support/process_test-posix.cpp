@@ -98,6 +98,7 @@ using ProcessTesting::ChildModeParameters;
 using ProcessTesting::IdIn;
 using ProcessTesting::SelfPath;
 using ProcessTesting::SleepParameters;
+using ProcessTesting::Words;
 
 std::string Narrow(const WString& text) { return ToUtf8(text).CStr(); }
 
@@ -153,6 +154,40 @@ TEST(PosixProcess, RunAndWaitNeedsAnExecutableFile) {
   fs::permissions(script, fs::perms::owner_exec, fs::perm_options::add);
   EXPECT_TRUE(RunAndWait(Testing::Wide(script), u"\"a b\"", true));
   EXPECT_FALSE(RunAndWait(Testing::Wide(script), u"a b", true));
+}
+
+TEST(PosixProcess, ArgumentsThatAreNotUtf8ReachTheProgramAsTheBytesTheyWere) {
+  Testing::TempFolder folder;
+  // A file name and arguments with bytes that no UTF-8 decoding gives: each stands for itself.
+  const std::string name = "report \xff\xfe \"x\" \xc3(.txt";
+  const std::vector<std::string> raw = {
+      "\xff",       "caf\xe9", "a\x80 b\"\xc0\xaf", "\xed\xa0\x80", "-\xf8\x88\x80\x80\x80",
+      "ok \xc3\xa9"};
+  Words arguments;
+  std::string expected = "<<<";
+  for (const std::string& bytes : raw) {
+    arguments.push_back(FromUtf8(String(bytes.c_str())));
+    expected += "[" + bytes + "]";
+  }
+  expected += ">>>";
+  const fs::path report = folder.Path() / name;
+  Words words = {u"0", u"1", FromUtf8(String(report.c_str()))};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  ASSERT_TRUE(
+      RunAndWait(SelfPath(), ProcessTesting::ChildModeWords("ReportArguments", words), true));
+  EXPECT_EQ(Testing::ReadFileBytes(report), expected);
+
+  // Through a program of the system: the shell's printf shows each argument's bytes.
+  Words printf = {u"-c", u"printf '<<<'; printf '[%s]' \"$@\"; printf '>>>'", u"sh"};
+  printf.insert(printf.end(), arguments.begin(), arguments.end());
+  const CommandResult result = RunProgramCaptured(u"/bin/sh", printf, StderrRedirect::None);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(Narrow(result.output), expected);
+  const RunOutcome outcome = RunProgram(
+      u"/bin/sh", Words{u"-c", u"test \"$1\" = \"$(printf '\\377')\"", u"sh", arguments[0]}, true,
+      600s);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(outcome.exitCode, 0);
 }
 
 TEST(PosixProcess, ChildEndedBySignalHasNoExitCode) {

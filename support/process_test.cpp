@@ -45,6 +45,13 @@ WString ChildParameters(int exitCode, const Words& arguments, const WString& des
   return ChildModeParameters("ReportArguments", all);
 }
 
+// ChildParameters as an argument list.
+Words ChildWords(int exitCode, const Words& arguments, const WString& destination = u"-") {
+  Words all = {WString::FromNumber(exitCode), u"1", destination};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return ProcessTesting::ChildModeWords("ReportArguments", all);
+}
+
 std::string Report(const Words& arguments) {
   std::string report = "<<<";
   for (const WString& argument : arguments)
@@ -86,6 +93,17 @@ Words TrickyArguments() {
           u"'single'",
           u"`tick` !bang",
           u"\u00fc\u20ac\U0001F600"};
+}
+
+// TrickyArguments with more that a quoting of its own would get wrong, and some that a program
+// could take for switches (none that the test framework itself takes: "/?" would ask for its help).
+Words ExactArguments() {
+  Words arguments = TrickyArguments();
+  for (const char16_t* extra :
+       {u"-leading-dash", u"--switch=value", u"-", u"@list.txt", u"a\\\"b", u"\\\"", u"ends\\\\",
+        u"\t", u" ", u"\"\"", u"\"quoted whole\"", u"x\"\"y", u"\u4e2d\u6587 \u0410"})
+    arguments.push_back(extra);
+  return arguments;
 }
 
 // Run as a child by the tests below, never on its own:
@@ -194,6 +212,14 @@ TEST(WindowsCommandLine, QuotedArgumentsSplitBackUnchanged) {
   }
 }
 
+TEST(WindowsCommandLine, JoinedArgumentsSplitBackIntoTheSameList) {
+  EXPECT_EQ(JoinWindowsArguments({}), u"");
+  EXPECT_EQ(JoinWindowsArguments(Words{u"a"}), u"a");
+  EXPECT_EQ(JoinWindowsArguments(Words{u"a b", u"", u"c"}), u"\"a b\" \"\" c");
+  const Words arguments = ExactArguments();
+  EXPECT_EQ(SplitWindowsCommandLine(JoinWindowsArguments(arguments)), arguments);
+}
+
 TEST(RedirectSuffix, IsTheInterpretersRedirectionText) {
   EXPECT_EQ(RedirectSuffix(StderrRedirect::None), u"");
   EXPECT_EQ(RedirectSuffix(StderrRedirect::ToOutput), u" 2>&1");
@@ -231,6 +257,56 @@ TEST(RunAndWait, EachQuotedParameterReachesTheProgramAsOneArgument) {
   const Words arguments = TrickyArguments();
   ASSERT_TRUE(RunAndWait(SelfPath(), ChildParameters(0, arguments, Testing::Wide(report)), true));
   EXPECT_EQ(Testing::ReadFileBytes(report), Report(arguments));
+}
+
+TEST(ArgumentList, EachArgumentReachesTheProgramExactlyAsGiven) {
+  Testing::TempFolder folder;
+  const std::string report = folder / "report with space & more.txt";
+  const Words arguments = ExactArguments();
+  ASSERT_TRUE(RunAndWait(SelfPath(), ChildWords(0, arguments, Testing::Wide(report)), true));
+  EXPECT_EQ(Testing::ReadFileBytes(report), Report(arguments));
+
+  std::filesystem::remove(std::filesystem::u8path(report));
+  const RunOutcome outcome =
+      RunProgram(SelfPath(), ChildWords(6, arguments, Testing::Wide(report)), false, 600s);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(outcome.exitCode, 6);
+  EXPECT_EQ(Testing::ReadFileBytes(report), Report(arguments));
+
+  for (const std::chrono::milliseconds limit : {kNoTimeLimit, std::chrono::milliseconds(600s)}) {
+    const CommandResult result =
+        RunProgramCaptured(SelfPath(), ChildWords(0, arguments), StderrRedirect::ToNull, limit);
+    EXPECT_TRUE(result.completed);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(ReportsIn(result.output), Report(arguments));
+  }
+}
+
+TEST(ArgumentList, AnArgumentAloneOrLastKeepsItsEnds) {
+  // Alone, or last with only the end of the command line after it: trailing backslashes, quotes
+  // and blanks are where a careless joining or quoting loses or adds characters.
+  for (const WString& argument : ExactArguments()) {
+    const CommandResult result =
+        RunProgramCaptured(SelfPath(), ChildWords(0, {argument}), StderrRedirect::ToNull);
+    EXPECT_EQ(ReportsIn(result.output), Report({argument})) << ToUtf8(argument).CStr();
+  }
+}
+
+TEST(ArgumentList, AnArgumentHoldingNulStartsNothing) {
+  Testing::TempFolder folder;
+  const std::string marker = folder / "started";
+  // Passed on, the argument would lose its U+0000 or end the command line there: either way the
+  // child would start and write the marker named before it.
+  const Words arguments =
+      ChildWords(0, {u"before", WString(u"a\0b", 3), u"after"}, Testing::Wide(marker));
+  EXPECT_FALSE(RunAndWait(SelfPath(), arguments, true));
+  const RunOutcome outcome = RunProgram(SelfPath(), arguments, true, 600s);
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(outcome.exitCode, -1);
+  const CommandResult result = RunProgramCaptured(SelfPath(), arguments, StderrRedirect::ToNull);
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(result.exitCode, -1);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(marker)));
 }
 
 TEST(RunCaptured, EmptyCommandLineRunsNothing) {

@@ -39,14 +39,18 @@ inline WString SelfPath() {
   return Testing::Wide(std::filesystem::absolute(std::filesystem::u8path(invoked)));
 }
 
-// Parameters that start this test program in the child mode `mode` with `arguments`. The child
-// writes no test report, so that it never replaces the one of the run that started it.
+// The arguments that start this test program in the child mode `mode` with `arguments`. The
+// child writes no test report, so that it never replaces the one of the run that started it.
+inline Words ChildModeWords(const std::string& mode, const Words& arguments) {
+  Words words = {u"--gtest_also_run_disabled_tests", u"--gtest_output=",
+                 u"--gtest_filter=ProcessChild.DISABLED_" + Testing::Wide(mode), kChildMarker};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return words;
+}
+
+// The same as a parameter text.
 inline WString ChildModeParameters(const std::string& mode, const Words& arguments) {
-  WString text =
-      u"--gtest_also_run_disabled_tests --gtest_output= --gtest_filter=ProcessChild.DISABLED_" +
-      Testing::Wide(mode) + u" " + kChildMarker;
-  for (const WString& argument : arguments) text += u" " + QuoteWindowsArgument(argument);
-  return text;
+  return JoinWindowsArguments(ChildModeWords(mode, arguments));
 }
 
 // The arguments that a child mode was given.
