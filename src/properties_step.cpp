@@ -6,7 +6,6 @@
 #include "src/print_line.h"
 #include "support/file_system.h"
 #include "support/log.h"
-#include "support/process.h"
 
 namespace Zentu {
 
