@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "src/test_command_util.h"
 #include "support/process.h"
+#include "tests/test_command_util.h"
 
 namespace Zentu {
 namespace {

@@ -5,7 +5,7 @@
 #include "src/dispatch.h"
 #include "src/exit_code.h"
 #include "src/log_tags.h"
-#include "src/run_folder.h"
+#include "src/steps/run_folder.h"
 #include "support/command_line_options.h"
 #include "support/log.h"
 #include "support/termination.h"

@@ -1,7 +1,7 @@
 // Runs the built utility with arguments only POSIX file names can hold.
 #include <gtest/gtest.h>
 
-#include "src/test_command_util.h"
+#include "tests/test_command_util.h"
 
 namespace Zentu {
 namespace {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <regex>
 
-#include "src/test_command_util.h"
-#include "src/test_sandbox.h"
+#include "tests/test_command_util.h"
+#include "tests/test_sandbox.h"
 
 namespace Zentu {
 namespace {

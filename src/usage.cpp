@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "src/option_names.h"
-#include "src/payloads.h"
+#include "src/steps/payloads.h"
 #include "support/file_system.h"
 
 namespace Zentu {

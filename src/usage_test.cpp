@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "src/payloads.h"
+#include "src/steps/payloads.h"
 
 namespace Zentu {
 namespace {

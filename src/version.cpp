@@ -1,7 +1,7 @@
 #include "src/version.h"
 
-#include "src/payloads.h"
 #include "src/print_line.h"
+#include "src/steps/payloads.h"
 #include "support/file_system.h"
 
 // Both come from the build configuration; the fallbacks only serve builds made outside it.

@@ -4,10 +4,10 @@
 
 #include <regex>
 
-#include "src/payloads.h"
-#include "src/test_command_util.h"
+#include "src/steps/payloads.h"
 #include "support/process.h"
 #include "support/test_util.h"
+#include "tests/test_command_util.h"
 
 namespace Zentu {
 namespace {

@@ -1,0 +1,80 @@
+// The add-resources command: finds the executable that carries the resources (the target itself,
+// a file inside an unpacked .tgz archive or .dmg disk image, or the executable of a bundle
+// folder), merges the resources already embedded in the target with new resource files, adds the
+// "date" entry, writes the resource block into that executable and repacks what was unpacked.
+// An archive or image in which no application is found is never written into.
+#pragma once
+
+#include <vector>
+
+#include "src/steps/rebrand_job.h"
+#include "support/date_time.h"
+#include "support/settings_map.h"
+#include "support/string_base.h"
+
+namespace Zentu {
+
+// Whether the command also gives a Windows program's version information the reseller's names
+// (the -properties option).
+enum class Properties { kKeep, kBrand };
+
+// Runs the command: reports on standard output and through the exit code. Icon and resources may
+// be empty. A file target is locked for the run: a second run on it waits for the first (up to a
+// minute, then "ERROR: another run is still working on " and the target); a target that is
+// neither a regular file nor a folder is refused as missing.
+void AddResources(const Vadu::WString& target, const Vadu::WString& icon,
+                  const Vadu::WString& resources, Properties properties = Properties::kKeep);
+
+// The command for a resource package: as AddResources, but the package's own block is not taken
+// over, and the package is replaced by the new block alone, only once it is complete.
+void AddResourcesToPackage(const Vadu::WString& package, const Vadu::WString& icon,
+                           const Vadu::WString& resources);
+
+// True for an existing file or directory. A non-empty path that is neither is reported ("ERROR:
+// can't find " and its file name) and sets exit code 1; an empty path gives false silently.
+bool PathPresent(const Vadu::WString& path);
+
+// Fills the map: the block embedded in the target replaces its content, then every file directly
+// inside the resources folder (or the resources file itself) is added under its file name,
+// replacing an embedded entry of the same name. False when no resources path was given or it is
+// missing.
+bool LoadResources(const Vadu::WString& resources, const Vadu::WString& target,
+                   Vadu::SettingsMap& map);
+
+// Takes the job's product word from the "ProductName" of the first OEM information document (a
+// resource whose name ends with ".xml") that has one: spaces become "_", and so do path
+// separators, since the word names files. Without one the word stays as it is.
+void TakeProductName(RebrandJob& job);
+
+// Packs what was unpacked back into the target: the whole unpack folder, with the archive's own
+// layout, into the .tgz target; for a disk image, the bundle the working path lies in into the
+// target's name followed by ".tgz" (X.dmg gives X.dmg.tgz; the image stays). The new archive is
+// made in the working folder and replaces an old one only once it is complete. False when it could
+// not be made or put in place.
+bool Repack(const RebrandJob& job);
+
+// Helpers of the command.
+
+// The decimal text of the milliseconds from 0001-01-01 to midnight of the day of `now`.
+Vadu::String DateText(Vadu::DateTime now);
+
+// Every file below the folder as a full path, depth first, each directory's entries in listing
+// order and a subdirectory's files where it is met. Symbolic links are neither listed nor entered.
+std::vector<Vadu::WString> ListFilesDepthFirst(const Vadu::WString& folder);
+
+// The application among files unpacked into `folder`: the first whose path below the folder
+// contains both "MacOS" and ".app" (the executable of a bundle), or ".app" without "Contents" (a
+// single application file), where one inside or named "zentu.app" comes before all others;
+// empty when there is none.
+Vadu::WString ChooseApplicationFile(const std::vector<Vadu::WString>& files,
+                                    const Vadu::WString& folder);
+
+// Sets the job's kind from its working path: an existing directory is a bundle folder (and the
+// executable of a bundle folder, "Contents/MacOS/zentu", becomes the working path); a path with
+// "MacOS" and ".app" is an application bundle's executable, one with ".app" but not "Contents" a
+// single application file, then ".apk" and ".exe" by substring. Otherwise the kind keeps its
+// value. Inside the working folder only the part below it is looked at, so that the temporary
+// directory's own name cannot match.
+void DetectTargetKind(RebrandJob& job);
+
+}  // namespace Zentu

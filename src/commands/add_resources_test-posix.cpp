@@ -1,0 +1,178 @@
+// The command on POSIX-only ground: a write that fails half-way (a file-size limit the utility
+// inherits), symbolic links at the names the utility writes, named pipes as targets.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <random>
+
+#include "tests/test_command_util.h"
+
+namespace Zentu {
+namespace {
+
+namespace fs = std::filesystem;
+using Testing::Arg;
+using Testing::Text;
+using Testing::UtilityRun;
+using Vadu::Testing::ReadFileBytes;
+using Vadu::Testing::WriteFileBytes;
+
+// Limits the size of files this process and its children write; writing past it fails with
+// EFBIG instead of ending the writer.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    savedHandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    applied_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, savedHandler_);
+  }
+  bool Applied() const { return applied_; }
+
+ private:
+  rlimit saved_{};
+  void (*savedHandler_)(int) = SIG_DFL;
+  bool applied_ = false;
+};
+
+using AddResourcesWrite = Testing::CommandTest;
+
+TEST_F(AddResourcesWrite, AWriteThatFailsLeavesTheTargetByteForByte) {
+  // Bytes that do not compress: the new file is longer than the limit.
+  std::mt19937 random(7);
+  std::string noise(64 * 1024, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  fs::path resources = MakeResources({{"noise.bin", noise}});
+  fs::path target = CopyFixture("sample_app64_block.exe", "app.exe");
+  const std::string original = ReadFileBytes(target);
+  Testing::UtilityRun run;
+  {
+    // Room for the log and the old file's size, not for the new one.
+    FileSizeLimit limit(original.size() + 1024);
+    ASSERT_TRUE(limit.Applied());
+    run = Run("-resource " + Arg(resources) + " -target " + Arg(target));
+  }
+  EXPECT_EQ(run.output, "ERROR: can't replace zentu executable file\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(target), original);
+  EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"app.exe", "res"}));
+}
+
+using ResourceFiles = Testing::CommandTest;
+
+TEST_F(ResourceFiles, AnUnreadableResourceOrANameThatIsNotUtf8IsReportedAndTheRestEmbedded) {
+  const fs::path target = work_.Path() / "app.exe";
+  Testing::WriteWithBlock(target, ReadFileBytes(Testing::Fixture("sample_app64.exe")),
+                          {{"logo.png", "old logo"}});
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  fs::create_symlink(work_.Path() / "gone.png", resources / "logo.png");  // dangling
+  const std::string latin1 = Text(resources) + "/caf\xE9.png";
+  {
+    FILE* file = std::fopen(latin1.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("latin-1", file);
+    std::fclose(file);
+  }
+  const UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(target));
+  // The listing is sorted by bytes: "a.txt", then "caf\xE9.png", then "logo.png".
+  EXPECT_EQ(run.output, "ERROR: resource name is not UTF-8: " + latin1 +
+                            "\nERROR: can't read logo.png\nSuccess add resources to file: " +
+                            Text(target) + "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  std::map<std::string, std::string> block = Testing::BlockEntries(target);
+  EXPECT_EQ(block.size(), 3u);
+  EXPECT_EQ(block["a.txt"], "A");
+  EXPECT_EQ(block["logo.png"], "old logo") << "the embedded entry is kept";
+  EXPECT_TRUE(block.count("date"));
+}
+
+using OutputLinks = Testing::CommandTest;
+
+TEST_F(OutputLinks, NoFileIsWrittenThroughALinkAtItsName) {
+  const fs::path victim = work_.Path() / "victim";
+  WriteFileBytes(victim, "precious");
+  const fs::path resources = MakeResources({{"x.txt", "x"}});
+
+  // The template beside the utility.
+  fs::create_symlink(victim, sandbox_.Folder() / "oem_info.xml");
+  UtilityRun run = Run("-getxml");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(sandbox_.Folder() / "oem_info.xml")) << "the link is replaced";
+  EXPECT_NE(sandbox_.ReadBeside("oem_info.xml").find("<ProductName"), std::string::npos);
+
+  // The resource package.
+  const fs::path out = work_.Path() / "out";
+  fs::create_directories(out);
+  fs::create_symlink(victim, out / "resource.oem");
+  run = Run("-packresource " + Arg(resources) + " -outdir " + Arg(out));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(out / "resource.oem") + "\n");
+  EXPECT_FALSE(fs::is_symlink(out / "resource.oem"));
+  EXPECT_EQ(Testing::BlockEntries(out / "resource.oem").count("x.txt"), 1u);
+
+  // A target that is a link: the link becomes the branded file, the file it named stays.
+  const fs::path program = CopyFixture("sample_app64.exe", "real.exe");
+  fs::create_symlink(program, work_.Path() / "link.exe");
+  run = Run("-resource " + Arg(resources) + " -target " + Arg(work_.Path() / "link.exe"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(work_.Path() / "link.exe"));
+  EXPECT_EQ(Testing::BlockEntries(work_.Path() / "link.exe").count("x.txt"), 1u);
+  EXPECT_EQ(ReadFileBytes(program), ReadFileBytes(Testing::Fixture("sample_app64.exe")));
+
+  // Unpacked resources, into a folder holding a link of an entry's name, then into a folder that
+  // is itself a link.
+  const fs::path unpacked = sandbox_.Folder() / "unpack_res";
+  fs::create_directories(unpacked);
+  fs::create_symlink(victim, unpacked / "x.txt");
+  run = Run("-unpack " + Arg(work_.Path() / "link.exe"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(unpacked / "x.txt"));
+  EXPECT_EQ(ReadFileBytes(unpacked / "x.txt"), "x");
+  const fs::path elsewhere = work_.Path() / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::remove_all(unpacked);
+  fs::create_directory_symlink(elsewhere, unpacked);
+  run = Run("-unpack " + Arg(work_.Path() / "link.exe"));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(fs::is_symlink(unpacked));
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_EQ(ReadFileBytes(victim), "precious");
+}
+
+TEST_F(OutputLinks, AnExistingPackageIsReplacedOnlyByACompleteNewOne) {
+  const fs::path package = work_.Path() / "resource.oem";
+  UtilityRun run = Run("-packresource " + Arg(MakeResources({{"x.txt", "x"}})) + " -outdir " +
+                       Arg(work_.Path()));
+  ASSERT_EQ(run.exitCode, 0);
+  const std::string good = ReadFileBytes(package);
+  for (const char* folder : {"mistyped", "empty"}) {
+    fs::create_directories(work_.Path() / "empty");
+    run = Run("-packresource " + Arg(work_.Path() / folder) + " -outdir " + Arg(work_.Path()));
+    EXPECT_EQ(ReadFileBytes(package), good) << folder;
+  }
+}
+
+TEST_F(OutputLinks, NamedPipesAsTargetsAreRefusedAsMissing) {
+  const fs::path resources = MakeResources({{"x.txt", "x"}});
+  for (const std::string name : {"x.exe", "x.tgz", "x.dmg"}) {
+    const fs::path pipe = work_.Path() / name;
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(pipe));
+    EXPECT_EQ(run.output,
+              "ERROR: can't find " + name + "\nERROR: resource not exist : " + Text(pipe) + "\n");
+    EXPECT_EQ(run.exitCode, 1);
+    struct stat status;
+    ASSERT_EQ(lstat(pipe.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode)) << name << " was replaced";
+  }
+}
+
+}  // namespace
+}  // namespace Zentu

@@ -1,0 +1,162 @@
+#include "src/commands/check_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "oem/oem_document.h"
+#include "oem/oem_key_kinds.h"
+#include "oem/oem_template.h"
+#include "src/commands/add_resources.h"
+#include "src/print_line.h"
+#include "support/file_system.h"
+#include "support/xml_wellformed.h"
+
+namespace Zentu {
+
+using Vadu::String;
+using Vadu::WString;
+
+namespace {
+
+std::string Lower(const String& text) {
+  std::string lower(text.CStr(), text.Length());
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+// Edit distance where inserting, removing or changing a letter, or swapping two neighbouring
+// letters, counts one.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+// The key as a message names it: its groups and element name joined with "/".
+String Label(const OemItem& item) {
+  String label;
+  for (const String& group : item.path) label += group + "/";
+  return label + item.name;
+}
+
+String Quoted(const String& value) { return String("\"") + value + "\""; }
+
+void AddKeyProblems(const OemDocument& document, std::vector<String>& problems) {
+  const auto& kinds = OemKeyKinds();
+  for (const auto& [key, item] : document.AllItems()) {
+    const auto known = kinds.find(key);
+    if (known == kinds.end()) {
+      const String nearest = NearestKnownKey(item.name, item.path);
+      problems.push_back(String("ERROR: ") + Label(item) + ": unknown key" +
+                         (nearest.IsEmpty() ? String() : ", did you mean " + nearest + "?"));
+    } else if (!FitsOemValueKind(item.value, known->second)) {
+      problems.push_back(String("ERROR: ") + Label(item) + ": " + Quoted(item.value) +
+                         " is not a " + OemValueKindName(known->second));
+    }
+  }
+}
+
+// A file that would be embedded, with its size (that of the file a link points at).
+struct ResourceFile {
+  WString name;
+  int64_t size = 0;
+};
+
+// The files that would be embedded, as branding picks them: the resource file itself, or every
+// entry directly inside the folder apart from subfolders and links to them, by name.
+std::vector<ResourceFile> ResourceFiles(const WString& resources) {
+  if (!Vadu::DirectoryExists(resources))
+    return {{Vadu::GetFileName(resources), Vadu::FileSizeOf(resources)}};
+  std::vector<ResourceFile> files;
+  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
+    const WString path = Vadu::JoinPath(resources, entry.Name());
+    if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
+    files.push_back({entry.Name(), Vadu::FileSizeOf(path)});
+  }
+  std::sort(files.begin(), files.end(),
+            [](const ResourceFile& a, const ResourceFile& b) { return a.name < b.name; });
+  return files;
+}
+
+}  // namespace
+
+String NearestKnownKey(const String& name, const std::vector<String>& groups) {
+  OemDocument known;
+  FillOemTemplate(known);
+  const std::string wanted = Lower(name);
+  String best;
+  size_t bestDistance = 1 + wanted.size() / 4;  // further than this is another word
+  for (const auto& [key, item] : known.AllItems()) {
+    if (item.path != groups) continue;
+    const size_t distance = EditDistance(wanted, Lower(item.name));
+    if (distance < bestDistance || (distance == bestDistance && best.IsEmpty())) {
+      best = item.name;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+std::vector<String> OemInformationProblems(const String& text) {
+  Vadu::XmlProblem problem;
+  if (!Vadu::CheckWellFormedXml(text, &problem)) {
+    char where[64];
+    std::snprintf(where, sizeof where, " line %u, column %u: ", problem.line, problem.column);
+    return {String("ERROR: ") + kOemInformationFileName + where + problem.message};
+  }
+  OemDocument document;
+  if (!document.Load(text, /*normalise=*/false))
+    return {String("ERROR: ") + kOemInformationFileName + " holds no <oem> keys"};
+  std::vector<String> problems;
+  AddKeyProblems(document, problems);
+  if (document.Value("ProductName", String()).IsEmpty())
+    problems.push_back("ERROR: ProductName is missing: the product would keep its stock name");
+  return problems;
+}
+
+void CheckResources(const WString& resources) {
+  if (resources.IsEmpty()) return ReportError("ERROR: no resource folder to check");
+  if (!PathPresent(resources)) return;
+  const std::vector<ResourceFile> files = ResourceFiles(resources);
+  const String shown = Vadu::ToUtf8(resources);
+  PrintLine(String("Checking ") + shown);
+  bool sound = true;
+  const WString oemFile = Vadu::DirectoryExists(resources)
+                              ? Vadu::JoinPath(resources, Vadu::FromUtf8(kOemInformationFileName))
+                              : resources;
+  String text;
+  if (Vadu::GetFileName(oemFile) != Vadu::FromUtf8(kOemInformationFileName) ||
+      !Vadu::FileExists(oemFile)) {
+    ReportError(String("ERROR: no ") + kOemInformationFileName + " in " + shown);
+    sound = false;
+  } else if (!Vadu::ReadWholeFile(oemFile, &text)) {
+    ReportError(String("ERROR: can't read ") + Vadu::ToUtf8(oemFile));
+    sound = false;
+  } else {
+    for (const String& line : OemInformationProblems(text)) {
+      ReportError(line);
+      sound = false;
+    }
+  }
+  PrintLine("Files to embed:");
+  for (const ResourceFile& file : files) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%12lld  ", static_cast<long long>(file.size));
+    PrintLine(String(size) + Vadu::ToUtf8(file.name));
+  }
+  PrintLine(sound ? String("OK: ") + shown + " is ready to embed"
+                  : String("ERROR: ") + shown + " is not ready to embed");
+}
+
+}  // namespace Zentu

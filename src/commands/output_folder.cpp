@@ -1,0 +1,36 @@
+#include "src/commands/output_folder.h"
+
+#include "src/option_names.h"
+#include "src/print_line.h"
+#include "support/file_system.h"
+#include "support/writable_folder.h"
+
+namespace Zentu {
+
+using Vadu::String;
+using Vadu::WString;
+
+WString OutputFolder(const Vadu::CommandLineOptions& options) {
+  if (!options.HasOption(kOutDirOption)) return Vadu::GetModuleDirectory();
+  const WString given = options.GetOptionValue(kOutDirOption);
+  return given.IsEmpty() ? Vadu::GetCurrentDir() : given;
+}
+
+bool PrepareOutputFolder(const Vadu::CommandLineOptions& options) {
+  if (!options.HasOption(kOutDirOption)) return true;
+  const WString folder = OutputFolder(options);
+  if (Vadu::CreateDirectories(folder)) return true;
+  ReportError(String("ERROR: can't create ") + Vadu::ToUtf8(folder));
+  return false;
+}
+
+void ExplainUnwritableDefaultFolder(const Vadu::CommandLineOptions& options) {
+  if (options.HasOption(kOutDirOption)) return;
+  const WString folder = Vadu::GetModuleDirectory();
+  if (Vadu::CanCreateIn(folder)) return;
+  PrintLine(String("ERROR: the folder ") + Vadu::ToUtf8(folder) +
+            " is not writable: choose another with " + Vadu::ToUtf8(kOutDirOption) +
+            " <OUTPUT_DIR_PATH>");
+}
+
+}  // namespace Zentu

@@ -1,0 +1,285 @@
+#include "src/steps/archive_tool.h"
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "src/log_tags.h"
+#include "src/steps/payloads.h"
+#include "src/steps/run_folder.h"
+#include "support/file_system.h"
+#include "support/log.h"
+#include "support/process.h"
+#include "support/progress_line.h"
+
+namespace Zentu {
+
+using Vadu::String;
+using Vadu::WString;
+
+namespace {
+
+const char16_t kStagingFolder[] = u"dmgunpackresult";
+// Where the gzip layer of a .tgz is extracted, in the run folder.
+const char16_t kGzipLayerFolder[] = u"gzip-layer";
+// Switches of every command: -spd takes file names literally (no wildcards), -y answers yes.
+std::vector<WString> CommonSwitches() { return {u"-spd", u"-y"}; }
+// Packing also stores symbolic links as links, never what they point at.
+std::vector<WString> PackSwitches() { return {u"-snl", u"-spd", u"-y"}; }
+
+// No archive tool run is waited for without end: one that blocks (on a named pipe, a hung disk)
+// is ended after this long, far beyond what the largest package takes.
+constexpr std::chrono::hours kToolTimeLimit{1};
+
+Vadu::LogSource Source(int32_t level) { return Vadu::LogSource(level, kArchiveLogTag); }
+
+// The tool's arguments: a command's, then `switches`.
+std::vector<WString> ToolArguments(std::vector<WString> arguments,
+                                   const std::vector<WString>& switches) {
+  arguments.insert(arguments.end(), switches.begin(), switches.end());
+  return arguments;
+}
+
+// The arguments as the log shows them: quoted as a Windows command line would hold them.
+WString Shown(const std::vector<WString>& arguments) {
+  return Vadu::JoinWindowsArguments(arguments);
+}
+
+// Runs the tool with the time limit; true when it ended by itself with exit code 0.
+bool RunTool(const WString& tool, const std::vector<WString>& arguments) {
+  const Vadu::RunOutcome outcome =
+      Vadu::RunProgram(tool, arguments, /*hidden=*/true, kToolTimeLimit);
+  if (outcome.timedOut)
+    Vadu::LogRecord(Source(Vadu::LogError), "Ended after the time limit: ")
+        << tool << " " << Shown(arguments) << "\r\n";
+  return outcome.started && outcome.exitCode == 0;
+}
+
+// An outcome as the log shows it.
+const char* Digit(bool outcome) { return outcome ? "1" : "0"; }
+
+String Utf8(const WString& text) { return Vadu::ToUtf8(text); }
+
+// A path as the tool is given it: with forward slashes on Windows (on POSIX "\" is an ordinary
+// file-name character and stays), and never starting like a switch or a list file.
+WString ToolPath(const WString& path) {
+  WString text =
+      Vadu::NativePathStyle() == Vadu::PathStyle::Windows ? ToForwardSlashes(Utf8(path)) : path;
+  if (!text.IsEmpty() && (text[0] == u'-' || text[0] == u'@')) text = WString(u"./") + text;
+  return text;
+}
+
+// A regular file of an archive's listing.
+struct ListedFile {
+  WString path;
+  uint64_t size = 0;
+};
+
+// The regular files of a technical listing ("l -slt"): the entries after the line of dashes that
+// are no folder and no symbolic link. False when the listing shows no such line.
+bool ParseRegularFiles(const WString& listing, std::vector<ListedFile>* files) {
+  bool entries = false;
+  std::map<std::u16string, WString> fields;
+  auto finish = [&] {
+    if (!fields.empty() && fields[u"Folder"] == u"-" && fields[u"Symbolic Link"].IsEmpty() &&
+        !fields[u"Mode"].StartsWith(u"l") && !fields[u"Path"].IsEmpty())
+      files->push_back({fields[u"Path"], fields[u"Size"].ToUInt64()});
+    fields.clear();
+  };
+  for (const WString& raw : listing.Split(u"\n")) {
+    const WString line = raw.EndsWith(u"\r") ? raw.Substring(0, raw.Length() - 1) : raw;
+    if (!entries) {
+      entries = line == u"----------";
+      continue;
+    }
+    if (line.IsEmpty()) {
+      finish();
+      continue;
+    }
+    const uint32_t equals = line.Find(u" = ");
+    if (equals != WString::npos)
+      fields[std::u16string(line.Substring(0, equals).ToView())] = line.Substring(equals + 3);
+    else if (line.EndsWith(u" ="))
+      fields[std::u16string(line.Substring(0, line.Length() - 2).ToView())] = WString();
+  }
+  finish();
+  return entries;
+}
+
+// True when every regular file of the image's listing is in the folder with its listed size.
+bool ExtractedWhole(const WString& tool, const WString& image, const WString& folder) {
+  const std::vector<WString> arguments =
+      ToolArguments({u"l", u"-slt", ToolPath(image)}, CommonSwitches());
+  const Vadu::CommandResult listing =
+      Vadu::RunProgramCaptured(tool, arguments, Vadu::StderrRedirect::ToNull, kToolTimeLimit);
+  std::vector<ListedFile> files;
+  if (!listing.completed || listing.exitCode != 0 || !ParseRegularFiles(listing.output, &files))
+    return false;
+  for (const ListedFile& file : files) {
+    const int64_t size = Vadu::FileSizeOf(Vadu::JoinPath(folder, file.path));
+    if (size < 0 || static_cast<uint64_t>(size) != file.size) {
+      Vadu::LogRecord(Source(Vadu::LogError), "Unpack dmg: missing or short: ")
+          << file.path << "\r\n";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+WString ToForwardSlashes(const String& path) {
+  return Vadu::FromUtf8(path.ReplaceAll(String("\\"), String("/")));
+}
+
+WString TarNameFor(const WString& path, const String& extension) {
+  const String text = Utf8(path);
+  const String name = Utf8(Vadu::GetFileName(path));
+  uint32_t last = name.ReverseFind(extension);
+  String stem = last == String::npos ? String() : name.Substring(0, last);
+  if (stem.IsEmpty()) {
+    uint32_t first = text.Find(extension);
+    stem = first == String::npos ? text : text.Substring(0, first);
+  }
+  return Vadu::FromUtf8(stem + ".tar");
+}
+
+bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
+  const Vadu::ProgressLine progress(String("Packing ") + Utf8(Vadu::GetFileName(destination)));
+  const WString tool = EnsureArchiveTool();
+  const WString dmg(u".dmg"), tgz(u".tgz");
+  const bool image = destination.ReverseFind(dmg) != WString::npos;
+  WString archive, tarName;
+  if (image) {
+    archive = destination.Substring(0, destination.ReverseFind(dmg)) + tgz;
+    tarName = TarNameFor(destination, String(".dmg"));
+  } else if (destination.ReverseFind(tgz) != WString::npos) {
+    archive = destination;
+    tarName = TarNameFor(destination, String(".tgz"));
+  } else {
+    return false;
+  }
+  const WString temp = RunFolder();
+  if (temp.IsEmpty()) return false;
+  const WString tar = Vadu::JoinPath(temp, tarName);
+  // The new archive is made beside the old one and renamed over it once it is complete.
+  const WString partial = archive + u".packing";
+  // Leftovers of an interrupted run would be updated instead of replaced.
+  Vadu::RemoveFile(tar);
+  Vadu::RemoveFile(partial);
+
+  std::vector<WString> sources;
+  if (root == PackRoot::kSource) {
+    sources.push_back(ToolPath(source));
+  } else {
+    // Each entry of the folder by its full path: the tool stores each under its own name.
+    WString folder =
+        Vadu::IsAbsolutePath(source) ? source : Vadu::JoinPath(Vadu::GetCurrentDir(), source);
+    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder))
+      sources.push_back(ToolPath(Vadu::JoinPath(folder, entry.Name())));
+  }
+
+  bool packed = false;
+  // With no file named the tool would pack the current directory: an empty folder packs nothing.
+  if (!sources.empty()) {
+    std::vector<WString> tarArguments = {u"a", u"-ttar", ToolPath(tar)};
+    tarArguments.insert(tarArguments.end(), sources.begin(), sources.end());
+    tarArguments = ToolArguments(std::move(tarArguments), PackSwitches());
+    const bool tarred = RunTool(tool, tarArguments);
+    Vadu::LogRecord(Source(Vadu::LogInfo), "Tar pack command: ")
+        << Digit(tarred) << " " << tool << " " << Shown(tarArguments) << "\r\n";
+
+    const std::vector<WString> gzipArguments =
+        ToolArguments({u"a", u"-tgzip", ToolPath(partial), ToolPath(tar)}, PackSwitches());
+    const bool zipped = RunTool(tool, gzipArguments);
+    Vadu::LogRecord(Source(Vadu::LogInfo), "TGZ pack command: ")
+        << Digit(zipped) << " " << tool << " " << Shown(gzipArguments) << "\r\n";
+    packed = tarred && zipped && Vadu::FileExists(partial) && Vadu::MoveFileTo(partial, archive);
+  }
+
+  Vadu::RemoveFile(tar);
+  if (!packed) Vadu::RemoveFile(partial);
+  if (image) Vadu::RemoveDirectoryTree(Vadu::JoinPath(temp, kStagingFolder));
+  return packed;
+}
+
+bool UnpackArchive(const WString& archive, const WString& folder) {
+  const WString tool = EnsureArchiveTool();
+  const WString out = ToolPath(folder);
+  if (tool.IsEmpty() || !Vadu::CreateDirectories(folder)) return false;
+  const std::vector<WString> arguments =
+      ToolArguments({u"x", ToolPath(archive), u"-aoa", u"-o" + out}, CommonSwitches());
+  const bool unpacked = RunTool(tool, arguments);
+  Vadu::LogRecord(Source(Vadu::LogInfo), "Unpack result: ")
+      << Digit(unpacked) << " " << tool << "\r\nCommand: " << Shown(arguments) << "\r\n";
+  return unpacked;
+}
+
+bool UnpackTgz(const WString& archive, const WString& folder) {
+  if (!Vadu::FileExists(archive) || Vadu::ToLower(Vadu::GetExtension(archive)) != WString(u"tgz")) {
+    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find tgz file: ")
+        << archive << "\r\n";
+    return false;
+  }
+  const Vadu::ProgressLine progress(String("Unpacking ") + Utf8(Vadu::GetFileName(archive)));
+  // The gzip layer goes into a folder of its own: the tar inside is the one file there, whatever
+  // name the gzip header gives it.
+  const WString run = RunFolder();
+  if (run.IsEmpty()) return false;
+  const WString layer = Vadu::JoinPath(run, kGzipLayerFolder);
+  Vadu::RemoveDirectoryTree(layer);
+  bool unpacked = UnpackArchive(archive, layer);
+  const std::vector<Vadu::FileEntry> entries = Vadu::ListDirectory(layer);
+  if (unpacked && (entries.size() != 1 || entries[0].IsDirectory() || entries[0].IsLink())) {
+    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find unpacked tar file in ")
+        << archive << "\r\n";
+    unpacked = false;
+  }
+  if (unpacked) unpacked = UnpackArchive(Vadu::JoinPath(layer, entries[0].Name()), folder);
+  Vadu::RemoveDirectoryTree(layer);
+  return unpacked;
+}
+
+bool UnpackDmg(const WString& image, const WString& destination) {
+  const Vadu::ProgressLine progress(String("Unpacking ") + Utf8(Vadu::GetFileName(image)));
+  const WString tool = EnsureArchiveTool();
+  const WString run = RunFolder();
+  if (run.IsEmpty()) return false;
+  const WString staging = Vadu::JoinPath(run, kStagingFolder);
+  const WString stagingText = ToolPath(staging);
+  Vadu::RemoveDirectoryTree(staging);
+  Vadu::CreateDirectories(staging);
+
+  // The tool is started directly, its output captured through a pipe.
+  const std::vector<WString> arguments =
+      ToolArguments({u"x", ToolPath(image), u"-o" + stagingText}, CommonSwitches());
+  const Vadu::CommandResult result =
+      Vadu::RunProgramCaptured(tool, arguments, Vadu::StderrRedirect::None, kToolTimeLimit);
+  Vadu::LogRecord(Source(Vadu::LogInfo), "DMG unpack command ")
+      << tool << " " << Shown(arguments) << " result: " << result.output << "\r\n";
+
+  // The staging folder exists before the run; only a tree inside it shows an extraction.
+  if (!Vadu::DirectoryExists(staging) || Vadu::ListDirectory(staging).empty()) {
+    Vadu::LogRecord(Source(Vadu::LogError), "Unapck dmg: can't find dir: ")
+        << stagingText << "\r\n";
+    Vadu::RemoveDirectoryTree(staging);
+    return false;
+  }
+  // The exit status alone cannot tell: a link the platform cannot make fails the run although
+  // every file is there. The image's own listing can.
+  if (!ExtractedWhole(tool, image, staging)) {
+    Vadu::LogRecord(Source(Vadu::LogError),
+                    "Unpack dmg: not every file of the image was extracted: ")
+        << image << "\r\n";
+    Vadu::RemoveDirectoryTree(staging);
+    return false;
+  }
+  const bool moved = Vadu::MoveDirectoryTo(staging, destination, /*recursive=*/true);
+  Vadu::LogRecord(Source(Vadu::LogInfo), "Move unpacked folder from ")
+      << staging << " to " << destination << ". Result: " << Digit(moved) << "\r\n";
+  Vadu::RemoveDirectoryTree(staging);
+  return moved;
+}
+
+}  // namespace Zentu

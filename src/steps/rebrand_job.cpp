@@ -1,0 +1,16 @@
+#include "src/steps/rebrand_job.h"
+
+#include "src/steps/working_folder.h"
+#include "support/file_system.h"
+
+namespace Zentu {
+
+Vadu::WString RebrandJob::OwnPart(const Vadu::WString& path) const {
+  return path.Substring(StartBelow(path, workingFolder));
+}
+
+Vadu::WString RebrandJob::UnpackFolder() const {
+  return workingFolder.IsEmpty() ? Vadu::WString() : Vadu::JoinPath(workingFolder, u"zentu");
+}
+
+}  // namespace Zentu

@@ -1,0 +1,150 @@
+// Helpers of the command tests: command-line text for paths, the block of a file, and the bytes
+// of the real Windows executables the build makes as fixtures.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "oem/resource_block.h"
+#include "src/steps/archive_tool.h"
+#include "support/date_time.h"
+#include "support/process.h"
+#include "support/settings_map.h"
+#include "support/test_util.h"
+#include "tests/scoped_temp_env.h"
+#include "tests/test_sandbox.h"
+
+namespace Zentu::Testing {
+
+// A path as one argument of the utility's command line.
+inline std::string Arg(const std::filesystem::path& path) {
+  Vadu::String text = Vadu::ToUtf8(Vadu::QuoteWindowsArgument(Vadu::Testing::Wide(path)));
+  return std::string(text.CStr(), text.Length());
+}
+
+// A path as the utility prints it back: its UTF-8 text.
+inline std::string Text(const std::filesystem::path& path) { return Vadu::Testing::Utf8(path); }
+
+using Vadu::Testing::Bytes;
+using Vadu::Testing::Std;
+
+// The entries of the block at the end of a file, by name; empty without a block.
+inline std::map<std::string, std::string> BlockEntries(const std::filesystem::path& file) {
+  Vadu::SettingsMap map;
+  LoadBlock(map, Bytes(Vadu::Testing::ReadFileBytes(file)));
+  std::map<std::string, std::string> entries;
+  for (const Vadu::String& name : map.ListNames()) entries[Std(name)] = Std(map.Get(name));
+  return entries;
+}
+
+// The file's bytes without any block and signature.
+inline std::string HostBytes(const std::filesystem::path& file) {
+  return Std(StripBlock(Bytes(Vadu::Testing::ReadFileBytes(file))));
+}
+
+// A file carrying the given entries as its block after the host bytes.
+inline void WriteWithBlock(const std::filesystem::path& file, const std::string& host,
+                           const std::map<std::string, std::string>& entries) {
+  Vadu::SettingsMap map;
+  for (const auto& [name, value] : entries) map.Set(Bytes(name), Bytes(value));
+  Vadu::Testing::WriteFileBytes(file, Std(AppendBlock(Bytes(host), map)));
+}
+
+// A fixture the build made (a real Windows executable).
+inline std::filesystem::path Fixture(const std::string& name) {
+  return std::filesystem::u8path(ZENTU_FIXTURES_DIR) / name;
+}
+
+// True when `date` is the "date" text of today, taken around a run (a run across midnight may
+// give either day).
+inline bool IsDateOfToday(const std::string& date, int64_t before, int64_t after) {
+  auto midnight = [](int64_t value) {
+    return std::to_string(value - value % Vadu::kMillisecondsPerDay);
+  };
+  return date == midnight(before) || date == midnight(after);
+}
+
+inline int64_t NowLocalValue() { return Vadu::DateTime::NowLocal().Value(); }
+
+// Makes a folder the current directory for its lifetime (the utility inherits it).
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const std::filesystem::path& folder)
+      : saved_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentDirectory() { std::filesystem::current_path(saved_); }
+  CurrentDirectory(const CurrentDirectory&) = delete;
+  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+ private:
+  std::filesystem::path saved_;
+};
+
+// A test that runs the utility on files in its own work folder.
+class CommandTest : public testing::Test {
+ protected:
+  // A folder "res" of resource files, with a subfolder whose file is not a resource.
+  std::filesystem::path MakeResources(const std::map<std::string, std::string>& files) {
+    std::filesystem::path folder = work_.Path() / "res";
+    std::filesystem::create_directories(folder / "sub");
+    Vadu::Testing::WriteFileBytes(folder / "sub" / "ignored.txt", "not a resource");
+    for (const auto& [name, bytes] : files) Vadu::Testing::WriteFileBytes(folder / name, bytes);
+    return folder;
+  }
+  // A copy of a fixture in the work folder.
+  std::filesystem::path CopyFixture(const std::string& fixture, const std::string& name) {
+    std::filesystem::path target = work_.Path() / name;
+    std::filesystem::copy_file(Fixture(fixture), target);
+    return target;
+  }
+  UtilityRun Run(const std::string& parameters) { return sandbox_.Run(parameters); }
+  // Standard output alone, without what the archive tool writes to standard error.
+  UtilityRun RunOwnOutput(const std::string& parameters) { return sandbox_.Run(parameters, false); }
+  std::string MainLog() {
+    return sandbox_.ReadBeside(sandbox_.Executable().stem().string() + ".main.log");
+  }
+  // A .tgz of everything inside `folder`, each at the root, made with the archive tool in this
+  // process; the archive's extension may be in any case.
+  void MakeTgz(const std::filesystem::path& folder, const std::filesystem::path& archive) {
+    Vadu::Testing::TempFolder staging;
+    const std::filesystem::path made =
+        staging.Path() / archive.filename().replace_extension(".tgz");
+    ASSERT_TRUE(
+        PackTgz(Vadu::Testing::Wide(folder), Vadu::Testing::Wide(made), PackRoot::kFolderContents))
+        << archive;
+    std::filesystem::rename(made, archive);
+  }
+  // Every file of a .tgz by its path inside (with "/"), with its bytes.
+  std::map<std::string, std::string> ReadTgz(const std::filesystem::path& archive) {
+    Vadu::Testing::TempFolder out;
+    EXPECT_TRUE(UnpackTgz(Vadu::Testing::Wide(archive), Vadu::Testing::Wide(out.Path())))
+        << archive;
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(out.Path()))
+      if (entry.is_regular_file())
+        files[Text(std::filesystem::relative(entry.path(), out.Path()).generic_u8string())] =
+            Vadu::Testing::ReadFileBytes(entry.path());
+    return files;
+  }
+  // The names in a folder, sorted.
+  static std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      names.push_back(Text(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  UtilitySandbox sandbox_;
+  Vadu::Testing::TempFolder work_;
+  // The archive tool this process runs (to make and read archives) works in a run folder here.
+  ScopedTempEnvironment processTemp_;
+};
+
+}  // namespace Zentu::Testing
