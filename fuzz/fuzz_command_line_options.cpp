@@ -2,8 +2,9 @@
 // bytes into UTF-8 arguments. Checks what must hold for any input: a lookup with the dash finds
 // the option stored with or without it; every stored value is an argument whole or the text after
 // the first "=" of one (nothing is cut out of an argument or joined across arguments); an option
-// given as a whole argument is present, with the argument after it as its value when it takes one
-// and that argument does not begin with "-", and an empty value otherwise.
+// given as a whole argument (and not right after an option that takes a value) is present, with
+// the argument after it as its value when it takes one and that argument does not begin with "-",
+// and an empty value otherwise.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -40,6 +41,14 @@ bool IsWholeArgumentOrItsValuePart(const WString& value, const std::vector<WStri
   return false;
 }
 
+// The argument names an option that takes a value: the argument after it may be that value.
+bool NamesValuedOption(const WString& argument,
+                       const std::vector<Vadu::OptionDefinition>& definitions) {
+  for (const auto& definition : definitions)
+    if (definition.takesValue && definition.name == argument) return true;
+  return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -68,6 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const auto first = std::find(arguments.begin(), arguments.end(), name);
     if (first == arguments.end()) continue;
+    // "-outdir /?" gives "/?" to -outdir as its value: the help spelling is then no option.
+    if (first != arguments.begin() && NamesValuedOption(*(first - 1), definitions)) continue;
     const auto next = first + 1;
     const bool valued = definition.takesValue && next != arguments.end() && !next->StartsWith(u"-");
     if (!values.count(name) || !(values.at(name) == (valued ? *next : WString()))) std::abort();
