@@ -160,12 +160,7 @@ IcoFile ParseIco(ByteSpan bytes) {
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* entry = bytes.data() + kIcoHeaderSize + i * kIcoEntrySize;
     IconImage image;
-    image.width = entry[0];
-    image.height = entry[1];
-    image.color_count = entry[2];
-    image.reserved = entry[3];
-    image.planes = LoadU16(entry + 4);
-    image.bit_count = LoadU16(entry + 6);
+    LoadIconFormat(entry, image);
     const uint32_t size = LoadU32(entry + 8);
     const uint32_t offset = LoadU32(entry + 12);
     const std::string where = "icon image " + std::to_string(i) + ": ";

@@ -21,6 +21,18 @@ struct IconImage {
   Bytes data;  // The image exactly as stored in the .ico (a DIB or a whole PNG file).
 };
 
+// Reads the six fields an .ico directory entry and an icon group entry share, stored alike at
+// the start of both: width, height, color count, reserved, planes, bit count.
+template <typename Entry>
+void LoadIconFormat(const uint8_t* stored, Entry& entry) {
+  entry.width = stored[0];
+  entry.height = stored[1];
+  entry.color_count = stored[2];
+  entry.reserved = stored[3];
+  entry.planes = LoadU16(stored + 4);
+  entry.bit_count = LoadU16(stored + 6);
+}
+
 struct IcoFile {
   std::vector<IconImage> images;
 };

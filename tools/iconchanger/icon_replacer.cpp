@@ -178,12 +178,7 @@ std::vector<GroupIconEntry> ParseGroupIcon(ByteSpan data) {
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* p = data.data() + kGroupHeaderSize + i * kGroupEntrySize;
     GroupIconEntry& e = entries[i];
-    e.width = p[0];
-    e.height = p[1];
-    e.color_count = p[2];
-    e.reserved = p[3];
-    e.planes = LoadU16(p + 4);
-    e.bit_count = LoadU16(p + 6);
+    LoadIconFormat(p, e);
     e.bytes_in_res = LoadU32(p + 8);
     e.id = LoadU16(p + 12);
   }
