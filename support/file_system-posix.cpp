@@ -267,9 +267,21 @@ int64_t CopyRange(FileHandle in, uint64_t inOffset, FileHandle out, uint64_t cou
 bool FlushFile(FileHandle file) { return fsync(static_cast<int>(file)) == 0; }
 
 void CopyPermissions(const WString& model, FileHandle file) {
-  struct stat status, own;
+  struct stat status, own, at;
   const int fd = static_cast<int>(file);
-  if (stat(SystemPath(model).CStr(), &status) != 0 || fstat(fd, &own) != 0) return;
+  const String name = SystemPath(model);
+  if (stat(name.CStr(), &status) != 0 || fstat(fd, &own) != 0) return;
+  // A replaced file stays its owner's and its group's where the caller may give it to them (root;
+  // a group the caller belongs to): a run as root must not take a build user's package away from
+  // them. Only a file at the name itself counts, never what a link there points at.
+  if (lstat(name.CStr(), &at) == 0 && S_ISREG(at.st_mode) &&
+      (at.st_uid != own.st_uid || at.st_gid != own.st_gid)) {
+    // Otherwise the group alone; failing both, the file stays the caller's, and the set-ID bits
+    // below do not carry over.
+    const bool given =
+        fchown(fd, at.st_uid, at.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), at.st_gid) == 0;
+    if (given && fstat(fd, &own) != 0) return;
+  }
   mode_t mode = status.st_mode & 01777;
   if ((status.st_mode & S_ISUID) && own.st_uid == status.st_uid) mode |= S_ISUID;
   if ((status.st_mode & S_ISGID) && own.st_gid == status.st_gid) mode |= S_ISGID;

@@ -61,9 +61,10 @@ int64_t CopyRange(FileHandle in, uint64_t inOffset, FileHandle out, uint64_t cou
 // Forces written data to the disk.
 bool FlushFile(FileHandle file);
 // Gives the open file the permission bits of the file at `model` (a link: of the file it names),
-// except that the set-user-ID and set-group-ID bits carry over only when the open file has the
-// model's owner (group): a replacement never gains privileges. No-op on Windows, or when the model
-// does not exist.
+// and, where the caller may, the owner and group of a regular file at `model` (POSIX: root gives
+// both, others a group they belong to). The set-user-ID and set-group-ID bits carry over only when
+// the open file has the model's owner (group): a replacement never gains privileges. No-op on
+// Windows, or when the model does not exist.
 void CopyPermissions(const WString& model, FileHandle file);
 // False when something the caller may not write stands at the path (POSIX: a file without write
 // permission for this user; Windows: a read-only file), so that it is not swapped for a new file

@@ -1,5 +1,6 @@
 // POSIX behaviour of the file-system layer: symbolic links, permission bits, write limits, the
 // backslash as a name character, and the environment's temporary directory.
+#include <grp.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -42,6 +43,13 @@ std::vector<std::string> NamesIn(const fs::path& folder) {
 }
 
 bool IsLinkAt(const fs::path& path) { return fs::is_symlink(fs::symlink_status(path)); }
+
+// What the name itself is (a link is not followed); all zero when nothing is there.
+struct stat StatusOf(const fs::path& path) {
+  struct stat status = {};
+  lstat(path.c_str(), &status);
+  return status;
+}
 
 // A folder "outside" whose files must survive whatever happens to links pointing at it.
 class SymbolicLinkTest : public ::testing::Test {
@@ -180,42 +188,72 @@ TEST(PosixFileTest, PermissionBitsSurviveCopyAndReplace) {
   EXPECT_EQ(ReadFileBytes(folder.Path() / "copy"), "#!/bin/sh\nexit 0\n");
 }
 
-TEST(PosixFileTest, AReplacementGainsNoPrivileges) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
-  TempFolder folder;
-  auto status = [](const fs::path& path) {
-    struct stat info = {};
-    stat(path.c_str(), &info);
-    return info;
-  };
-  // Another user's set-user-ID and set-group-ID program: the root-owned replacement keeps the
-  // permission bits but not the privileges.
-  const fs::path theirs = folder.Path() / "theirs";
-  WriteFileBytes(theirs, "old");
-  ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(chmod(theirs.c_str(), 06755), 0);
-  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(theirs)));
-  EXPECT_EQ(status(theirs).st_mode & 07777, 0755u);
-  EXPECT_EQ(status(theirs).st_uid, 0u);
-  // One's own keeps them.
-  const fs::path own = folder.Path() / "own";
-  WriteFileBytes(own, "old");
-  ASSERT_EQ(chmod(own.c_str(), 06750), 0);
-  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(own)));
-  EXPECT_EQ(status(own).st_mode & 07777, 06750u);
-}
-
 // Runs `check` in a child process as the unprivileged user "nobody" (when this process is root)
 // and returns its exit status.
 int AsUnprivilegedUser(const std::function<int()>& check) {
   const pid_t child = fork();
   if (child == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    // Root's supplementary groups go as well: the child belongs to the group "nogroup" alone.
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(99);
     _exit(check());
   }
   int status = 0;
   waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(PosixFileTest, AReplacementKeepsItsOwnerAndGainsNoPrivileges) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+  TempFolder folder;
+  const fs::path theirs = folder.Path() / "theirs";
+  // Another user's set-user-ID and set-group-ID program, replaced by root and by a copy from
+  // elsewhere: it stays that user's with its bits, so it runs with the privileges it had.
+  WriteFileBytes(theirs, "old");
+  ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(theirs.c_str(), 06755), 0);
+  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(theirs)));
+  struct stat status = StatusOf(theirs);
+  EXPECT_EQ(status.st_mode & 07777, 06755u);
+  EXPECT_EQ(status.st_uid, 65534u);
+  EXPECT_EQ(status.st_gid, 65534u);
+  const fs::path staged = folder.Path() / "staged";
+  WriteFileBytes(staged, "newer");
+  ASSERT_EQ(chmod(theirs.c_str(), 0640), 0);
+  ASSERT_TRUE(ReplaceFileWith(Wide(staged), Wide(theirs)));
+  status = StatusOf(theirs);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(status.st_uid, 65534u);
+  EXPECT_EQ(ReadFileBytes(theirs), "newer");
+  // One's own keeps them.
+  const fs::path own = folder.Path() / "own";
+  WriteFileBytes(own, "old");
+  ASSERT_EQ(chmod(own.c_str(), 06750), 0);
+  ASSERT_TRUE(ReplaceFileContent(Bytes("new"), Wide(own)));
+  EXPECT_EQ(StatusOf(own).st_mode & 07777, 06750u);
+
+  // A link at the name gives way to root's own file: what it points at lends no owner.
+  const fs::path link = folder.Path() / "link";
+  fs::create_symlink(theirs, link);
+  ASSERT_EQ(chmod(theirs.c_str(), 06755), 0);
+  ASSERT_TRUE(ReplaceFileContent(Bytes("linked"), Wide(link)));
+  status = StatusOf(link);
+  EXPECT_EQ(status.st_uid, 0u);
+  EXPECT_EQ(status.st_mode & 07777, 0755u) << "no set-ID bits of another user";
+
+  // A user who may not give the file its group: it takes the user's, without set-group-ID.
+  ASSERT_EQ(chown(folder.Path().c_str(), 65534, 65534), 0);
+  const fs::path grouped = folder.Path() / "grouped";
+  WriteFileBytes(grouped, "old");
+  ASSERT_EQ(chown(grouped.c_str(), 65534, 0), 0);
+  ASSERT_EQ(chmod(grouped.c_str(), 02755), 0);
+  EXPECT_EQ(
+      AsUnprivilegedUser([&] { return ReplaceFileContent(Bytes("new"), Wide(grouped)) ? 0 : 1; }),
+      0);
+  status = StatusOf(grouped);
+  EXPECT_EQ(status.st_gid, 65534u);
+  EXPECT_EQ(status.st_mode & 07777, 0755u);
+  EXPECT_EQ(ReadFileBytes(grouped), "new");
 }
 
 TEST(PosixFileTest, AFileTheCallerMayNotWriteIsNotReplaced) {

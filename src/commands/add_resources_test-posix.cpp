@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <random>
@@ -64,6 +65,29 @@ TEST_F(AddResourcesWrite, AWriteThatFailsLeavesTheTargetByteForByte) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(target), original);
   EXPECT_EQ(NamesIn(work_.Path()), (std::vector<std::string>{"app.exe", "res"}));
+}
+
+TEST_F(AddResourcesWrite, ARunAsRootLeavesEachTargetItsOwnerAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+  const fs::path content = work_.Path() / "content";
+  fs::create_directories(content);
+  WriteFileBytes(content / "zentu.app",
+                 "\x7f"
+                 "ELF linux program");
+  MakeTgz(content, work_.Path() / "app.tgz");
+  const fs::path resources = MakeResources({{"x.txt", "x"}});
+  for (const fs::path& target :
+       {CopyFixture("sample_app64.exe", "app.exe"), work_.Path() / "app.tgz"}) {
+    ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0664), 0);
+    const UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(target));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    struct stat status = {};
+    ASSERT_EQ(stat(target.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 65534u) << target;
+    EXPECT_EQ(status.st_gid, 65534u) << target;
+    EXPECT_EQ(status.st_mode & 07777, 0664u) << target;
+  }
 }
 
 using ResourceFiles = Testing::CommandTest;
