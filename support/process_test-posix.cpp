@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,9 +28,16 @@ uint64_t CurrentProcessId() { return static_cast<uint64_t>(getpid()); }
 
 bool ProcessIsGone(uint64_t id) {
   if (kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) return true;
-  // A process that ended but is not yet collected still answers; Linux shows its state.
-  std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
-  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // A process that ended but is not yet collected still answers; Linux shows its state. Read
+  // without streams: a process collected meanwhile fails the read (ESRCH), which a stream would
+  // throw as an exception.
+  const int fd = open(("/proc/" + std::to_string(id) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;
+  char buffer[1024];
+  const ssize_t count = read(fd, buffer, sizeof buffer);
+  close(fd);
+  if (count <= 0) return true;
+  const std::string text(buffer, static_cast<size_t>(count));
   const size_t nameEnd = text.rfind(')');
   if (nameEnd == std::string::npos || nameEnd + 2 >= text.size()) return false;
   return text[nameEnd + 2] == 'Z' || text[nameEnd + 2] == 'X';
