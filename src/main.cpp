@@ -7,12 +7,17 @@
 #include "src/log_tags.h"
 #include "src/steps/run_folder.h"
 #include "support/command_line_options.h"
+#include "support/file_system.h"
 #include "support/log.h"
 #include "support/termination.h"
 
 int main(int argc, char** argv) {
-  // Interrupted or ended by the system: the run's children end and its working folder goes.
-  Vadu::InstallTerminationCleanup([] { Zentu::RemoveRunFolder(); });
+  // Interrupted or ended by the system: the run's children end, and its working folder and the
+  // replacements it was writing beside its targets go.
+  Vadu::InstallTerminationCleanup([] {
+    Vadu::RemoveUnfinishedReplacements();
+    Zentu::RemoveRunFolder();
+  });
   Zentu::AttachLogFiles();
   Zentu::LoadOwnOemInformation();
   Vadu::LogRecord(Vadu::LogSource(Vadu::LogInfo, Zentu::kFrontEndLogTag),
@@ -26,5 +31,6 @@ int main(int argc, char** argv) {
   Zentu::DispatchCommand(options);
   Zentu::RemoveRunFolder();
   Zentu::LogRunOutcome(Zentu::ExitCode());
-  return Zentu::ExitCode();
+  // Not a return: a signal taken meanwhile is cleaned up before any static object goes.
+  Vadu::EndProcess(Zentu::ExitCode());
 }

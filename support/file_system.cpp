@@ -1,7 +1,9 @@
 #include "support/file_system.h"
 
 #include <atomic>
+#include <mutex>
 #include <new>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -359,9 +361,30 @@ WString ReplaceableTarget(const WString& path) {
   return target;
 }
 
+// The temporary files of replacements still being made, for RemoveUnfinishedReplacements. Never
+// destroyed: the cleanup of a process that is asked to end may use it at any time.
+struct PendingTemporaries {
+  std::mutex mutex;
+  std::set<WString> paths;
+};
+PendingTemporaries& Pending() {
+  static PendingTemporaries* pending = new PendingTemporaries;
+  return *pending;
+}
+
+void TrackTemporary(const WString& path) {
+  std::lock_guard<std::mutex> lock(Pending().mutex);
+  Pending().paths.insert(path);
+}
+
+void ForgetTemporary(const WString& path) {
+  std::lock_guard<std::mutex> lock(Pending().mutex);
+  Pending().paths.erase(path);
+}
+
 // Creates a fresh, hidden temporary file beside the target (so that the rename stays within one
 // file system), marked as in use so that a later run does not take it for the leftover of a
-// killed one.
+// killed one, and tracked until it is renamed or removed.
 FileHandle CreateTemporaryBeside(const WString& target, WString* temporary) {
   static std::atomic<uint32_t> serial{0};
   const WString folder = GetDirectoryPart(target);
@@ -374,7 +397,10 @@ FileHandle CreateTemporaryBeside(const WString& target, WString* temporary) {
     *temporary = JoinPath(folder, name);
     FileHandle file = Platform::OpenFile(*temporary, OpenMode::kCreateNew);
     if (file != kNoFile) {
-      if (Platform::MarkInUse(file)) return file;
+      if (Platform::MarkInUse(file)) {
+        TrackTemporary(*temporary);
+        return file;
+      }
       Platform::CloseFile(file);
       Platform::RemoveFileEntry(*temporary);
       return kNoFile;
@@ -439,8 +465,15 @@ bool ReplaceFileWith(const WString& source, const WString& path) {
   }
   ok = ok && Platform::RenameEntry(temporary, target);
   if (!ok) Platform::RemoveFileEntry(temporary);
+  ForgetTemporary(temporary);
   if (ok) Platform::RemoveFileEntry(from);  // copied across file systems: the original goes
   return ok;
+}
+
+void RemoveUnfinishedReplacements() {
+  std::lock_guard<std::mutex> lock(Pending().mutex);
+  for (const WString& path : Pending().paths) Platform::RemoveFileEntry(path);
+  Pending().paths.clear();
 }
 
 FileReader::FileReader(const WString& path) {
@@ -485,6 +518,7 @@ void FileReplacement::Abandon() {
   if (file_ == kNoFile) return;
   Platform::CloseFile(file_);
   Platform::RemoveFileEntry(temporary_);
+  ForgetTemporary(temporary_);
   file_ = kNoFile;
   ok_ = false;
 }
@@ -542,6 +576,7 @@ bool FileReplacement::Commit() {
   file_ = kNoFile;
   ok = ok && Platform::RenameEntry(temporary_, target_);
   if (!ok) Platform::RemoveFileEntry(temporary_);
+  ForgetTemporary(temporary_);
   ok_ = false;
   return ok;
 }

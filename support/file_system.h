@@ -160,6 +160,10 @@ class FileReplacement {
   bool ok_ = false;
 };
 
+// Removes the temporary files of replacements this process is still making (a process asked to
+// end leaves none behind); the replacements then fail. Safe to call from another thread.
+void RemoveUnfinishedReplacements();
+
 // True for a name of ReplaceFileContent's temporary files.
 bool IsReplacementTemporaryName(const WString& name);
 // Removes from `folder` the temporary files of ReplaceFileContent that a killed process left: those

@@ -16,8 +16,18 @@ namespace {
 
 constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Set once a signal has been taken: from then on the process ends through the cleanup thread.
-std::atomic<bool> g_ending{false};
+// What the process is doing about its end. Once a signal has been taken (kCleaning) the process
+// ends through the cleanup thread; once it has begun to end on its own (kExiting) a signal ends it
+// at once, without the cleanup, which must not run while static objects are being destroyed.
+enum State : int { kRunning, kCleaning, kExiting };
+std::atomic<int> g_state{kRunning};
+
+// Moves the state from kRunning to `next`; the state it had.
+int Enter(int next) {
+  int state = kRunning;
+  g_state.compare_exchange_strong(state, next);
+  return state;
+}
 
 // The termination signals that this process does not ignore.
 sigset_t SignalsToTake() {
@@ -58,7 +68,8 @@ void TakeSignals(sigset_t signals, std::function<void()> cleanup) {
   int signal = 0;
   while (sigwait(&signals, &signal) != 0) {
   }
-  g_ending = true;
+  // A process already ending on its own has done its cleanup and waited for its children.
+  if (Enter(kCleaning) != kRunning) EndBySignal(signal);
   EndChildProcesses();
   try {
     if (cleanup) cleanup();
@@ -68,10 +79,10 @@ void TakeSignals(sigset_t signals, std::function<void()> cleanup) {
   EndBySignal(signal);
 }
 
-// Run at exit: a thread that ends the process while the cleanup runs waits for the cleanup
-// thread to end it by the signal.
+// Run at exit, for a process that ends without EndProcess: a thread that ends the process while
+// the cleanup runs waits for the cleanup thread to end it by the signal.
 void AwaitCleanupAtExit() {
-  if (!g_ending) return;
+  if (Enter(kExiting) != kCleaning) return;
   for (;;) pause();
 }
 
@@ -93,6 +104,11 @@ void InstallTerminationCleanup(std::function<void()> cleanup) {
     return;
   }
   std::atexit(AwaitCleanupAtExit);
+}
+
+void EndProcess(int code) {
+  if (Enter(kExiting) != kCleaning) std::exit(code);
+  for (;;) pause();  // the cleanup thread ends the process
 }
 
 }  // namespace Vadu

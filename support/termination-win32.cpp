@@ -14,13 +14,24 @@ namespace {
 
 std::function<void()>* g_cleanup = nullptr;
 std::once_flag g_cleanedUp;
-// Set once an event has arrived: from then on the process ends through the handler.
-std::atomic<bool> g_ending{false};
+// What the process is doing about its end. Once an event has arrived (kCleaning) the process ends
+// through the handler; once it has begun to end on its own (kExiting) an event ends it without
+// the cleanup, which must not run while static objects are being destroyed.
+enum State : int { kRunning, kCleaning, kExiting };
+std::atomic<int> g_state{kRunning};
+
+// Moves the state from kRunning to `next`; the state it had.
+int Enter(int next) {
+  int state = kRunning;
+  g_state.compare_exchange_strong(state, next);
+  return state;
+}
 
 // The console control handler. The system calls it on a thread of its own; a second event
 // waits here until the first one's cleanup is done.
 BOOL WINAPI OnControlEvent(DWORD) {
-  g_ending = true;
+  // A process already ending on its own has done its cleanup and waited for its children.
+  if (Enter(kCleaning) == kExiting) return FALSE;
   std::call_once(g_cleanedUp, [] {
     EndChildProcesses();
     try {
@@ -34,10 +45,10 @@ BOOL WINAPI OnControlEvent(DWORD) {
   return FALSE;
 }
 
-// Run at exit: a thread that ends the process while the cleanup runs waits for the handler to
-// end it.
+// Run at exit, for a process that ends without EndProcess: a thread that ends the process while
+// the cleanup runs waits for the handler to end it.
 void AwaitCleanupAtExit() {
-  if (g_ending) Sleep(INFINITE);
+  if (Enter(kExiting) == kCleaning) Sleep(INFINITE);
 }
 
 }  // namespace
@@ -47,6 +58,12 @@ void InstallTerminationCleanup(std::function<void()> cleanup) {
   if (installed.exchange(true)) return;
   g_cleanup = new std::function<void()>(std::move(cleanup));  // kept to the end of the process
   if (SetConsoleCtrlHandler(OnControlEvent, TRUE)) std::atexit(AwaitCleanupAtExit);
+}
+
+void EndProcess(int code) {
+  if (Enter(kExiting) != kCleaning) std::exit(code);
+  Sleep(INFINITE);  // the handler ends the process
+  std::exit(code);  // not reached
 }
 
 }  // namespace Vadu

@@ -24,4 +24,13 @@ namespace Vadu {
 // started in a new process group) does not reach the cleanup.
 void InstallTerminationCleanup(std::function<void()> cleanup);
 
+// Ends the process with `code`, as returning it from main does, unless the cleanup has begun:
+// then waits for the cleanup to end the process as the signal or event says. Call it instead of
+// returning from main: the thread that ends the process then never destroys static objects
+// while the cleanup uses them (a process that returns from main or calls exit waits for the
+// cleanup only after the static objects made since InstallTerminationCleanup are destroyed). A
+// signal or event that comes once the process is ending this way ends it at once, without the
+// cleanup.
+[[noreturn]] void EndProcess(int code);
+
 }  // namespace Vadu

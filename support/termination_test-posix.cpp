@@ -30,7 +30,7 @@ using ProcessTesting::SleepParameters;
 
 // Run as a child:  CleanupOnSignal <marker> <id file> <ignore SIGHUP: 0 or 1>
 // installs a cleanup that writes whether the sleeping child was gone to <marker>, then waits
-// for that child and, should the wait end, exits with code 3.
+// for that child and, should the wait end, ends the process with code 3 as the utility does.
 TEST(ProcessChild, DISABLED_CleanupOnSignal) {
   const auto arguments = ChildModeArguments();
   ASSERT_EQ(arguments.size(), 3u);
@@ -45,7 +45,7 @@ TEST(ProcessChild, DISABLED_CleanupOnSignal) {
     ProcessTesting::WriteWhole(marker, gone ? "cleaned, child gone\n" : "cleaned, child left\n");
   });
   RunProgram(SelfPath(), SleepParameters(idFile, 600), true, kNoTimeLimit);
-  std::exit(3);
+  EndProcess(3);
 }
 
 TEST(Termination, CleansUpAfterEndingTheChildrenAndEndsByTheSignal) {

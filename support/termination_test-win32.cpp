@@ -41,7 +41,8 @@ void SendControlC(const std::string& idFile) {
 
 // Run as a child in a console of its own:  CleanupOnEvent <marker> <id file>
 // installs a cleanup that writes whether the sleeping child was gone to <marker>, waits for that
-// child while another thread sends Ctrl+C, and, should the wait end, exits with code 3.
+// child while another thread sends Ctrl+C, and, should the wait end, ends the process with code 3
+// as the utility does.
 TEST(ProcessChild, DISABLED_CleanupOnEvent) {
   const auto arguments = ChildModeArguments();
   ASSERT_EQ(arguments.size(), 2u);
@@ -56,7 +57,7 @@ TEST(ProcessChild, DISABLED_CleanupOnEvent) {
   });
   std::thread(SendControlC, idFile).detach();
   RunProgram(SelfPath(), SleepParameters(idFile, 600), true, kNoTimeLimit);
-  std::exit(3);
+  EndProcess(3);
 }
 
 // Run as a child in a console of its own:  ControlCWithoutCleanup
