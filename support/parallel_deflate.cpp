@@ -26,17 +26,31 @@ std::string ZlibHeader(int level) {
 }  // namespace
 
 ParallelDeflater::ParallelDeflater(int level, unsigned threads)
-    : level_(level),
-      threads_(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {
-  out_.Append(ZlibHeader(level).data(), 2);
-}
+    : ParallelDeflater(Format::kZlib, nullptr, level, threads) {}
+
+ParallelDeflater::ParallelDeflater(Format format, Sink sink, int level, unsigned threads)
+    : format_(format),
+      sink_(std::move(sink)),
+      level_(level),
+      threads_(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {}
 
 ParallelDeflater::~ParallelDeflater() {
   // Pieces still running end before the buffers they use go.
   for (std::future<Piece>& piece : inFlight_) piece.wait();
 }
 
+bool ParallelDeflater::Emit(const char* data, uint32_t count) {
+  if (sink_) return sink_(data, count);
+  if (count >= String::npos - 1 - out_.Length()) return false;
+  out_.Append(data, count);
+  return true;
+}
+
 bool ParallelDeflater::Add(const char* data, uint32_t count) try {
+  if (ok_ && !started_) {
+    started_ = true;
+    if (format_ == Format::kZlib) ok_ = Emit(ZlibHeader(level_).data(), 2);
+  }
   while (ok_ && count > 0) {
     const uint32_t take =
         std::min<uint32_t>(count, kPieceSize - static_cast<uint32_t>(input_.size()));
@@ -52,10 +66,12 @@ bool ParallelDeflater::Add(const char* data, uint32_t count) try {
 void ParallelDeflater::StartPiece(bool last) {
   // Each piece deflates its own copy of its input after the window before it, raw (no header or
   // checksum of its own).
-  auto job = [level = level_, last](std::string input, std::string window) {
+  auto job = [level = level_, last, crc = format_ == Format::kRawDeflate](std::string input,
+                                                                          std::string window) {
     Piece piece;
-    piece.adler = static_cast<uint32_t>(
-        adler32(1, reinterpret_cast<const Bytef*>(input.data()), static_cast<uInt>(input.size())));
+    const auto* bytes = reinterpret_cast<const Bytef*>(input.data());
+    const auto size = static_cast<uInt>(input.size());
+    piece.check = static_cast<uint32_t>(crc ? crc32(0, bytes, size) : adler32(1, bytes, size));
     piece.length = static_cast<uint32_t>(input.size());
     z_stream stream{};
     if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return piece;
@@ -63,7 +79,7 @@ void ParallelDeflater::StartPiece(bool last) {
               deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(window.data()),
                                    static_cast<uInt>(window.size())) == Z_OK;
     stream.next_in = reinterpret_cast<Bytef*>(input.data());
-    stream.avail_in = static_cast<uInt>(input.size());
+    stream.avail_in = size;
     int rc = Z_OK;
     while (ok) {
       const size_t used = piece.deflated.size();
@@ -88,9 +104,12 @@ void ParallelDeflater::StartPiece(bool last) {
     window_ += input_;
     if (window_.size() > kWindow) window_.erase(0, window_.size() - kWindow);
   }
-  // At most `threads_` pieces run at once: the oldest is collected before another starts.
+  // At most `threads_` pieces run at once: the oldest is collected before another starts. A last
+  // piece with none before it in flight runs on this thread, which would only wait otherwise: a
+  // stream of one piece starts no thread at all.
   while (inFlight_.size() >= threads_) CollectOne();
-  inFlight_.push_back(std::async(std::launch::async, job, std::move(input_), std::move(window)));
+  const auto policy = last && inFlight_.empty() ? std::launch::deferred : std::launch::async;
+  inFlight_.push_back(std::async(policy, job, std::move(input_), std::move(window)));
   input_.clear();
 }
 
@@ -98,27 +117,38 @@ void ParallelDeflater::CollectOne() {
   Piece piece = inFlight_.front().get();
   inFlight_.pop_front();
   if (!ok_) return;
-  if (!piece.ok || piece.deflated.size() >= String::npos - 1 - out_.Length()) {
+  if (!piece.ok || !Emit(piece.deflated.data(), static_cast<uint32_t>(piece.deflated.size()))) {
     ok_ = false;
     return;
   }
-  out_.Append(piece.deflated.data(), static_cast<uint32_t>(piece.deflated.size()));
-  adler_ = static_cast<uint32_t>(adler32_combine(adler_, piece.adler, piece.length));
+  if (format_ == Format::kZlib)
+    adler_ = static_cast<uint32_t>(adler32_combine(adler_, piece.check, piece.length));
+  else
+    crc_ = static_cast<uint32_t>(crc32_combine(crc_, piece.check, piece.length));
+  inputLength_ += piece.length;
 }
 
-String ParallelDeflater::Finish() try {
+bool ParallelDeflater::End() try {
+  if (ok_ && !started_) Add(nullptr, 0);
   if (ok_) StartPiece(/*last=*/true);
   while (!inFlight_.empty()) CollectOne();
-  if (!ok_ || out_.Length() > String::npos - 5) return String();
-  const char trailer[4] = {static_cast<char>(adler_ >> 24), static_cast<char>(adler_ >> 16),
-                           static_cast<char>(adler_ >> 8), static_cast<char>(adler_)};
-  out_.Append(trailer, 4);
+  if (ok_ && format_ == Format::kZlib) {
+    const char trailer[4] = {static_cast<char>(adler_ >> 24), static_cast<char>(adler_ >> 16),
+                             static_cast<char>(adler_ >> 8), static_cast<char>(adler_)};
+    ok_ = Emit(trailer, 4);
+  }
+  const bool done = ok_;
   ok_ = false;  // the stream is complete: nothing more can be added
-  return std::move(out_);
+  return done;
 } catch (const std::exception&) {
   ok_ = false;
   inFlight_.clear();
-  return String();
+  return false;
+}
+
+String ParallelDeflater::Finish() {
+  if (!End()) return String();
+  return std::move(out_);
 }
 
 }  // namespace Vadu

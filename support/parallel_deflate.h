@@ -1,12 +1,16 @@
-// A zlib stream (RFC 1950) compressed on every core. The input is cut into pieces that are
-// deflated independently, each primed with the 32 KiB that precede it so that the ratio stays
-// close to one stream's; every piece but the last ends on a byte boundary (a sync flush), the last
-// one finishes the stream, and the piece checksums are joined into the one Adler-32 of the whole.
-// The result is an ordinary zlib stream that plain inflate reads.
+// A deflate stream compressed on every core: a zlib stream (RFC 1950), or raw deflate (RFC 1951)
+// with the CRC-32 of the input for a gzip member. The input is cut into pieces that are deflated
+// independently, each primed with the 32 KiB that precede it so that the ratio stays close to one
+// stream's; every piece but the last ends on a byte boundary (a sync flush), the last one finishes
+// the stream, and the piece checksums are joined into the one checksum of the whole. The result is
+// an ordinary stream that plain inflate reads, the same bytes whatever the number of threads. The
+// output is collected in memory, or handed to a sink in order as pieces are done, so that a
+// stream of any length needs only the pieces in flight.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
 #include <string>
 
@@ -17,17 +21,34 @@ namespace Vadu {
 
 class ParallelDeflater {
  public:
-  // `threads` pieces are compressed at once; 0 means one per core.
+  enum class Format {
+    kZlib,        // header, deflate data and Adler-32
+    kRawDeflate,  // the deflate data alone; Crc32() gives the checksum a gzip trailer holds
+  };
+  // Receives the output in order; returning false stops the compression.
+  using Sink = std::function<bool(const char* data, uint32_t count)>;
+
+  // `threads` pieces are compressed at once; 0 means one per core. The output is collected and
+  // handed over by Finish.
   explicit ParallelDeflater(int level = kDefaultCompressionLevel, unsigned threads = 0);
+  // The output goes to `sink`.
+  ParallelDeflater(Format format, Sink sink, int level = kDefaultCompressionLevel,
+                   unsigned threads = 0);
   ~ParallelDeflater();
   ParallelDeflater(const ParallelDeflater&) = delete;
   ParallelDeflater& operator=(const ParallelDeflater&) = delete;
 
   // Takes the next bytes of the input. False once anything has failed (then Finish gives nothing).
   bool Add(const char* data, uint32_t count);
-  // Ends the stream and hands it over; empty on failure (memory, or a stream longer than a string
-  // can hold).
+  // Ends the stream; false on failure (memory, a sink that stopped it, or a collected stream
+  // longer than a string can hold).
+  bool End();
+  // Ends the stream and hands over the collected output; empty on failure.
   String Finish();
+
+  // After End: the CRC-32 and the length of the whole input.
+  uint32_t Crc32() const { return crc_; }
+  uint64_t InputLength() const { return inputLength_; }
 
   // How much input each piece takes.
   static constexpr uint32_t kPieceSize = 1u << 20;
@@ -35,21 +56,26 @@ class ParallelDeflater {
  private:
   struct Piece {
     std::string deflated;
-    uint32_t adler = 1;
+    uint32_t check = 0;  // Adler-32 or CRC-32 of the piece's input, as the format needs
     uint32_t length = 0;
     bool ok = false;
   };
 
   void StartPiece(bool last);
-  // Appends the oldest piece in flight to the output.
+  // Hands the oldest piece in flight to the output.
   void CollectOne();
+  bool Emit(const char* data, uint32_t count);
 
+  Format format_;
+  Sink sink_;
   int level_;
   unsigned threads_;
   std::string input_, window_;
   std::deque<std::future<Piece>> inFlight_;
   String out_;
-  uint32_t adler_ = 1;
+  uint32_t adler_ = 1, crc_ = 0;
+  uint64_t inputLength_ = 0;
+  bool started_ = false;
   bool ok_ = true;
 };
 

@@ -100,5 +100,42 @@ TEST(ParallelDeflate, PiecesPrimedWithTheirWindowCompressAsWellAsOneStream) {
   EXPECT_LE(parallel, single + single / 20) << single;
 }
 
+TEST(ParallelDeflate, RawDeflateToASinkCarriesTheCrcOfAGzipMember) {
+  for (size_t size : {size_t{0}, size_t{5000}, size_t{3 * kPiece + 99}}) {
+    SCOPED_TRACE(size);
+    const std::string input = MixedInput(size, 5);
+    std::string stream;
+    ParallelDeflater deflater(ParallelDeflater::Format::kRawDeflate,
+                              [&stream](const char* data, uint32_t count) {
+                                stream.append(data, count);
+                                return true;
+                              });
+    for (size_t at = 0; at < input.size(); at += 70000)
+      ASSERT_TRUE(deflater.Add(input.data() + at, uint32_t(std::min<size_t>(70000, size - at))));
+    ASSERT_TRUE(deflater.End());
+    EXPECT_EQ(deflater.Crc32(),
+              crc32(0, reinterpret_cast<const Bytef*>(input.data()), uInt(input.size())));
+    EXPECT_EQ(deflater.InputLength(), size);
+    // Plain raw inflate reads it to the end of the stream.
+    z_stream inflater{};
+    ASSERT_EQ(inflateInit2(&inflater, -15), Z_OK);
+    std::string out(size + 1, '\0');
+    inflater.next_in = reinterpret_cast<Bytef*>(stream.data());
+    inflater.avail_in = uInt(stream.size());
+    inflater.next_out = reinterpret_cast<Bytef*>(out.data());
+    inflater.avail_out = uInt(out.size());
+    EXPECT_EQ(inflate(&inflater, Z_FINISH), Z_STREAM_END);
+    out.resize(out.size() - inflater.avail_out);
+    inflateEnd(&inflater);
+    EXPECT_TRUE(out == input);
+  }
+  // A sink that stops the stream fails it.
+  ParallelDeflater refused(ParallelDeflater::Format::kRawDeflate,
+                           [](const char*, uint32_t) { return false; });
+  const std::string input = MixedInput(2 * kPiece, 6);
+  refused.Add(input.data(), uint32_t(input.size()));
+  EXPECT_FALSE(refused.End());
+}
+
 }  // namespace
 }  // namespace Vadu
