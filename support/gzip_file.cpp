@@ -1,0 +1,204 @@
+#include "support/gzip_file.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace Vadu {
+
+namespace {
+
+constexpr unsigned char kMagic1 = 0x1F, kMagic2 = 0x8B, kDeflate = 8;
+constexpr unsigned char kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08,
+                        kFlagComment = 0x10, kFlagsReserved = 0xE0;
+constexpr uint32_t kFixedHeader = 10, kTrailerSize = 8;
+constexpr uint32_t kInputStep = 256 * 1024, kOutputStep = 256 * 1024;
+
+uint32_t ReadU32(const unsigned char* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+// The member header at `at`, read with as few reads as its length needs; nothing when there is
+// none (`why` says so).
+std::optional<String> ReadHeaderAt(const FileReader& file, uint64_t at, String* why) {
+  uint64_t want = 4096;
+  for (;;) {
+    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(want, file.Size() - at));
+    String bytes;
+    bytes.Resize(count);
+    if (count && !file.ReadAt(at, bytes.MutableData(), count)) {
+      *why = "read error";
+      return std::nullopt;
+    }
+    const std::optional<uint32_t> length = GzipHeaderLength(bytes);
+    if (!length) {
+      *why = "not a gzip member";
+      return std::nullopt;
+    }
+    if (*length > 0) return bytes.Substring(0, *length);
+    if (count < want || want > kMaxGzipHeader) {
+      *why = count < want ? "gzip header cut short" : "gzip header too long";
+      return std::nullopt;
+    }
+    want *= 4;
+  }
+}
+
+// Inflates the raw deflate data of one member from `at` into `sink`; where the data ended, its
+// CRC-32 and length. False when it is malformed or cut short.
+struct MemberData {
+  uint64_t end = 0;
+  uint32_t crc = 0;
+  uint64_t length = 0;
+};
+
+bool InflateMember(const FileReader& file, uint64_t at, const InflateSink& sink, MemberData* member,
+                   String* why) {
+  z_stream stream{};
+  if (inflateInit2(&stream, -15) != Z_OK) {
+    *why = "no memory";
+    return false;
+  }
+  std::vector<unsigned char> input(kInputStep), output(kOutputStep);
+  uint64_t next = at;
+  uint32_t crc = 0;
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    if (stream.avail_in == 0) {
+      const uint32_t count =
+          static_cast<uint32_t>(std::min<uint64_t>(kInputStep, file.Size() - next));
+      if (count == 0) {
+        *why = "gzip data cut short";
+        break;
+      }
+      if (!file.ReadAt(next, input.data(), count)) {
+        *why = "read error";
+        break;
+      }
+      next += count;
+      stream.next_in = input.data();
+      stream.avail_in = count;
+    }
+    stream.next_out = output.data();
+    stream.avail_out = kOutputStep;
+    rc = inflate(&stream, Z_NO_FLUSH);
+    if (rc != Z_OK && rc != Z_STREAM_END) {
+      *why = "malformed deflate data";
+      break;
+    }
+    const uint32_t produced = kOutputStep - stream.avail_out;
+    if (produced == 0) continue;
+    crc = static_cast<uint32_t>(crc32(crc, output.data(), produced));
+    member->length += produced;
+    if (!sink(reinterpret_cast<const char*>(output.data()), produced)) {
+      *why = "stopped";
+      break;
+    }
+  }
+  inflateEnd(&stream);
+  if (rc != Z_STREAM_END || !why->IsEmpty()) return false;
+  member->end = next - stream.avail_in;
+  member->crc = crc;
+  return true;
+}
+
+// True when the file holds only zero bytes from `at` to its end.
+bool OnlyZerosFrom(const FileReader& file, uint64_t at) {
+  std::vector<unsigned char> buffer(kInputStep);
+  while (at < file.Size()) {
+    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kInputStep, file.Size() - at));
+    if (!file.ReadAt(at, buffer.data(), count)) return false;
+    if (std::any_of(buffer.begin(), buffer.begin() + count, [](unsigned char b) { return b != 0; }))
+      return false;
+    at += count;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<uint32_t> GzipHeaderLength(const String& bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.Data());
+  const uint32_t size = bytes.Length();
+  if (size >= 1 && p[0] != kMagic1) return std::nullopt;
+  if (size >= 2 && p[1] != kMagic2) return std::nullopt;
+  if (size >= 3 && p[2] != kDeflate) return std::nullopt;
+  if (size >= 4 && (p[3] & kFlagsReserved)) return std::nullopt;
+  if (size < kFixedHeader) return 0u;
+  const unsigned char flags = p[3];
+  uint32_t at = kFixedHeader;
+  if (flags & kFlagExtra) {
+    if (size < at + 2) return 0u;
+    at += 2 + (uint32_t{p[at]} | uint32_t{p[at + 1]} << 8);
+  }
+  for (unsigned char flag : {kFlagName, kFlagComment}) {
+    if (!(flags & flag)) continue;
+    while (at < size && p[at] != 0) ++at;
+    if (at >= size) return 0u;
+    ++at;
+  }
+  if (flags & kFlagHeaderCrc) {
+    if (size < at + 2) return 0u;
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, p, at)) & 0xFFFF;
+    if (crc != (uint32_t{p[at]} | uint32_t{p[at + 1]} << 8)) return std::nullopt;
+    at += 2;
+  }
+  if (size < at) return 0u;
+  return at;
+}
+
+String GzipTrailer(uint32_t crc, uint64_t length) {
+  char bytes[kTrailerSize];
+  const uint32_t size = static_cast<uint32_t>(length);
+  for (int k = 0; k < 4; ++k) {
+    bytes[k] = static_cast<char>(crc >> (8 * k));
+    bytes[4 + k] = static_cast<char>(size >> (8 * k));
+  }
+  return String(bytes, kTrailerSize);
+}
+
+GzipReading InflateGzipFile(const FileReader& file, const InflateSink& sink) {
+  GzipReading reading;
+  uint64_t at = 0;
+  do {
+    const std::optional<String> header = ReadHeaderAt(file, at, &reading.failure);
+    if (!header) break;
+    if (reading.members == 0) reading.firstHeader = *header;
+    MemberData member;
+    if (!InflateMember(file, at + header->Length(), sink, &member, &reading.failure)) break;
+    reading.inflated += member.length;
+    unsigned char trailer[kTrailerSize];
+    if (file.Size() - member.end < kTrailerSize) {
+      reading.failure = "gzip trailer cut short";
+      break;
+    }
+    if (!file.ReadAt(member.end, trailer, kTrailerSize)) {
+      reading.failure = "read error";
+      break;
+    }
+    if (ReadU32(trailer) != member.crc ||
+        ReadU32(trailer + 4) != static_cast<uint32_t>(member.length)) {
+      reading.failure = "gzip checksum or length does not match the data";
+      break;
+    }
+    ++reading.members;
+    at = member.end + kTrailerSize;
+    // Another member follows, or the file ends (zero bytes a tape writer padded with may follow).
+    unsigned char magic = 0;
+    if (at < file.Size() && !file.ReadAt(at, &magic, 1)) {
+      reading.failure = "read error";
+      break;
+    }
+    if (at < file.Size() && magic != kMagic1 && !OnlyZerosFrom(file, at)) {
+      reading.failure = "bytes after the last gzip member";
+      break;
+    }
+    if (at < file.Size() && magic != kMagic1) at = file.Size();
+  } while (at < file.Size());
+  if (reading.members == 0 && reading.failure.IsEmpty()) reading.failure = "not a gzip file";
+  if (!reading.failure.IsEmpty()) reading.failure += " at byte " + String::FromNumber(at);
+  return reading;
+}
+
+}  // namespace Vadu
