@@ -18,6 +18,7 @@ constexpr uint32_t kTrailerSize = sizeof(uint32_t) + sizeof kMarker;
 // The bytes at the end of a file that the block search reads: the marker at most kMaxBlockTail
 // bytes before the end, and the length field before it.
 constexpr uint32_t kSearchSpan = kMaxBlockTail + kTrailerSize;
+static_assert(kSearchSpan == kBlockSearchSpan);
 
 // PE layout, offsets from the PE header for the optional header's fields.
 constexpr uint32_t kPeOffsetField = 0x3C;
@@ -288,6 +289,14 @@ BlockLocation FindBlock(const String& bytes) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.CStr());
   const ViewBlock block = FindBlockInTail(length, data + (length - std::min(length, kSearchSpan)));
   return {static_cast<uint32_t>(block.offset), block.length};
+}
+
+std::optional<BlockSpan> FindBlockAtEnd(uint64_t length, const String& tail) {
+  if (tail.Length() != std::min<uint64_t>(length, kSearchSpan)) return std::nullopt;
+  const ViewBlock block =
+      FindBlockInTail(length, reinterpret_cast<const unsigned char*>(tail.CStr()));
+  if (block.length == 0) return std::nullopt;
+  return BlockSpan{block.offset, block.length};
 }
 
 String ExtractBlock(const String& bytes) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "support/settings_map.h"
 #include "support/string_base.h"
@@ -32,6 +33,19 @@ Vadu::String RemoveSignature(const Vadu::String& bytes);
 // The payload of the block at the end of `bytes` (no signature removal); {0, 0} when there is
 // none: no marker within the last bytes, or a length field of 0 or longer than what precedes it.
 BlockLocation FindBlock(const Vadu::String& bytes);
+
+// How many bytes at the end of a file the block search reads: the marker, at most kMaxBlockTail
+// bytes before the end, and the length field before it.
+constexpr uint32_t kBlockSearchSpan = kMaxBlockTail + 7;
+
+// Where the payload of a block lies in data of `length` bytes (no signature removal), told by its
+// last bytes alone: `tail` holds the last min(length, kBlockSearchSpan) of them. Nothing when
+// there is no block.
+struct BlockSpan {
+  uint64_t offset = 0;
+  uint32_t length = 0;
+};
+std::optional<BlockSpan> FindBlockAtEnd(uint64_t length, const Vadu::String& tail);
 
 // The (still compressed) payload of the block of a file, signature removed first; empty when
 // there is none.

@@ -5,6 +5,11 @@
 
 namespace Zentu {
 
+// Text as it may be shown on a terminal (a name from a file or an archive): printable UTF-8 as it
+// is; control characters (C0, DEL, C1), backslashes and bytes of no valid sequence escaped (as
+// "\x1B" and "\\"), so that no name can move the cursor, clear the screen or forge a line.
+Vadu::String Printable(const Vadu::String& text);
+
 // Writes the text and a line feed to standard output and flushes it, so that lines keep their
 // order with the output of the tools the commands run.
 void PrintLine(const Vadu::String& text);

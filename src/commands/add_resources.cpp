@@ -12,6 +12,7 @@
 #include "src/steps/archive_tool.h"
 #include "src/steps/bundle.h"
 #include "src/steps/icon_step.h"
+#include "src/steps/package_target.h"
 #include "src/steps/properties_step.h"
 #include "src/steps/working_folder.h"
 #include "support/file_lock.h"
@@ -136,6 +137,16 @@ enum class OpenResult {
 OpenResult OpenTarget(RebrandJob& job) {
   job.workingPath = job.target;
   if (Vadu::EndsWithNoCase(job.target, WString(u".tgz"))) {
+    switch (OpenPackageTarget(job)) {
+      case PackageOpening::kReady:
+        return OpenResult::kReady;
+      case PackageOpening::kUnreadable:
+        return OpenResult::kUnpackFailed;
+      case PackageOpening::kNoApplication:
+        return OpenResult::kNoApplication;
+      case PackageOpening::kBundle:
+        break;  // unpacked and packed again by the archive tool
+    }
     job.opened = Opened::kArchive;
     // The archive is the target itself: a file of the same name beside the utility would be
     // unpacked and then packed over the target.
@@ -167,6 +178,11 @@ bool WriteAndRepack(RebrandJob& job, bool fresh) {
     return false;
   }
   if (job.opened == Opened::kFile) return true;
+  if (job.package) {
+    if (WritePackageTarget(job)) return true;
+    ReportError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target));
+    return false;
+  }
   if (!UpdateBundlePlists(job)) {
     SetExitCode(kExitError);
     return false;
@@ -200,10 +216,12 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
     ReportError(String("ERROR: can't unpack ") + Vadu::ToUtf8(target));
     return;
   }
-  DetectTargetKind(job);
-  LoadResourcesOver(resources, target, fresh, job.resources);
+  // A package's application was told by its name in the package, and carries its own block.
+  const bool package = job.package.has_value();
+  if (!package) DetectTargetKind(job);
+  LoadResourcesOver(resources, package ? job.workingPath : target, fresh, job.resources);
   TakeProductName(job);
-  if (!RenameAppBundle(job)) {
+  if (package ? !PackageNameFree(job) : !RenameAppBundle(job)) {
     SetExitCode(kExitError);
     return;
   }
@@ -239,14 +257,8 @@ bool LoadResources(const WString& resources, const WString& target, Vadu::Settin
 }
 
 void TakeProductName(RebrandJob& job) {
-  for (const String& name : job.resources.ListNames()) {
-    if (!Vadu::EndsWithNoCase(name, String(".xml"))) continue;
-    const String product = ProductName(OemDocument(job.resources.Get(name)));
-    if (product.IsEmpty()) continue;
-    const String word = product.ReplaceAll(" ", "_").ReplaceAll("/", "_").ReplaceAll("\\", "_");
-    job.productWord = Vadu::FromUtf8(word);
-    return;
-  }
+  const String word = ProductWordOf(job.resources);
+  if (!word.IsEmpty()) job.productWord = Vadu::FromUtf8(word);
 }
 
 String DateText(Vadu::DateTime now) {

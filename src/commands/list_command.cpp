@@ -6,6 +6,7 @@
 #include "src/commands/add_resources.h"
 #include "src/print_line.h"
 #include "src/steps/archive_tool.h"
+#include "src/steps/package_target.h"
 #include "src/steps/run_folder.h"
 #include "support/date_time.h"
 #include "support/file_system.h"
@@ -20,36 +21,6 @@ namespace {
 
 constexpr char kDateEntry[] = "date";
 
-void AppendEscaped(String& out, unsigned char byte) {
-  char text[8];
-  std::snprintf(text, sizeof text, "\\x%02X", byte);
-  out.Append(text);
-}
-
-// Text from the file as it may be shown on a terminal: printable UTF-8 as it is, control
-// characters (C0, DEL, C1), backslashes and bytes of no valid sequence escaped.
-String Printable(const String& text) {
-  Vadu::WString decoded;
-  const bool utf8 = Vadu::TryFromUtf8(text, &decoded);
-  String out;
-  for (uint32_t k = 0; k < text.Length(); ++k) {
-    const auto byte = static_cast<unsigned char>(text[k]);
-    if (byte == '\\') {
-      out.Append("\\\\");
-    } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !utf8)) {
-      AppendEscaped(out, byte);
-    } else if (byte == 0xC2 && k + 1 < text.Length() &&
-               static_cast<unsigned char>(text[k + 1]) < 0xA0) {
-      // U+0080 to U+009F: the C1 controls, which some terminals obey.
-      AppendEscaped(out, byte);
-      AppendEscaped(out, static_cast<unsigned char>(text[++k]));
-    } else {
-      out.Append(text.Data() + k, 1);
-    }
-  }
-  return out;
-}
-
 // The calendar date of a stored day count, or the stored text when it is not one.
 String DateLine(const String& stored) {
   bool digits = !stored.IsEmpty() && stored.Length() <= 18;
@@ -63,20 +34,17 @@ String DateLine(const String& stored) {
   return String(text);
 }
 
-// The file that carries the block: the file itself, or the application inside an archive or
-// disk image unpacked into the run folder. Empty after reporting why there is none.
+// The file that carries the block: the file itself, or the application inside a disk image
+// unpacked into the run folder. Empty after reporting why there is none.
 WString CarrierOf(const WString& file) {
-  const bool archive = Vadu::EndsWithNoCase(file, WString(u".tgz"));
-  const bool image = Vadu::EndsWithNoCase(file, WString(u".dmg"));
-  if (!archive && !image) return file;
+  if (!Vadu::EndsWithNoCase(file, WString(u".dmg"))) return file;
   const WString run = RunFolder();
   const WString folder = run.IsEmpty() ? WString() : Vadu::JoinPath(run, u"listed");
-  if (folder.IsEmpty() || !(archive ? UnpackTgz(file, folder) : UnpackDmg(file, folder))) {
+  if (folder.IsEmpty() || !UnpackDmg(file, folder)) {
     ReportError(String("ERROR: can't unpack ") + Vadu::ToUtf8(file));
     return WString();
   }
-  const WString application = archive ? ChooseApplicationFile(ListFilesDepthFirst(folder), folder)
-                                      : Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
+  const WString application = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
   if (application.IsEmpty() || !Vadu::FileExists(application)) {
     ReportError("ERROR: can't find zentu executable file");
     return WString();
@@ -112,12 +80,17 @@ std::vector<String> ResourceListLines(const String& shownName, const CarriedReso
 void ListResources(const WString& file) {
   if (file.IsEmpty()) return ReportError("ERROR: no file to list");
   if (!PathPresent(file)) return;
-  const WString carrier = CarrierOf(file);
-  if (carrier.IsEmpty()) return;
   const String shown = Vadu::ToUtf8(file);
   // Only the block is read, and only one resource at a time is held.
   String payload;
-  if (!ReadBlockOfFile(carrier, &payload)) return ReportError(String("ERROR: can't read ") + shown);
+  if (Vadu::EndsWithNoCase(file, WString(u".tgz"))) {
+    if (!ReadPackageBlock(file, &payload)) return;
+  } else {
+    const WString carrier = CarrierOf(file);
+    if (carrier.IsEmpty()) return;
+    if (!ReadBlockOfFile(carrier, &payload))
+      return ReportError(String("ERROR: can't read ") + shown);
+  }
   if (payload.IsEmpty()) return ReportError(String("ERROR: no resources found in ") + shown);
   CarriedResources carried;
   if (!ReadCarriedResources(payload, &carried))

@@ -6,6 +6,7 @@
 #include "src/exit_code.h"
 #include "src/option_names.h"
 #include "src/print_line.h"
+#include "src/steps/package_target.h"
 #include "support/file_system.h"
 #include "support/private_folder.h"
 #include "support/settings_map.h"
@@ -34,11 +35,14 @@ bool SafeRelativePath(const String& name, WString* path) {
   return true;
 }
 
-// Reads the block at the end of the file, and only the block; false, after saying why, when the
-// file cannot be read or carries no block.
+// Reads the block at the end of the file (of a package's application), and only the block; false,
+// after saying why, when the file cannot be read or carries no block.
 bool ReadBlockPayload(const WString& input, String* payload) {
   const String shown = Vadu::ToUtf8(input);
-  if (!ReadBlockOfFile(input, payload)) {
+  // A package's block is the one its application carries.
+  if (Vadu::EndsWithNoCase(input, WString(u".tgz"))) {
+    if (!ReadPackageBlock(input, payload)) return false;
+  } else if (!ReadBlockOfFile(input, payload)) {
     ReportError(String("ERROR: can't read ") + shown);
     return false;
   }

@@ -125,6 +125,11 @@ String BundleProductName(const Vadu::SettingsMap& resources) {
                        [](const OemDocument& document) { return ProductName(document); });
 }
 
+String ProductWordOf(const Vadu::SettingsMap& resources) {
+  return BundleProductName(resources).ReplaceAll(" ", "_").ReplaceAll("/", "_").ReplaceAll("\\",
+                                                                                           "_");
+}
+
 String BundleIdentifier(const Vadu::SettingsMap& resources) {
   return FirstOemValue(resources,
                        [](const OemDocument& document) { return VersionUniqueID(document); })

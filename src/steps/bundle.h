@@ -17,6 +17,9 @@ namespace Zentu {
 // ".xml", in any case, in map order) that gives a non-empty one; empty when none does. Spaces
 // stay.
 Vadu::String BundleProductName(const Vadu::SettingsMap& resources);
+// The product word the resources name: BundleProductName with spaces, "/" and "\" turned into
+// "_" (the name of the application in packages and bundles); empty when they name none.
+Vadu::String ProductWordOf(const Vadu::SettingsMap& resources);
 // Likewise the first non-empty "VersionUniqueID", with every space turned into ".".
 Vadu::String BundleIdentifier(const Vadu::SettingsMap& resources);
 

@@ -2,6 +2,9 @@
 // steps (icon, properties, bundle, repack), which read and change nothing else.
 #pragma once
 
+#include <optional>
+
+#include "src/steps/tgz_package.h"
 #include "support/settings_map.h"
 #include "support/string_base.h"
 
@@ -20,6 +23,7 @@ enum class TargetKind {
 // How the target was opened.
 enum class Opened {
   kFile,       // written into directly
+  kPackage,    // a .tgz package, read and written anew as a stream (package_target.h)
   kArchive,    // a .tgz archive, unpacked into the working folder and packed again
   kDiskImage,  // a .dmg disk image, unpacked into the working folder; packed beside it as .tgz
 };
@@ -40,6 +44,9 @@ struct RebrandJob {
   // Where archives and disk images are unpacked, inside the run's private folder; empty when the
   // run has no folder.
   Vadu::WString workingFolder;
+  // For a package read as a stream: what it holds, and which candidate is the application.
+  std::optional<PackageIndex> package;
+  size_t application = 0;
 
   // The part of `path` that names files of the target: below the working folder for a path
   // inside it, else the whole path.
