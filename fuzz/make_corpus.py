@@ -96,6 +96,27 @@ def version_resources(program):
     return found
 
 
+def small_tar(form):
+    """A small archive by GNU tar in one of its formats: a long name, links, a sparse file."""
+    with tempfile.TemporaryDirectory() as work:
+        folder = os.path.join(work, "x" * 60, "y" * 50)
+        os.makedirs(folder)
+        with open(os.path.join(folder, "zentu.app"), "wb") as f:
+            f.write(b"\x7fELF program")
+        os.symlink("zentu.app", os.path.join(folder, "link"))
+        os.link(os.path.join(folder, "zentu.app"), os.path.join(work, "hard"))
+        with open(os.path.join(work, "sparse"), "wb") as f:
+            f.seek(1 << 16)
+            f.write(b"end")
+        out = os.path.join(work, "out.tar")
+        options = ["--sparse"] if form != "ustar" else []
+        subprocess.run(["tar", "--format=" + form, *options, "-cf", out, "x" * 60, "hard",
+                        "sparse"] if form != "ustar" else
+                       ["tar", "--format=ustar", "-cf", out, "hard", "sparse"],
+                       cwd=work, check=True)
+        return read(out)
+
+
 def corpus(build):
     fixtures = os.path.join(build, "fixtures")
     icon_fixtures = os.path.join(build, "tools", "iconchanger", "fixtures")
@@ -148,6 +169,14 @@ def corpus(build):
             "version.plist": b"\x00" + version_plist,
         },
         "fuzz_url": {"url%d" % i: url for i, url in enumerate(urls)},
+        # Packages as GNU tar and Python write them, compressed, and small archives as they are.
+        "fuzz_tar_stream": {
+            "gnu_package.tgz": read(fixtures, "gnu_package.tgz"),
+            "pax_package.tgz": read(fixtures, "pax_package.tgz"),
+            "small_gnu.tar": small_tar("gnu"),
+            "small_pax.tar": small_tar("pax"),
+            "small_ustar.tar": small_tar("ustar"),
+        },
         "fuzz_command_line_options": {
             "add_resources": b"\0".join([b"-resource", b"res", b"-target", b"zentu.exe"]),
             "icon": b"\0".join([b"-icon", b"logo.ico", b"-resource", b"my res", b"-target",

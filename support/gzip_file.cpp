@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace Vadu {
@@ -19,9 +20,25 @@ uint32_t ReadU32(const unsigned char* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
+// Bytes held in memory, read as a file is.
+class StringSource {
+ public:
+  explicit StringSource(const String& bytes) : bytes_(bytes) {}
+  uint64_t Size() const { return bytes_.Length(); }
+  bool ReadAt(uint64_t offset, void* out, uint32_t count) const {
+    if (offset > Size() || count > Size() - offset) return false;
+    if (count) std::memcpy(out, bytes_.Data() + offset, count);
+    return true;
+  }
+
+ private:
+  const String& bytes_;
+};
+
 // The member header at `at`, read with as few reads as its length needs; nothing when there is
 // none (`why` says so).
-std::optional<String> ReadHeaderAt(const FileReader& file, uint64_t at, String* why) {
+template <class Source>
+std::optional<String> ReadHeaderAt(const Source& file, uint64_t at, String* why) {
   uint64_t want = 4096;
   for (;;) {
     const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(want, file.Size() - at));
@@ -53,7 +70,8 @@ struct MemberData {
   uint64_t length = 0;
 };
 
-bool InflateMember(const FileReader& file, uint64_t at, const InflateSink& sink, MemberData* member,
+template <class Source>
+bool InflateMember(const Source& file, uint64_t at, const InflateSink& sink, MemberData* member,
                    String* why) {
   z_stream stream{};
   if (inflateInit2(&stream, -15) != Z_OK) {
@@ -104,7 +122,8 @@ bool InflateMember(const FileReader& file, uint64_t at, const InflateSink& sink,
 }
 
 // True when the file holds only zero bytes from `at` to its end.
-bool OnlyZerosFrom(const FileReader& file, uint64_t at) {
+template <class Source>
+bool OnlyZerosFrom(const Source& file, uint64_t at) {
   std::vector<unsigned char> buffer(kInputStep);
   while (at < file.Size()) {
     const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kInputStep, file.Size() - at));
@@ -114,6 +133,50 @@ bool OnlyZerosFrom(const FileReader& file, uint64_t at) {
     at += count;
   }
   return true;
+}
+
+template <class Source>
+GzipReading InflateGzipFrom(const Source& file, const InflateSink& sink) {
+  GzipReading reading;
+  uint64_t at = 0;
+  do {
+    const std::optional<String> header = ReadHeaderAt(file, at, &reading.failure);
+    if (!header) break;
+    if (reading.members == 0) reading.firstHeader = *header;
+    MemberData member;
+    if (!InflateMember(file, at + header->Length(), sink, &member, &reading.failure)) break;
+    reading.inflated += member.length;
+    unsigned char trailer[kTrailerSize];
+    if (file.Size() - member.end < kTrailerSize) {
+      reading.failure = "gzip trailer cut short";
+      break;
+    }
+    if (!file.ReadAt(member.end, trailer, kTrailerSize)) {
+      reading.failure = "read error";
+      break;
+    }
+    if (ReadU32(trailer) != member.crc ||
+        ReadU32(trailer + 4) != static_cast<uint32_t>(member.length)) {
+      reading.failure = "gzip checksum or length does not match the data";
+      break;
+    }
+    ++reading.members;
+    at = member.end + kTrailerSize;
+    // Another member follows, or the file ends (zero bytes a tape writer padded with may follow).
+    unsigned char magic = 0;
+    if (at < file.Size() && !file.ReadAt(at, &magic, 1)) {
+      reading.failure = "read error";
+      break;
+    }
+    if (at < file.Size() && magic != kMagic1 && !OnlyZerosFrom(file, at)) {
+      reading.failure = "bytes after the last gzip member";
+      break;
+    }
+    if (at < file.Size() && magic != kMagic1) at = file.Size();
+  } while (at < file.Size());
+  if (reading.members == 0 && reading.failure.IsEmpty()) reading.failure = "not a gzip file";
+  if (!reading.failure.IsEmpty()) reading.failure += " at byte " + String::FromNumber(at);
+  return reading;
 }
 
 }  // namespace
@@ -159,46 +222,11 @@ String GzipTrailer(uint32_t crc, uint64_t length) {
 }
 
 GzipReading InflateGzipFile(const FileReader& file, const InflateSink& sink) {
-  GzipReading reading;
-  uint64_t at = 0;
-  do {
-    const std::optional<String> header = ReadHeaderAt(file, at, &reading.failure);
-    if (!header) break;
-    if (reading.members == 0) reading.firstHeader = *header;
-    MemberData member;
-    if (!InflateMember(file, at + header->Length(), sink, &member, &reading.failure)) break;
-    reading.inflated += member.length;
-    unsigned char trailer[kTrailerSize];
-    if (file.Size() - member.end < kTrailerSize) {
-      reading.failure = "gzip trailer cut short";
-      break;
-    }
-    if (!file.ReadAt(member.end, trailer, kTrailerSize)) {
-      reading.failure = "read error";
-      break;
-    }
-    if (ReadU32(trailer) != member.crc ||
-        ReadU32(trailer + 4) != static_cast<uint32_t>(member.length)) {
-      reading.failure = "gzip checksum or length does not match the data";
-      break;
-    }
-    ++reading.members;
-    at = member.end + kTrailerSize;
-    // Another member follows, or the file ends (zero bytes a tape writer padded with may follow).
-    unsigned char magic = 0;
-    if (at < file.Size() && !file.ReadAt(at, &magic, 1)) {
-      reading.failure = "read error";
-      break;
-    }
-    if (at < file.Size() && magic != kMagic1 && !OnlyZerosFrom(file, at)) {
-      reading.failure = "bytes after the last gzip member";
-      break;
-    }
-    if (at < file.Size() && magic != kMagic1) at = file.Size();
-  } while (at < file.Size());
-  if (reading.members == 0 && reading.failure.IsEmpty()) reading.failure = "not a gzip file";
-  if (!reading.failure.IsEmpty()) reading.failure += " at byte " + String::FromNumber(at);
-  return reading;
+  return InflateGzipFrom(file, sink);
+}
+
+GzipReading InflateGzipBytes(const String& bytes, const InflateSink& sink) {
+  return InflateGzipFrom(StringSource(bytes), sink);
 }
 
 }  // namespace Vadu

@@ -36,5 +36,7 @@ struct GzipReading {
 // short, a CRC-32 or length that does not match its data, bytes after the last member that are not
 // all zeros (tape padding), a sink that stopped it, or bytes that cannot be read.
 GzipReading InflateGzipFile(const FileReader& file, const InflateSink& sink);
+// The same for a file held in memory.
+GzipReading InflateGzipBytes(const String& bytes, const InflateSink& sink);
 
 }  // namespace Vadu
