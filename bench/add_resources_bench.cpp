@@ -9,9 +9,10 @@
 //   embed 20 MB into 200 MB, and into ZENTU_BENCH_LARGE_EXE_MB (2048; 0 leaves it out)
 //     floor: cp of the program twice + gzip -6 of the resources
 //   -unpack of the branded program            floor: gunzip of the gzipped resources into a file
-//   brand a .tgz of ZENTU_BENCH_TGZ_MB (70)   floor: the four raw 7-Zip commands of a branding
-//     with the example's few kilobytes of resources, so that the row measures the archive's
-//     handling (needs ZENTU_BENCH_7Z, the 7-Zip program the utility carries)
+//   brand a .tgz made by GNU tar and gzip -6 of ZENTU_BENCH_PACKAGE_MB (30) MB of random data, a
+//     2 MB application and as much text (35 MB compressed), and, with ZENTU_BENCH_HUGE_PACKAGE_MB
+//     (880 gives about 1 GB), a larger one, with the example's few kilobytes of resources
+//                                             floor: gzip -dc | gzip -6 of the package
 //   compress the resources on every core      floor: one thread (the same zlib, level 6)
 //
 // Sizes can be changed with ZENTU_BENCH_EXE_MB and ZENTU_BENCH_RESOURCES_MB; the data lives in a
@@ -413,28 +414,38 @@ void UnpackRow(int runs) {
   PrintRow("`-unpack` of the same", utility, "gunzip of the resources into files", floor);
 }
 
-// Branding a .tgz holding one program of `megabytes`, against the 7-Zip commands it runs.
-void TgzRow(const char* tool, uint64_t megabytes, int runs) {
+// Branding a package as a build system makes it (GNU tar, then gzip -6): `megabytes` MB of random
+// data, a 2 MB application, and as much text, in that order, so that the application lies in the
+// middle; against decompressing and compressing the package again, which any change of an entry
+// in a gzip stream costs at least when done the plain way.
+void PackageRow(uint64_t megabytes, int runs) {
   DataSet& data = Data();
-  const fs::path content = data.folder / "tgz-content", archive = data.folder / "product.tgz";
-  const fs::path work = data.folder / "tgz-floor", pristine = data.folder / "pristine.tgz";
+  const fs::path content = data.folder / "package-content", archive = data.folder / "package.tgz";
+  const fs::path pristine = data.folder / "pristine.tgz";
   fs::create_directories(content);
-  std::string program(megabytes << 20, '\0');
-  Noise noise(5);
-  for (size_t at = 0; at < program.size(); at += 2 << 20) {
-    const size_t count = std::min<size_t>(1 << 20, program.size() - at);
-    noise.Fill(&program[at], count);
+  {
+    std::string bytes(1 << 20, '\0');
+    Noise noise(5);
+    FILE* out = std::fopen((content / "random.bin").c_str(), "wb");
+    for (uint64_t k = 0; k < megabytes; ++k) {
+      noise.Fill(bytes.data(), bytes.size());
+      std::fwrite(bytes.data(), 1, bytes.size(), out);
+    }
+    std::fclose(out);
+    out = std::fopen((content / "docs.txt").c_str(), "wb");
+    for (uint64_t k = 0; k < megabytes; ++k) {
+      const std::string text = SomeText(1 << 20, k + 1);
+      std::fwrite(text.data(), 1, text.size(), out);
+    }
+    std::fclose(out);
+    noise.Fill(bytes.data(), bytes.size());
+    DataSet::Write(content / "zentu.app", bytes + bytes);
   }
-  DataSet::Write(content / "zentu.app", program);
-  program = std::string();
-  DataSet::Write(content / "readme.txt", "read me");
-  const std::string seven = std::string("'") + tool + "'";
-  RunShell("cd " + Quoted(content) + " && " + seven +
-           " a -ttar ../pristine.tar zentu.app readme.txt -snl -spd -y && cd .. && " + seven +
-           " a -tgzip pristine.tgz pristine.tar -snl -spd -y && rm pristine.tar");
-  // A few kilobytes of resources, as the example's: the 20 MB would add their compression, and
-  // their 20 MB in the archive, to the utility's side alone.
-  const fs::path resources = data.folder / "tgz-resources";
+  RunShell("tar -cf - -C " + Quoted(content) + " random.bin zentu.app docs.txt | gzip -6 > " +
+           Quoted(pristine));
+  fs::remove_all(content);
+  // A few kilobytes of resources, as the example's: the row measures the package's handling.
+  const fs::path resources = data.folder / "package-resources";
   fs::create_directories(resources);
   DataSet::Write(resources / "oem_info.xml",
                  "<vendormark><oem><ProductName>Bench Cam"
@@ -445,23 +456,16 @@ void TgzRow(const char* tool, uint64_t megabytes, int runs) {
       [&] {
         return RunUtility({"-resource", resources.string(), "-target", archive.string()});
       });
-  const Median floor = MedianOf(
-      runs,
-      [&] {
-        fs::remove_all(work);
-        fs::create_directories(work);
-      },
-      [&] {
-        const std::string w = Quoted(work);
-        return RunShell(seven + " x " + Quoted(pristine) + " -aoa -o" + w + "/layer -spd -y && " +
-                        seven + " x " + w + "/layer/pristine.tar -aoa -o" + w + "/out -spd -y && " +
-                        seven + " a -ttar " + w + "/new.tar " + w + "/out/zentu.app " + w +
-                        "/out/readme.txt -snl -spd -y && " + seven + " a -tgzip " + w +
-                        "/new.tgz " + w + "/new.tar -snl -spd -y");
-      });
-  fs::remove_all(work), fs::remove_all(content), fs::remove_all(resources);
-  PrintRow("brand a " + std::to_string(megabytes) + " MB `.tgz`", utility,
-           "the same four raw 7-Zip commands", floor);
+  const Median floor = MedianOf(runs, NoPreparation, [&] {
+    return RunShell("gzip -dc " + Quoted(pristine) + " | gzip -6 > " +
+                    Quoted(data.folder / "floor.tgz"));
+  });
+  const uint64_t size = fs::file_size(pristine) >> 20;
+  fs::remove(data.folder / "floor.tgz"), fs::remove(archive), fs::remove(pristine);
+  fs::remove_all(resources);
+  PrintRow("brand a " + std::to_string(size) + " MB `.tgz` (" + std::to_string(2 * megabytes + 2) +
+               " MB inside, the application in the middle)",
+           utility, "`gzip -dc \\| gzip -6` of it", floor);
 }
 
 // Compressing the resources as a block, on every core against one thread.
@@ -503,8 +507,9 @@ int RunTable() {
              big, runs);
     fs::remove(big);
   }
-  if (const char* tool = std::getenv("ZENTU_BENCH_7Z"); tool && *tool)
-    TgzRow(tool, SizeFromEnvironment("ZENTU_BENCH_TGZ_MB", 70), runs);
+  PackageRow(SizeFromEnvironment("ZENTU_BENCH_PACKAGE_MB", 30), runs);
+  if (const uint64_t huge = SizeFromEnvironment("ZENTU_BENCH_HUGE_PACKAGE_MB", 0))
+    PackageRow(huge, std::min(runs, 3));
   CompressRow(runs);
   return 0;
 }
