@@ -295,6 +295,14 @@ bool MayReplace(const WString& path) {
   return faccessat(AT_FDCWD, name.CStr(), W_OK, AT_EACCESS) == 0;
 }
 
+bool MakeOwnerWritable(const WString& path) {
+  const String name = SystemPath(path);
+  struct stat status;
+  if (lstat(name.CStr(), &status) != 0) return false;
+  if (S_ISLNK(status.st_mode) || (status.st_mode & S_IWUSR)) return true;
+  return chmod(name.CStr(), (status.st_mode & 07777) | S_IWUSR) == 0;
+}
+
 bool MarkInUse(FileHandle file) {
   int result;
   do {

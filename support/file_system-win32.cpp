@@ -219,6 +219,14 @@ bool FlushFile(FileHandle file) { return FlushFileBuffers(reinterpret_cast<HANDL
 
 void CopyPermissions(const WString&, FileHandle) {}
 
+bool MakeOwnerWritable(const WString& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (!(attributes & FILE_ATTRIBUTE_READONLY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return true;
+  return SetFileAttributesW(Wide(path), attributes & ~FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 bool MayReplace(const WString& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path));
   return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||

@@ -581,6 +581,18 @@ bool FileReplacement::Commit() {
   return ok;
 }
 
+bool MakeTreeWritable(const WString& path) {
+  const WString normal = NormalizePath(path);
+  const Platform::PathStatus status = QueryPath(normal);
+  if (!status.exists || status.link) return status.exists;
+  bool ok = Platform::MakeOwnerWritable(normal);
+  if (status.directory) {
+    for (const FileEntry& entry : ListDirectory(normal))
+      ok = MakeTreeWritable(JoinPath(normal, entry.Name())) && ok;
+  }
+  return ok;
+}
+
 bool IsReplacementTemporaryName(const WString& name) {
   const WString prefix(kTemporaryPrefix), suffix(kTemporarySuffix);
   if (!name.StartsWith(prefix) || !name.EndsWith(suffix)) return false;

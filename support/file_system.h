@@ -170,6 +170,11 @@ bool IsReplacementTemporaryName(const WString& name);
 // that no live process holds and that nothing has written to for a minute. Returns how many.
 uint32_t RemoveStaleTemporaries(const WString& folder);
 
+// Lets the owner write every file and folder of the tree at `path` (POSIX: the owner's write bit;
+// Windows: the read-only attribute cleared), so that a copy made read-only can be changed. Links
+// are left alone and never followed. False when something could not be changed.
+bool MakeTreeWritable(const WString& path);
+
 // Changes. Symbolic links inside trees are removed or moved as links, never followed.
 //
 // Creates the directory and all its missing parents; true when it exists as a directory

@@ -70,6 +70,9 @@ void CopyPermissions(const WString& model, FileHandle file);
 // permission for this user; Windows: a read-only file), so that it is not swapped for a new file
 // by a rename that the folder's permissions would allow. True for a missing file or a link.
 bool MayReplace(const WString& path);
+// Lets the owner write the file or folder at the path (POSIX: the owner's write bit; Windows: the
+// read-only attribute cleared). A link is left alone. False when it cannot be changed.
+bool MakeOwnerWritable(const WString& path);
 // Marks the open file as in use for as long as it stays open, so that MarkerFileHeld sees it
 // (POSIX: an advisory lock; Windows: the open handle itself does it).
 bool MarkInUse(FileHandle file);

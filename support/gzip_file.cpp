@@ -221,6 +221,30 @@ String GzipTrailer(uint32_t crc, uint64_t length) {
   return String(bytes, kTrailerSize);
 }
 
+GzipWriter::GzipWriter(const String& header, Output output) : output_(std::move(output)) {
+  // ID1 ID2, deflate, no flags, no time, default compression, Unix.
+  static const char kPlainHeader[] = "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03";
+  const String stored = header.IsEmpty() ? String(kPlainHeader, kFixedHeader) : header;
+  ok_ = output_(stored.Data(), stored.Length());
+  deflater_ = std::make_unique<ParallelDeflater>(
+      ParallelDeflater::Format::kRawDeflate,
+      [this](const char* data, uint32_t count) { return output_(data, count); });
+}
+
+GzipWriter::~GzipWriter() = default;
+
+bool GzipWriter::Add(const char* data, uint32_t count) {
+  ok_ = ok_ && deflater_->Add(data, count);
+  length_ += count;
+  return ok_;
+}
+
+bool GzipWriter::End() {
+  if (!ok_ || !deflater_->End()) return ok_ = false;
+  const String trailer = GzipTrailer(deflater_->Crc32(), deflater_->InputLength());
+  return ok_ = output_(trailer.Data(), trailer.Length());
+}
+
 GzipReading InflateGzipFile(const FileReader& file, const InflateSink& sink) {
   return InflateGzipFrom(file, sink);
 }

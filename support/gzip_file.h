@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "support/file_system.h"
+#include "support/parallel_deflate.h"
 #include "support/string_base.h"
 #include "support/zlib_codec.h"
 
@@ -22,6 +25,33 @@ std::optional<uint32_t> GzipHeaderLength(const String& bytes);
 
 // The eight bytes that end a member: the CRC-32 and the length (modulo 2^32) of its data.
 String GzipTrailer(uint32_t crc, uint64_t length);
+
+// Writes one gzip member: a header, the data compressed on every core at level 6, and the trailer,
+// into `output` as it is made.
+class GzipWriter {
+ public:
+  using Output = std::function<bool(const char* data, uint64_t count)>;
+  // `header` is a member header as stored (one read from another file, to keep it); empty gives a
+  // plain one (no name, no time).
+  GzipWriter(const String& header, Output output);
+  ~GzipWriter();
+  GzipWriter(const GzipWriter&) = delete;
+  GzipWriter& operator=(const GzipWriter&) = delete;
+
+  // Takes the next bytes of the data. False once anything has failed.
+  bool Add(const char* data, uint32_t count);
+  bool Add(const String& bytes) { return Add(bytes.Data(), bytes.Length()); }
+  // Ends the member; false when anything failed.
+  bool End();
+  // The bytes of data taken so far.
+  uint64_t Length() const { return length_; }
+
+ private:
+  Output output_;
+  std::unique_ptr<ParallelDeflater> deflater_;
+  uint64_t length_ = 0;
+  bool ok_ = true;
+};
 
 // What reading a gzip file found.
 struct GzipReading {
