@@ -11,6 +11,7 @@
 #include "src/print_line.h"
 #include "src/steps/archive_tool.h"
 #include "src/steps/bundle.h"
+#include "src/steps/bundle_archive.h"
 #include "src/steps/icon_step.h"
 #include "src/steps/package_target.h"
 #include "src/steps/properties_step.h"
@@ -159,8 +160,14 @@ OpenResult OpenTarget(RebrandJob& job) {
     job.opened = Opened::kDiskImage;
     const WString& folder = job.workingFolder;
     if (Vadu::DirectoryExists(folder)) Vadu::RemoveDirectoryTree(folder);
-    if (folder.IsEmpty() || !UnpackDmg(job.target, folder)) return OpenResult::kUnpackFailed;
-    job.workingPath = Vadu::JoinPath(folder, u"/zentu.app/Contents/MacOS/zentu");
+    if (folder.IsEmpty() || !UnpackDmg(job.target, folder, &job.imageListing))
+      return OpenResult::kUnpackFailed;
+    job.imageExecutable = u"zentu.app/Contents/MacOS/zentu";
+    job.workingPath = Vadu::JoinPath(folder, job.imageExecutable);
+    // The copy is the run's own: what the image holds read-only is changed here all the same (its
+    // modes travel from the image's listing into the archive).
+    if (!Vadu::MakeTreeWritable(Vadu::JoinPath(folder, u"zentu.app")))
+      return OpenResult::kUnpackFailed;
   }
   return OpenResult::kReady;
 }
@@ -233,7 +240,10 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
     return;
   }
 
-  if (PathPresent(icon)) ApplyIcon(job, icon);
+  if (PathPresent(icon)) {
+    job.icon = icon;
+    ApplyIcon(job, icon);
+  }
   if (properties == Properties::kBrand) ApplyProperties(job);
   if (!job.resources.HasEntries()) {
     PrintLine("Can not found resources");
@@ -318,8 +328,10 @@ void DetectTargetKind(RebrandJob& job) {
 
 bool Repack(const RebrandJob& job) {
   const bool diskImage = job.opened == Opened::kDiskImage;
-  const WString source = diskImage ? BundleFolderOf(job) : job.UnpackFolder();
-  const WString archive = diskImage ? job.target + u".tgz" : job.target;
+  // A disk image's bundle goes into an archive beside it, written from the image's listing.
+  if (diskImage) return WriteBundleArchive(job, job.target + u".tgz");
+  const WString source = job.UnpackFolder();
+  const WString archive = job.target;
   if (source.IsEmpty() || !Vadu::DirectoryExists(source)) return false;
   // Made in a folder of our own under the archive's own name (the gzip layer names the tar file
   // inside after it, and unpacking looks for that name), then put over the target once complete.
@@ -330,10 +342,9 @@ bool Repack(const RebrandJob& job) {
   const WString destination =
       stem.Contains(u".dmg") ? Vadu::JoinPath(folder, stem + u".dmg") : packed;
   Vadu::RemoveDirectoryTree(folder);
-  const bool done =
-      Vadu::CreateDirectories(folder) &&
-      PackTgz(source, destination, diskImage ? PackRoot::kSource : PackRoot::kFolderContents) &&
-      Vadu::FileExists(packed) && Vadu::ReplaceFileWith(packed, archive);
+  const bool done = Vadu::CreateDirectories(folder) &&
+                    PackTgz(source, destination, PackRoot::kFolderContents) &&
+                    Vadu::FileExists(packed) && Vadu::ReplaceFileWith(packed, archive);
   Vadu::RemoveDirectoryTree(folder);
   if (done) Vadu::RemoveDirectoryTree(source);
   return done;

@@ -70,27 +70,51 @@ WString ToolPath(const WString& path) {
   return text;
 }
 
-// A regular file of an archive's listing.
-struct ListedFile {
-  WString path;
-  uint64_t size = 0;
-};
+// The mode bits of a listing's mode text ("-rwsr-xr-x"): permissions, set-ID and sticky bits.
+uint32_t ModeBits(const WString& text) {
+  if (text.Length() != 10) return 0;
+  uint32_t mode = 0;
+  for (uint32_t k = 0; k < 9; ++k) {
+    const char16_t c = text[1 + k];
+    const uint32_t bit = 1u << (8 - k);
+    const bool execute = k % 3 == 2;
+    if (c == u'r' || c == u'w' || c == u'x') mode |= bit;
+    if (execute && (c == u's' || c == u't')) mode |= bit;
+    if (execute && (c == u's' || c == u'S' || c == u't' || c == u'T'))
+      mode |= k == 2 ? 04000 : k == 5 ? 02000 : 01000;
+  }
+  return mode;
+}
 
-// The regular files of a technical listing ("l -slt"): the entries after the line of dashes that
-// are no folder and no symbolic link. False when the listing shows no such line.
-bool ParseRegularFiles(const WString& listing, std::vector<ListedFile>* files) {
-  bool entries = false;
+// The entries of a technical listing ("l -slt"): those after the line of dashes. False when the
+// listing shows no such line.
+bool ParseListing(const WString& listing, std::vector<ListedEntry>* entries) {
+  bool started = false;
   std::map<std::u16string, WString> fields;
+  const bool windows = Vadu::NativePathStyle() == Vadu::PathStyle::Windows;
   auto finish = [&] {
-    if (!fields.empty() && fields[u"Folder"] == u"-" && fields[u"Symbolic Link"].IsEmpty() &&
-        !fields[u"Mode"].StartsWith(u"l") && !fields[u"Path"].IsEmpty())
-      files->push_back({fields[u"Path"], fields[u"Size"].ToUInt64()});
+    WString path = fields[u"Path"];
+    if (windows) path = path.ReplaceAll(u"\\", u"/");
+    if (!fields.empty() && !path.IsEmpty()) {
+      ListedEntry entry;
+      entry.path = path;
+      entry.mode = ModeBits(fields[u"Mode"]);
+      entry.link = fields[u"Symbolic Link"];
+      entry.modified = fields[u"Modified"];
+      if (!entry.link.IsEmpty() || fields[u"Mode"].StartsWith(u"l"))
+        entry.kind = ListedEntry::Kind::kLink;
+      else if (fields[u"Folder"] == u"+")
+        entry.kind = ListedEntry::Kind::kFolder;
+      else
+        entry.size = fields[u"Size"].ToUInt64();
+      entries->push_back(entry);
+    }
     fields.clear();
   };
   for (const WString& raw : listing.Split(u"\n")) {
     const WString line = raw.EndsWith(u"\r") ? raw.Substring(0, raw.Length() - 1) : raw;
-    if (!entries) {
-      entries = line == u"----------";
+    if (!started) {
+      started = line == u"----------";
       continue;
     }
     if (line.IsEmpty()) {
@@ -104,23 +128,25 @@ bool ParseRegularFiles(const WString& listing, std::vector<ListedFile>* files) {
       fields[std::u16string(line.Substring(0, line.Length() - 2).ToView())] = WString();
   }
   finish();
-  return entries;
+  return started;
 }
 
-// True when every regular file of the image's listing is in the folder with its listed size.
-bool ExtractedWhole(const WString& tool, const WString& image, const WString& folder) {
+// The image's listing, with every regular file of it in the folder with its listed size; false
+// when the listing cannot be had or a file is missing or short.
+bool ExtractedWhole(const WString& tool, const WString& image, const WString& folder,
+                    std::vector<ListedEntry>* entries) {
   const std::vector<WString> arguments =
       ToolArguments({u"l", u"-slt", ToolPath(image)}, CommonSwitches());
   const Vadu::CommandResult listing =
       Vadu::RunProgramCaptured(tool, arguments, Vadu::StderrRedirect::ToNull, kToolTimeLimit);
-  std::vector<ListedFile> files;
-  if (!listing.completed || listing.exitCode != 0 || !ParseRegularFiles(listing.output, &files))
+  if (!listing.completed || listing.exitCode != 0 || !ParseListing(listing.output, entries))
     return false;
-  for (const ListedFile& file : files) {
-    const int64_t size = Vadu::FileSizeOf(Vadu::JoinPath(folder, file.path));
-    if (size < 0 || static_cast<uint64_t>(size) != file.size) {
+  for (const ListedEntry& entry : *entries) {
+    if (entry.kind != ListedEntry::Kind::kFile) continue;
+    const int64_t size = Vadu::FileSizeOf(Vadu::JoinPath(folder, entry.path));
+    if (size < 0 || static_cast<uint64_t>(size) != entry.size) {
       Vadu::LogRecord(Source(Vadu::LogError), "Unpack dmg: missing or short: ")
-          << file.path << "\r\n";
+          << entry.path << "\r\n";
       return false;
     }
   }
@@ -241,7 +267,8 @@ bool UnpackTgz(const WString& archive, const WString& folder) {
   return unpacked;
 }
 
-bool UnpackDmg(const WString& image, const WString& destination) {
+bool UnpackDmg(const WString& image, const WString& destination,
+               std::vector<ListedEntry>* listing) {
   const Vadu::ProgressLine progress(String("Unpacking ") + Utf8(Vadu::GetFileName(image)));
   const WString tool = EnsureArchiveTool();
   const WString run = RunFolder();
@@ -268,7 +295,8 @@ bool UnpackDmg(const WString& image, const WString& destination) {
   }
   // The exit status alone cannot tell: a link the platform cannot make fails the run although
   // every file is there. The image's own listing can.
-  if (!ExtractedWhole(tool, image, staging)) {
+  std::vector<ListedEntry> entries;
+  if (!ExtractedWhole(tool, image, staging, &entries)) {
     Vadu::LogRecord(Source(Vadu::LogError),
                     "Unpack dmg: not every file of the image was extracted: ")
         << image << "\r\n";
@@ -279,6 +307,7 @@ bool UnpackDmg(const WString& image, const WString& destination) {
   Vadu::LogRecord(Source(Vadu::LogInfo), "Move unpacked folder from ")
       << staging << " to " << destination << ". Result: " << Digit(moved) << "\r\n";
   Vadu::RemoveDirectoryTree(staging);
+  if (moved && listing) *listing = std::move(entries);
   return moved;
 }
 

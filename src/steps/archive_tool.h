@@ -8,6 +8,9 @@
 // While a pack or unpack runs, a progress line names it on standard error when that is a terminal.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "support/string_base.h"
 
 namespace Zentu {
@@ -43,9 +46,22 @@ bool UnpackArchive(const Vadu::WString& archive, const Vadu::WString& folder);
 // file. True when both layers were extracted.
 bool UnpackTgz(const Vadu::WString& archive, const Vadu::WString& folder);
 
+// An entry of a disk image as the tool lists it ("l -slt"): what extraction may not keep (links
+// on Windows, modes) is read from here.
+struct ListedEntry {
+  enum class Kind { kFile, kFolder, kLink };
+  Vadu::WString path;  // inside the image, with "/"
+  Kind kind = Kind::kFile;
+  uint64_t size = 0;
+  uint32_t mode = 0;       // permission, set-ID and sticky bits; 0 when the image shows none
+  Vadu::WString link;      // a link's target
+  Vadu::WString modified;  // "YYYY-MM-DD HH:MM:SS", local time, as the tool shows it
+};
+
 // Extracts a disk image's file tree through the staging folder "dmgunpackresult" in the run
-// folder and moves it into the destination. True when a tree was extracted and
-// moved.
-bool UnpackDmg(const Vadu::WString& image, const Vadu::WString& destination);
+// folder and moves it into the destination; with `listing`, gives the image's entries too. True
+// when the tree was extracted whole (every regular file of the listing, with its size) and moved.
+bool UnpackDmg(const Vadu::WString& image, const Vadu::WString& destination,
+               std::vector<ListedEntry>* listing = nullptr);
 
 }  // namespace Zentu

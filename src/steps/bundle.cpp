@@ -59,17 +59,6 @@ bool NameFree(const WString& from, const WString& to) {
   return false;
 }
 
-bool IsPlainName(const WString& name) {
-  if (name.IsEmpty() || name == u"." || name == u"..") return false;
-  bool windows = Vadu::NativePathStyle() == Vadu::PathStyle::Windows;
-  for (uint32_t i = 0; i < name.Length(); ++i) {
-    char16_t c = name[i];
-    if (c < 0x20 || c == Vadu::PathSeparator() || (windows && (c == u'/' || c == u':')))
-      return false;
-  }
-  return true;
-}
-
 // `value` as the text of a property list element, with "&" standing in for itself (see
 // kAmpersandStandIn): "&", "<" and ">" escaped, characters XML cannot carry dropped. The node's
 // own coding then adds the references for quotes.
@@ -119,6 +108,17 @@ bool IsWholeDocument(const Vadu::XMLParser& parser) {
 }
 
 }  // namespace
+
+bool IsPlainName(const WString& name) {
+  if (name.IsEmpty() || name == u"." || name == u"..") return false;
+  bool windows = Vadu::NativePathStyle() == Vadu::PathStyle::Windows;
+  for (uint32_t i = 0; i < name.Length(); ++i) {
+    char16_t c = name[i];
+    if (c < 0x20 || c == Vadu::PathSeparator() || (windows && (c == u'/' || c == u':')))
+      return false;
+  }
+  return true;
+}
 
 String BundleProductName(const Vadu::SettingsMap& resources) {
   return FirstOemValue(resources,

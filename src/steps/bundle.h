@@ -23,6 +23,10 @@ Vadu::String ProductWordOf(const Vadu::SettingsMap& resources);
 // Likewise the first non-empty "VersionUniqueID", with every space turned into ".".
 Vadu::String BundleIdentifier(const Vadu::SettingsMap& resources);
 
+// True for a name that can be one file name: not empty, "." or "..", no separator (nor "/" or ":"
+// on Windows) and no control character.
+bool IsPlainName(const Vadu::WString& name);
+
 // The bundle folder the job's working path lies in: the path up to and including its first ".app"
 // that is followed by a separator (below the working folder, for a path inside it); empty when
 // there is none.

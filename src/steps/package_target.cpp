@@ -1,6 +1,7 @@
 #include "src/steps/package_target.h"
 
 #include <chrono>
+#include <map>
 #include <vector>
 
 #include "oem/resource_block.h"
@@ -31,24 +32,6 @@ String FolderPart(const String& name) {
 
 String LastComponent(const String& name) { return name.Substring(FolderPart(name).Length()); }
 
-// The entry a relative symbolic link stored at `link` names, as NormalEntryName gives names;
-// nothing when it climbs above the top of the archive.
-std::optional<String> ResolveRelativeLink(const String& link, const String& target) {
-  std::vector<String> parts;
-  for (const String& part : (FolderPart(NormalEntryName(link)) + target).Split("/")) {
-    if (part.IsEmpty() || part == ".") continue;
-    if (part == "..") {
-      if (parts.empty()) return std::nullopt;
-      parts.pop_back();
-    } else {
-      parts.push_back(part);
-    }
-  }
-  String resolved;
-  for (const String& part : parts) resolved += (resolved.IsEmpty() ? "" : "/") + part;
-  return resolved;
-}
-
 // The blocks the candidates carry, read from their extracted copies.
 std::vector<Vadu::SettingsMap> BlocksOfExtracted(const PackageIndex& index) {
   std::vector<Vadu::SettingsMap> blocks(index.candidates.size());
@@ -62,42 +45,194 @@ std::vector<Vadu::SettingsMap> BlocksOfExtracted(const PackageIndex& index) {
   return blocks;
 }
 
-void RemoveExtracted(const PackageIndex& index) {
-  for (const ApplicationCandidate& candidate : index.candidates)
-    if (!candidate.extracted.IsEmpty()) Vadu::RemoveFile(candidate.extracted);
+const ApplicationCandidate& Application(const RebrandJob& job) {
+  return job.package->candidates[job.application];
 }
 
-// The replacements for the links that point at the application, renamed from `oldName` to
-// `newName`: hard links by their archive name, relative symbolic links by what they resolve to.
-// Symbolic links by an absolute path that may name it are left, with a warning.
-std::vector<EntryReplacement> FollowingLinks(const PackageIndex& index, const String& oldName,
-                                             const String& newName) {
-  std::vector<EntryReplacement> replacements;
-  const String application = NormalEntryName(oldName);
-  const String oldFile = LastComponent(application), newFile = LastComponent(newName);
-  for (const PackageEntry& link : index.links) {
-    const String& target = link.entry.linkName;
-    std::optional<String> newTarget;
-    if (link.entry.IsHardLink()) {
-      if (NormalEntryName(target) == application) newTarget = newName;
-    } else if (target.StartsWith("/")) {
-      if (LastComponent(NormalEntryName(target)) == oldFile)
-        PrintLine(String("WARNING: the link ") + Printable(link.entry.name) + " points at " +
-                  Printable(target) + ", which may be the application; it is left as it was");
-    } else if (ResolveRelativeLink(link.entry.name, target) == application) {
-      if (LastComponent(target) == oldFile)
-        newTarget = FolderPart(target) + newFile;
-      else
-        PrintLine(String("WARNING: the link ") + Printable(link.entry.name) + " points at " +
-                  Printable(target) + ", the application; it is left as it was");
+// The names branding changes in a package, as NormalEntryName gives them: the application file,
+// or the bundle (a folder, renamed with everything in it) and its executable.
+class Renames {
+ public:
+  explicit Renames(const RebrandJob& job) {
+    const String application = NormalEntryName(Application(job).stored.entry.name);
+    const String product = Vadu::ToUtf8(job.productWord) + kAppSuffix;
+    oldRoot_ = BundleRootOf(application);
+    if (oldRoot_.IsEmpty()) {
+      named_ = LastComponent(application);
+      Add(application, FolderPart(application) + product);
+      return;
     }
-    if (!newTarget) continue;
-    Vadu::TarEntryChange change;
-    change.linkName = *newTarget;
-    if (std::optional<String> headers = Vadu::RewriteTarHeaders(link.headers, change))
-      replacements.push_back({&link, *headers, WString()});
+    named_ = LastComponent(oldRoot_);
+    newRoot_ = FolderPart(oldRoot_) + product;
+    Add(oldRoot_, newRoot_);
+    // The executable takes the product name (spaces kept) where that is a plain file name.
+    const String executable = BundleProductName(job.resources);
+    if (!executable.IsEmpty() && IsPlainName(Vadu::FromUtf8(executable)))
+      Add(application, FolderPart(application) + executable);
   }
-  return replacements;
+
+  bool IsBundle() const { return !oldRoot_.IsEmpty(); }
+  // The renamed names, old to new, each in its old folder.
+  const std::map<String, String>& Pairs() const { return pairs_; }
+
+  // The new name of an entry, and of what lies below a renamed bundle; nothing when it keeps its
+  // name.
+  std::optional<String> NewName(const String& name) const {
+    const auto exact = pairs_.find(name);
+    const String renamed = exact != pairs_.end() ? exact->second : name;
+    if (IsBundle() && newRoot_ != oldRoot_ && renamed.StartsWith(oldRoot_ + "/"))
+      return newRoot_ + renamed.Substring(oldRoot_.Length());
+    if (exact != pairs_.end()) return renamed;
+    return std::nullopt;
+  }
+
+  // A stored name (with its "./" or trailing "/") with a new normal name in its place.
+  static String Stored(const String& stored, const String& normal) {
+    const String lead = stored.StartsWith("./") ? String("./") : String();
+    const String trail = stored.EndsWith("/") ? String("/") : String();
+    return lead + normal + trail;
+  }
+
+  // The target a relative symbolic link stored at `link` takes: each component at which the path
+  // it resolves to is a renamed one takes the new name. Nothing when nothing changes or the target
+  // climbs above the top of the archive.
+  std::optional<String> NewLinkTarget(const String& link, const String& target) const {
+    std::vector<String> resolved;
+    for (const String& part : FolderPart(NormalEntryName(link)).Split("/"))
+      if (!part.IsEmpty()) resolved.push_back(part);
+    std::vector<String> parts = target.Split("/");
+    bool changed = false;
+    for (String& part : parts) {
+      if (part.IsEmpty() || part == ".") continue;
+      if (part == "..") {
+        if (resolved.empty()) return std::nullopt;
+        resolved.pop_back();
+        continue;
+      }
+      resolved.push_back(part);
+      String path;
+      for (const String& piece : resolved) path += (path.IsEmpty() ? "" : "/") + piece;
+      if (auto renamed = pairs_.find(path); renamed != pairs_.end()) {
+        part = LastComponent(renamed->second);
+        changed = true;
+      }
+    }
+    if (!changed) return std::nullopt;
+    String joined;
+    for (size_t k = 0; k < parts.size(); ++k) joined += (k ? "/" : "") + parts[k];
+    return joined;
+  }
+
+  // True when an absolute link target may name what is renamed: one of its components is the
+  // name of the application file, or of the bundle.
+  bool MayName(const String& absolute) const {
+    if (pairs_.empty()) return false;
+    for (const String& part : absolute.Split("/"))
+      if (part == named_) return true;
+    return false;
+  }
+
+ private:
+  void Add(const String& from, const String& to) {
+    if (from != to) pairs_[from] = to;
+  }
+
+  std::map<String, String> pairs_;
+  String oldRoot_, newRoot_;  // a bundle's folder, before and after
+  String named_;              // the last component of the application file or the bundle
+};
+
+// Collects the entries written anew, one replacement per entry.
+class Replacements {
+ public:
+  explicit Replacements(const Renames& renames) : renames_(renames) {}
+
+  // The entry with its name (and link target) following the renames; `data` and `size` replace
+  // its data when given.
+  bool Add(const PackageEntry& stored, const WString& data = WString(),
+           std::optional<uint64_t> size = std::nullopt) {
+    Vadu::TarEntryChange change;
+    const Vadu::TarEntry& entry = stored.entry;
+    if (const std::optional<String> name = renames_.NewName(NormalEntryName(entry.name)))
+      change.name = Renames::Stored(entry.name, *name);
+    if (entry.IsHardLink()) {
+      if (const std::optional<String> target = renames_.NewName(NormalEntryName(entry.linkName)))
+        change.linkName = Renames::Stored(entry.linkName, *target);
+    } else if (entry.IsSymbolicLink()) {
+      if (entry.linkName.StartsWith("/")) {
+        if (renames_.MayName(entry.linkName))
+          PrintLine(String("WARNING: the link ") + Printable(entry.name) + " points at " +
+                    Printable(entry.linkName) +
+                    ", which may be the application; it is left as it was");
+      } else {
+        change.linkName = renames_.NewLinkTarget(entry.name, entry.linkName);
+      }
+    }
+    change.size = size;
+    if (!change.name && !change.linkName && !change.size) return true;
+    const std::optional<String> headers = Vadu::RewriteTarHeaders(stored.headers, change);
+    if (!headers) return false;
+    replaced_[entry.start] = {&stored, *headers, data};
+    return true;
+  }
+
+  std::vector<EntryReplacement> Take() {
+    std::vector<EntryReplacement> all;
+    for (auto& [start, replacement] : replaced_) all.push_back(std::move(replacement));
+    return all;
+  }
+
+ private:
+  const Renames& renames_;
+  std::map<uint64_t, EntryReplacement> replaced_;
+};
+
+// A regular file's new data: its size, or nothing when it cannot be read.
+std::optional<uint64_t> SizeOf(const WString& path) {
+  const int64_t size = Vadu::FileSizeOf(path);
+  return size < 0 ? std::nullopt : std::optional<uint64_t>(static_cast<uint64_t>(size));
+}
+
+// The bundle's property lists receive the product's name and identifier, as in a bundle on disk.
+void UpdatePropertyLists(const RebrandJob& job, const Renames& renames) {
+  const String application = NormalEntryName(Application(job).stored.entry.name);
+  const uint32_t macOs = application.Find("MacOS");
+  if (macOs == String::npos) return;
+  const String contents = application.Substring(0, macOs);
+  const String productName = BundleProductName(job.resources);
+  const auto executable = renames.NewName(application);
+  const String executableName = LastComponent(executable ? *executable : application);
+  const String named = executableName == productName ? executableName : String();
+  const std::map<String, WString>& lists = job.package->propertyLists;
+  if (auto version = lists.find(contents + "version.plist"); version != lists.end())
+    UpdatePlistFile(version->second, {{"ProjectName", productName}});
+  if (auto info = lists.find(contents + "Info.plist"); info != lists.end())
+    UpdatePlistFile(info->second, {{"CFBundleGetInfoString", productName},
+                                   {"CFBundleExecutable", named},
+                                   {"CFBundleName", productName},
+                                   {"CFBundleIdentifier", BundleIdentifier(job.resources)}});
+}
+
+// The replacements of a bundle's entries: every entry below it renamed; the property lists and
+// a user icon with their new content.
+bool AddBundle(const RebrandJob& job, const Renames& renames, Replacements& replacements) {
+  UpdatePropertyLists(job, renames);
+  const PackageIndex& index = *job.package;
+  const String application = NormalEntryName(Application(job).stored.entry.name);
+  const String icon = BundleRootOf(application) + "/Contents/Resources/icon.icns";
+  const bool newIcon = !job.icon.IsEmpty() && Vadu::EndsWithNoCase(job.icon, WString(u".icns"));
+  for (const PackageEntry& stored : index.inBundles) {
+    const String name = NormalEntryName(stored.entry.name);
+    if (name == application) continue;
+    WString data;
+    if (auto list = index.propertyLists.find(name); list != index.propertyLists.end())
+      data = list->second;
+    else if (newIcon && name == icon && stored.entry.IsRegularFile() && !stored.entry.sparse)
+      data = job.icon;
+    const std::optional<uint64_t> size = data.IsEmpty() ? std::nullopt : SizeOf(data);
+    if ((!data.IsEmpty() && !size) || !replacements.Add(stored, data, size)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -116,90 +251,75 @@ PackageOpening OpenPackageTarget(RebrandJob& job) {
   }
   const std::vector<Vadu::SettingsMap> blocks = BlocksOfExtracted(*index);
   const std::optional<size_t> chosen = ChooseApplication(index->candidates, blocks);
-  if (!chosen) {
+  if (!chosen || index->candidates[*chosen].stored.entry.sparse) {
+    if (chosen)
+      Vadu::LogRecord(ErrorSource(), "The application of the package ")
+          << job.target << " is a sparse file\n";
     RemoveExtracted(*index);
-    return PackageOpening::kNoApplication;
+    return chosen ? PackageOpening::kUnreadable : PackageOpening::kNoApplication;
   }
-  const ApplicationCandidate& application = index->candidates[*chosen];
-  const String name = NormalEntryName(application.stored.entry.name);
-  if (name.Contains("Contents") || name.Contains("MacOS")) {
-    RemoveExtracted(*index);
-    return PackageOpening::kBundle;
-  }
-  if (application.stored.entry.sparse) {
-    Vadu::LogRecord(ErrorSource(), "The application of the package ")
-        << job.target << " is a sparse file\n";
-    RemoveExtracted(*index);
-    return PackageOpening::kUnreadable;
-  }
-  // Only the application's copy stays in the run folder.
+  // Only the application's copy and the property lists stay in the run folder.
   for (size_t k = 0; k < index->candidates.size(); ++k)
     if (k != *chosen && !index->candidates[k].extracted.IsEmpty())
       Vadu::RemoveFile(index->candidates[k].extracted);
+  const ApplicationCandidate& application = index->candidates[*chosen];
+  const String name = NormalEntryName(application.stored.entry.name);
+  const String root = BundleRootOf(name);
   job.workingPath = application.extracted;
-  job.kind = TargetKind::kAppFile;
-  const String file = LastComponent(name);
-  if (blocks[*chosen].HasEntries() && file.EndsWith(kAppSuffix) && file.Length() > 4)
-    job.productWord = Vadu::FromUtf8(file.Substring(0, file.Length() - 4));
+  job.kind = root.IsEmpty() ? TargetKind::kAppFile : TargetKind::kAppBundle;
+  // Branded before: it keeps its name unless the new resources name a product.
+  const String own = LastComponent(root.IsEmpty() ? name : root);
+  if (blocks[*chosen].HasEntries() && own.EndsWith(kAppSuffix) && own.Length() > 4)
+    job.productWord = Vadu::FromUtf8(own.Substring(0, own.Length() - 4));
   job.application = *chosen;
   job.package = std::move(index);
   return PackageOpening::kReady;
 }
 
-namespace {
-
-// The application's name in the package after branding.
-String NewApplicationName(const RebrandJob& job) {
-  const String& name = job.package->candidates[job.application].stored.entry.name;
-  return FolderPart(name) + Vadu::ToUtf8(job.productWord) + kAppSuffix;
-}
-
-}  // namespace
-
 bool PackageNameFree(const RebrandJob& job) {
-  const String& oldName = job.package->candidates[job.application].stored.entry.name;
-  const String newName = NormalEntryName(NewApplicationName(job));
-  if (newName == NormalEntryName(oldName) || !job.package->names.count(newName)) return true;
-  PrintLine(String("ERROR: can't rename ") + Printable(LastComponent(oldName)) + " to " +
-            Printable(LastComponent(newName)) + ": the name is taken");
-  return false;
+  const Renames renames(job);
+  for (const auto& [from, to] : renames.Pairs()) {
+    // The executable's new name is taken in its own folder, before the bundle moves.
+    const String taken = FolderPart(from) + LastComponent(to);
+    if (!job.package->names.count(taken)) continue;
+    PrintLine(String("ERROR: can't rename ") + Printable(LastComponent(from)) + " to " +
+              Printable(LastComponent(to)) + ": the name is taken");
+    return false;
+  }
+  return true;
 }
 
 bool WritePackageTarget(const RebrandJob& job) {
   const auto started = std::chrono::steady_clock::now();
   const PackageIndex& index = *job.package;
-  const PackageEntry& application = index.candidates[job.application].stored;
-  const String oldName = application.entry.name;
-  const String newName = NewApplicationName(job);
-  const bool renamed = NormalEntryName(newName) != NormalEntryName(oldName);
-  const int64_t size = Vadu::FileSizeOf(job.workingPath);
-  Vadu::TarEntryChange change;
-  if (renamed) change.name = newName;
-  change.size = static_cast<uint64_t>(size);
-  const std::optional<String> headers = Vadu::RewriteTarHeaders(application.headers, change);
-  if (size < 0 || !headers) return false;
-  std::vector<EntryReplacement> replacements{{&application, *headers, job.workingPath}};
-  if (renamed) {
-    for (EntryReplacement& link : FollowingLinks(index, oldName, newName))
-      replacements.push_back(std::move(link));
-  }
+  const PackageEntry& application = Application(job).stored;
+  const Renames renames(job);
+  Replacements replacements(renames);
+  const std::optional<uint64_t> size = SizeOf(job.workingPath);
+  if (!size || !replacements.Add(application, job.workingPath, size)) return false;
+  if (renames.IsBundle() && !AddBundle(job, renames, replacements)) return false;
+  for (const PackageEntry& link : index.links)
+    if (!replacements.Add(link)) return false;
+  std::vector<EntryReplacement> changed = replacements.Take();
+  const size_t count = changed.size();
 
   Vadu::FileReplacement out(job.target);
-  const size_t changed = replacements.size();
   if (!out.IsOpen() ||
-      !WritePackage(job.target, index, std::move(replacements),
-                    [&out](const char* data, uint64_t count) { return out.Write(data, count); }) ||
+      !WritePackage(job.target, index, std::move(changed),
+                    [&out](const char* data, uint64_t bytes) { return out.Write(data, bytes); }) ||
       !out.Commit())
     return false;
   const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                 std::chrono::steady_clock::now() - started)
                                 .count();
+  const auto newName = renames.NewName(NormalEntryName(application.entry.name));
   Vadu::LogRecord(InfoSource(), "Package ")
       << job.target << " written anew: " << String::FromNumber(index.entries) << " entries, "
-      << String::FromNumber(index.entries - changed) << " copied as they were, the application "
-      << oldName << (renamed ? String(" renamed to ") + newName : String(" kept its name")) << " ("
-      << String::FromNumber(size) << " bytes), " << String::FromNumber(changed - 1)
-      << " links following it, " << String::FromNumber(milliseconds) << " ms\n";
+      << String::FromNumber(index.entries - count) << " copied as they were, the application "
+      << application.entry.name
+      << (newName ? String(" renamed to ") + *newName : String(" kept its name")) << " ("
+      << String::FromNumber(*size) << " bytes), " << String::FromNumber(count - 1)
+      << " other entries written anew, " << String::FromNumber(milliseconds) << " ms\n";
   return true;
 }
 

@@ -84,45 +84,67 @@ TEST_F(PackageTargetPosix, GnuTarAndPythonExtractTheBrandedPackageWithItsLinksMo
   EXPECT_EQ(fs::file_size(sparse), (uintmax_t{32} << 20) + 4);
 }
 
-TEST_F(PackageTargetPosix, AUserWhoIsNotRootBrandsAPackageWhoseApplicationIsReadOnly) {
+TEST_F(PackageTargetPosix, AUserWhoIsNotRootBrandsPackagesAndImagesWhoseFilesAreReadOnly) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run the utility as another user";
-  // Everything the other user works with is theirs: the utility, the package, TEMP.
+  // Everything the other user works with is theirs: the utility, the targets, TEMP.
   TempFolder shared;
   const fs::path utility = shared.Path() / "zentu-rebrand";
   fs::copy_file(sandbox_.Executable(), utility);
-  const fs::path target = shared.Path() / "product.tgz";
-  fs::copy_file(Testing::Fixture("pax_package.tgz"), target);  // its application is 0555
-  const fs::path resources = BrandResources("My Cam");
   fs::create_directories(shared.Path() / "temp");
-  for (const fs::path& path : {shared.Path(), utility, target, shared.Path() / "temp"})
-    ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+  const fs::path resources = BrandResources("My Cam");
   ASSERT_EQ(chmod(resources.parent_path().c_str(), 0755), 0);
+  for (const fs::path& path : {shared.Path(), utility, shared.Path() / "temp"})
+    ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
 
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open((shared.Path() / "output").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || dup2(out, 1) < 0 || setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 ||
-        setuid(kNobody) != 0)
-      _exit(120);
-    const std::string temp = "TEMP=" + (shared.Path() / "temp").string();
-    const std::string resourceText = resources.string(), targetText = target.string();
-    const char* argv[] = {utility.c_str(), "-resource",        resourceText.c_str(),
-                          "-target",       targetText.c_str(), nullptr};
-    const char* envp[] = {temp.c_str(), "PATH=/usr/bin:/bin", nullptr};
-    execve(utility.c_str(), const_cast<char* const*>(argv), const_cast<char* const*>(envp));
-    _exit(121);
+  // The packages' applications and the image's files are read-only (0555, 0444).
+  for (const char* fixture : {"pax_package.tgz", "bundle_package.tgz", "zentu.dmg"}) {
+    SCOPED_TRACE(fixture);
+    const fs::path target = shared.Path() / fixture;
+    fs::copy_file(Testing::Fixture(fixture), target);
+    ASSERT_EQ(chown(target.c_str(), kNobody, kNobody), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      const int out = open((shared.Path() / "output").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || dup2(out, 1) < 0 || setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 ||
+          setuid(kNobody) != 0)
+        _exit(120);
+      const std::string temp = "TEMP=" + (shared.Path() / "temp").string();
+      const std::string resourceText = resources.string(), targetText = target.string();
+      const char* argv[] = {utility.c_str(), "-resource",        resourceText.c_str(),
+                            "-target",       targetText.c_str(), nullptr};
+      const char* envp[] = {temp.c_str(), "PATH=/usr/bin:/bin", nullptr};
+      execve(utility.c_str(), const_cast<char* const*>(argv), const_cast<char* const*>(envp));
+      _exit(121);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadFileBytes(shared.Path() / "output"),
+              "Success add resources to file: " + Text(target) + "\n");
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_EQ(ReadFileBytes(shared.Path() / "output"),
-            "Success add resources to file: " + Text(target) + "\n");
-  const fs::path unpacked = work_.Path() / "unpacked";
-  fs::create_directories(unpacked);
-  ASSERT_EQ(Shell("tar -xzf " + Arg(target) + " -C " + Arg(unpacked)), 0);
-  const fs::path application = unpacked / "opt/zentu/My_Cam.app";
-  EXPECT_EQ(Testing::BlockEntries(application).count("logo.png"), 1u);
-  EXPECT_EQ(fs::status(application).permissions() & fs::perms::all, fs::perms(0555));
+
+  // GNU tar gives back the applications with their modes, and the bundles' links as links.
+  for (const char* archive : {"pax_package.tgz", "bundle_package.tgz", "zentu.dmg.tgz"}) {
+    const fs::path unpacked = work_.Path() / (std::string("unpacked-") + archive);
+    fs::create_directories(unpacked);
+    ASSERT_EQ(Shell("tar -xzf " + Arg(shared.Path() / archive) + " -C " + Arg(unpacked)), 0);
+  }
+  const fs::path single = work_.Path() / "unpacked-pax_package.tgz/opt/zentu/My_Cam.app";
+  EXPECT_EQ(Testing::BlockEntries(single).count("logo.png"), 1u);
+  EXPECT_EQ(fs::status(single).permissions() & fs::perms::all, fs::perms(0555));
+  for (const fs::path& bundle : {work_.Path() / "unpacked-bundle_package.tgz/pkg/My_Cam.app",
+                                 work_.Path() / "unpacked-zentu.dmg.tgz/My_Cam.app"}) {
+    SCOPED_TRACE(bundle);
+    const fs::path executable = bundle / "Contents/MacOS/My Cam";
+    EXPECT_EQ(Testing::BlockEntries(executable).count("logo.png"), 1u);
+    EXPECT_EQ(fs::status(executable).permissions() & fs::perms::all, fs::perms(0555));
+    const fs::path framework = bundle / "Contents/Frameworks/Foo.framework";
+    EXPECT_TRUE(fs::is_symlink(framework / "Foo"));
+    EXPECT_EQ(ReadFileBytes(framework / "Foo"), "framework code");
+  }
+  EXPECT_EQ(ReadFileBytes(work_.Path() / "unpacked-bundle_package.tgz/pkg/zentu"),
+            ReadFileBytes(work_.Path() /
+                          "unpacked-bundle_package.tgz/pkg/My_Cam.app/Contents/MacOS/My Cam"));
 }
 
 }  // namespace

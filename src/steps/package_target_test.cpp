@@ -154,5 +154,52 @@ TEST_F(PackageTarget, ADamagedPackageIsRefusedAndLeftAsItWas) {
   }
 }
 
+TEST_F(PackageTarget, ABundleIsRenamedAsAStreamWithItsLinksModesAndPropertyLists) {
+  const fs::path target = CopyFixture("bundle_package.tgz", "mac.tgz");
+  OemDocument document;
+  SetProductName(document, "My Cam");
+  SetVersionUniqueID(document, "com example cam");
+  const fs::path resources = MakeResources({{"oem_info.xml", Std(document.ToXml())}});
+  const fs::path icon = work_.Path() / "new.icns";
+  Vadu::Testing::WriteFileBytes(icon, "icns new icon");
+  const UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -icon " + Arg(icon) +
+                                      " -target " + Arg(target));
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(target) + "\n");
+
+  const Vadu::Testing::ReadArchive before =
+      ReadTar(InflatedFile(Testing::Fixture("bundle_package.tgz")));
+  const Vadu::Testing::ReadArchive after = ReadTar(InflatedFile(target));
+  ASSERT_EQ(after.entries.size(), before.entries.size());
+  std::map<std::string, const Vadu::Testing::ReadEntry*> entries;
+  for (const Vadu::Testing::ReadEntry& read : after.entries) entries[Std(read.entry.name)] = &read;
+  for (size_t k = 0; k < before.entries.size(); ++k) {
+    const std::string name = Std(before.entries[k].entry.name);
+    // Every entry of the bundle moves with it; the others stay byte for byte, but the link to
+    // its executable.
+    if (name.rfind("pkg/zentu.app", 0) == 0) {
+      EXPECT_EQ(Std(after.entries[k].entry.name).rfind("pkg/My_Cam.app", 0), 0u) << name;
+    } else if (name != "pkg/zentu") {
+      EXPECT_TRUE(after.entries[k].bytes == before.entries[k].bytes) << name;
+    }
+  }
+  const std::string app = "pkg/My_Cam.app/Contents/";
+  ASSERT_EQ(entries.count(app + "MacOS/My Cam"), 1u);
+  EXPECT_EQ(BlockOf(DataOf(after, app + "MacOS/My Cam")).count("icon.icns"), 1u);
+  EXPECT_EQ(Std(entries["pkg/zentu"]->entry.linkName), "My_Cam.app/Contents/MacOS/My Cam");
+  EXPECT_EQ(Std(entries[app + "Frameworks/Foo.framework/Versions/Current"]->entry.linkName), "A");
+  EXPECT_EQ(Std(entries[app + "Frameworks/Foo.framework/Foo"]->entry.linkName),
+            "Versions/Current/Foo");
+  // The executable keeps its mode (read-only) and owner.
+  const std::string header = entries[app + "MacOS/My Cam"]->bytes;
+  EXPECT_EQ(header.substr(100, 8), std::string("0000555\0", 8));
+  EXPECT_EQ(header.substr(265, 4), "root");
+  const std::string info = DataOf(after, app + "Info.plist");
+  for (const char* value : {"<string>My Cam</string>", "<string>com.example.cam</string>"})
+    EXPECT_NE(info.find(value), std::string::npos) << info;
+  EXPECT_NE(DataOf(after, app + "version.plist").find("<string>My Cam</string>"),
+            std::string::npos);
+  EXPECT_EQ(DataOf(after, app + "Resources/icon.icns"), "icns new icon");
+}
+
 }  // namespace
 }  // namespace Zentu

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "src/steps/archive_tool.h"
 #include "src/steps/tgz_package.h"
 #include "support/settings_map.h"
 #include "support/string_base.h"
@@ -44,9 +45,15 @@ struct RebrandJob {
   // Where archives and disk images are unpacked, inside the run's private folder; empty when the
   // run has no folder.
   Vadu::WString workingFolder;
+  // The icon file the user gave, when there is one.
+  Vadu::WString icon;
   // For a package read as a stream: what it holds, and which candidate is the application.
   std::optional<PackageIndex> package;
   size_t application = 0;
+  // For a disk image: its entries as the archive tool lists them, and the executable's path among
+  // them.
+  std::vector<ListedEntry> imageListing;
+  Vadu::WString imageExecutable;
 
   // The part of `path` that names files of the target: below the working folder for a path
   // inside it, else the whole path.

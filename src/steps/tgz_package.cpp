@@ -8,8 +8,8 @@
 #include "src/steps/bundle.h"
 #include "support/file_system.h"
 #include "support/gzip_file.h"
-#include "support/parallel_deflate.h"
 #include "support/tar_format.h"
+#include "support/tar_writer.h"
 
 namespace Zentu {
 
@@ -40,7 +40,20 @@ void KeepTail(String& tail, const char* data, uint32_t count) {
   if (tail.Length() > keep) tail = tail.Substring(tail.Length() - keep);
 }
 
-// The first pass: indexes the entries and extracts the candidates' data as they stream by.
+// A property list of a bundle, which the branding rewrites.
+bool IsPropertyListName(const String& name) {
+  const String file = LastComponent(name);
+  return name.Contains(".app/") && (file == "Info.plist" || file == "version.plist");
+}
+
+// True when the entry lies in a bundle (a folder whose name ends in ".app"), or is one.
+bool InBundle(const Vadu::TarEntry& entry, const String& name) {
+  return !BundleRootOf(name).IsEmpty() ||
+         (entry.type == Vadu::TarType::kDirectory && LastComponent(name).EndsWith(".app"));
+}
+
+// The first pass: indexes the entries and extracts, as they stream by, the data of the
+// candidates and of the bundles' property lists.
 class Indexer {
  public:
   Indexer(PackageIndex& index, const WString& extractInto)
@@ -54,29 +67,29 @@ class Indexer {
     if (auto earlier = live_.find(name); earlier != live_.end()) {
       ApplicationCandidate& replaced = index_.candidates[earlier->second];
       if (!replaced.extracted.IsEmpty()) Vadu::RemoveFile(replaced.extracted);
-      replaced.stored.headers = String();
       superseded_.push_back(earlier->second);
       live_.erase(earlier);
     }
     if (entry.IsHardLink() || entry.IsSymbolicLink()) index_.links.push_back({entry, headers});
-    if (!entry.IsRegularFile() || !IsApplicationName(name)) return true;
-
-    live_[name] = index_.candidates.size();
-    ApplicationCandidate& candidate = index_.candidates.emplace_back();
-    candidate.stored = {entry, headers};
-    current_ = &candidate;
-    if (extractInto_.IsEmpty() || entry.sparse) return true;
-    candidate.extracted = Vadu::JoinPath(
-        extractInto_, u"application-" + WString::FromNumber(index_.candidates.size()));
-    out_ = std::make_unique<Vadu::FileReplacement>(candidate.extracted);
-    written_ = 0;
-    if (!out_->IsOpen()) return !(outputFailed_ = true);
-    return entry.size > 0 || CloseOutput();
+    if (InBundle(entry, name)) index_.inBundles.push_back({entry, headers});
+    tail_ = nullptr;
+    if (!entry.IsRegularFile()) return true;
+    if (IsApplicationName(name)) {
+      live_[name] = index_.candidates.size();
+      ApplicationCandidate& candidate = index_.candidates.emplace_back();
+      candidate.stored = {entry, headers};
+      tail_ = &candidate.tail;
+      if (entry.sparse) return true;
+      return Extract(entry, u"application-", &candidate.extracted);
+    }
+    if (IsPropertyListName(name) && !entry.sparse)
+      return Extract(entry, u"plist-", &index_.propertyLists[name]);
+    return true;
   }
 
   bool OnData(const Vadu::TarEntry& entry, const char* data, uint32_t count) {
-    if (!current_ || current_->stored.entry.header != entry.header) return true;
-    KeepTail(current_->tail, data, count);
+    if (entry.header != current_) return true;
+    if (tail_) KeepTail(*tail_, data, count);
     if (!out_) return true;
     written_ += count;
     if (!out_->Write(data, count)) return !(outputFailed_ = true);
@@ -93,6 +106,17 @@ class Indexer {
   bool OutputFailed() const { return outputFailed_; }
 
  private:
+  // Starts writing the entry's data into the extraction folder under a name of our own.
+  bool Extract(const Vadu::TarEntry& entry, const char16_t* prefix, WString* path) {
+    current_ = entry.header;
+    if (extractInto_.IsEmpty()) return true;
+    *path = Vadu::JoinPath(extractInto_, prefix + WString::FromNumber(++extracted_));
+    out_ = std::make_unique<Vadu::FileReplacement>(*path);
+    written_ = 0;
+    if (!out_->IsOpen()) return !(outputFailed_ = true);
+    return entry.size > 0 || CloseOutput();
+  }
+
   bool CloseOutput() {
     const bool committed = out_->Commit();
     out_.reset();
@@ -104,13 +128,25 @@ class Indexer {
   const WString extractInto_;
   std::map<String, size_t> live_;  // candidates by name
   std::vector<size_t> superseded_;
-  ApplicationCandidate* current_ = nullptr;
+  uint64_t current_ = UINT64_MAX;  // the header of the entry whose data is kept
+  String* tail_ = nullptr;         // where the last bytes of its data go
   std::unique_ptr<Vadu::FileReplacement> out_;
   uint64_t written_ = 0;
+  uint32_t extracted_ = 0;
   bool outputFailed_ = false;
 };
 
 }  // namespace
+
+String BundleRootOf(const String& name) {
+  uint32_t at = 0;
+  for (;;) {
+    const uint32_t slash = name.Find('/', at);
+    if (slash == String::npos) return String();
+    if (name.Substring(0, slash).EndsWith(".app")) return name.Substring(0, slash);
+    at = slash + 1;
+  }
+}
 
 String NormalEntryName(const String& name) {
   String normal = name;
@@ -150,9 +186,15 @@ std::optional<PackageIndex> ReadPackage(const WString& path, const WString& extr
     index.tarLength = gzip.inflated;
     return index;
   }
+  RemoveExtracted(index);
+  return std::nullopt;
+}
+
+void RemoveExtracted(const PackageIndex& index) {
   for (const ApplicationCandidate& candidate : index.candidates)
     if (!candidate.extracted.IsEmpty()) Vadu::RemoveFile(candidate.extracted);
-  return std::nullopt;
+  for (const auto& [name, path] : index.propertyLists)
+    if (!path.IsEmpty()) Vadu::RemoveFile(path);
 }
 
 std::optional<std::vector<String>> ReadCandidatePayloads(const WString& path,
@@ -227,14 +269,12 @@ bool WritePackage(const WString& path, const PackageIndex& index,
               return a.stored->entry.start < b.stored->entry.start;
             });
   const Vadu::FileReader file(path);
-  if (!file.IsOpen() || !output(index.gzipHeader.Data(), index.gzipHeader.Length())) return false;
-  Vadu::ParallelDeflater deflater(
-      Vadu::ParallelDeflater::Format::kRawDeflate,
-      [&](const char* data, uint32_t count) { return output(data, count); });
+  if (!file.IsOpen()) return false;
+  Vadu::GzipWriter out(index.gzipHeader, output);
 
   // Puts a replacement's headers, and its new data with the padding, into the stream.
-  auto emit = [&](const EntryReplacement& replacement) {
-    if (!deflater.Add(replacement.headers.Data(), replacement.headers.Length())) return false;
+  auto emit = [&out](const EntryReplacement& replacement) {
+    if (!out.Add(replacement.headers)) return false;
     if (replacement.data.IsEmpty()) return true;
     const Vadu::FileReader data(replacement.data);
     if (!data.IsOpen()) return false;
@@ -242,50 +282,40 @@ bool WritePackage(const WString& path, const PackageIndex& index,
     for (uint64_t at = 0; at < data.Size();) {
       const uint32_t count =
           static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), data.Size() - at));
-      if (!data.ReadAt(at, buffer.data(), count) || !deflater.Add(buffer.data(), count))
-        return false;
+      if (!data.ReadAt(at, buffer.data(), count) || !out.Add(buffer.data(), count)) return false;
       at += count;
     }
-    const std::optional<uint64_t> padded = Vadu::TarPaddedSize(data.Size());
-    const std::string zeros(static_cast<size_t>(*padded - data.Size()), '\0');
-    return deflater.Add(zeros.data(), static_cast<uint32_t>(zeros.size()));
+    return out.Add(Vadu::TarPadding(data.Size()));
   };
 
   uint64_t position = 0;
   size_t next = 0;
   bool ok = true;
-  const Vadu::GzipReading gzip = Vadu::InflateGzipFile(file, [&](const char* data, uint32_t count) {
+  const Vadu::GzipReading read = Vadu::InflateGzipFile(file, [&](const char* data, uint32_t count) {
     const uint64_t end = position + count;
-    uint64_t at = position;
-    while (ok && at < end) {
-      if (next < replacements.size()) {
-        const EntryReplacement& replacement = replacements[next];
-        const Vadu::TarEntry& entry = replacement.stored->entry;
-        // What the replacement covers: the headers, and the data too when it brings new data.
-        const uint64_t from = entry.start;
-        const uint64_t to = replacement.data.IsEmpty() ? entry.data : entry.end;
-        if (at >= from && at < to) {
-          if (at == from) ok = emit(replacement);
-          at = std::min(to, end);
-          if (at == to) ++next;
-          continue;
-        }
+    for (uint64_t at = position; ok && at < end;) {
+      // The bytes up to the next replacement are copied as they are.
+      const EntryReplacement* replacement =
+          next < replacements.size() ? &replacements[next] : nullptr;
+      const uint64_t from = replacement ? replacement->stored->entry.start : end;
+      if (at < from) {
         const uint64_t stop = std::min(end, from);
-        ok = deflater.Add(data + (at - position), static_cast<uint32_t>(stop - at));
+        ok = out.Add(data + (at - position), static_cast<uint32_t>(stop - at));
         at = stop;
         continue;
       }
-      ok = deflater.Add(data + (at - position), static_cast<uint32_t>(end - at));
-      at = end;
+      // What a replacement covers: the headers, and the data too when it brings new data.
+      const Vadu::TarEntry& entry = replacement->stored->entry;
+      const uint64_t to = replacement->data.IsEmpty() ? entry.data : entry.end;
+      if (at == from) ok = emit(*replacement);
+      at = std::min(to, end);
+      if (at == to) ++next;
     }
     position = end;
     return ok;
   });
-  if (!ok || !gzip.failure.IsEmpty() || position != index.tarLength || next != replacements.size())
-    return false;
-  if (!deflater.End()) return false;
-  const String trailer = Vadu::GzipTrailer(deflater.Crc32(), deflater.InputLength());
-  return output(trailer.Data(), trailer.Length());
+  return ok && read.failure.IsEmpty() && position == index.tarLength &&
+         next == replacements.size() && out.End();
 }
 
 }  // namespace Zentu

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -45,16 +46,28 @@ struct PackageIndex {
   uint64_t entries = 0;
   std::vector<ApplicationCandidate> candidates;  // in archive order
   std::vector<PackageEntry> links;               // hard and symbolic links
-  std::set<Vadu::String> names;                  // the name of every entry (NormalEntryName)
+  std::vector<PackageEntry> inBundles;           // every entry in a bundle, or that is one
+  // The property lists of bundles ("Info.plist", "version.plist") by name, with their extracted
+  // copies (empty paths when nothing was extracted).
+  std::map<Vadu::String, Vadu::WString> propertyLists;
+  std::set<Vadu::String> names;  // the name of every entry (NormalEntryName)
 };
+
+// The bundle a name lies in: the name up to its first component that ends in ".app" and is
+// followed by another; empty when there is none.
+Vadu::String BundleRootOf(const Vadu::String& name);
 
 // A name as extraction resolves it: without leading "./" and trailing "/", "//" as "/".
 Vadu::String NormalEntryName(const Vadu::String& name);
 
 // Reads the package: its index, or nothing with `failure` set (for the log) when it is not a
-// whole gzip-compressed tar archive. With `extractInto`, every candidate's data is written there.
+// whole gzip-compressed tar archive. With `extractInto`, the data of every candidate and every
+// bundle property list is written there.
 std::optional<PackageIndex> ReadPackage(const Vadu::WString& path, const Vadu::WString& extractInto,
                                         Vadu::String* failure);
+
+// Removes the files ReadPackage extracted.
+void RemoveExtracted(const PackageIndex& index);
 
 // The compressed payloads of the candidates' blocks, read from the package (for candidates not
 // extracted): a second pass that keeps only those bytes. Nothing when the package cannot be read.
