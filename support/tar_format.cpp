@@ -103,7 +103,8 @@ void SetTarNumber(unsigned char* block, TarField field, uint64_t value) {
 
 void SetTarText(unsigned char* block, TarField field, const String& text) {
   std::memset(block + field.offset, 0, field.size);
-  std::memcpy(block + field.offset, text.Data(), std::min(text.Length(), field.size));
+  if (!text.IsEmpty())
+    std::memcpy(block + field.offset, text.Data(), std::min(text.Length(), field.size));
 }
 
 void SetTarChecksum(unsigned char* block) {
