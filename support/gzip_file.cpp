@@ -144,8 +144,10 @@ GzipReading InflateGzipFrom(const Source& file, const InflateSink& sink) {
     if (!header) break;
     if (reading.members == 0) reading.firstHeader = *header;
     MemberData member;
-    if (!InflateMember(file, at + header->Length(), sink, &member, &reading.failure)) break;
+    const bool inflated =
+        InflateMember(file, at + header->Length(), sink, &member, &reading.failure);
     reading.inflated += member.length;
+    if (!inflated) break;
     unsigned char trailer[kTrailerSize];
     if (file.Size() - member.end < kTrailerSize) {
       reading.failure = "gzip trailer cut short";
