@@ -17,7 +17,9 @@ namespace Zentu {
 // ".xml", in any case, in map order) that gives a non-empty one; empty when none does. Spaces
 // stay.
 Vadu::String BundleProductName(const Vadu::SettingsMap& resources);
-// Likewise the first non-empty "VersionUniqueID", with every space turned into ".".
+// Likewise the first non-empty "VersionUniqueID", as a bundle identifier: Apple allows only A-Z,
+// a-z, 0-9, "-" and ".", so every space becomes "." and every other character (a whole UTF-8
+// sequence beyond ASCII counting as one) becomes "-".
 Vadu::String BundleIdentifier(const Vadu::SettingsMap& resources);
 
 // The bundle folder the job's working path lies in: the path up to and including its first ".app"
