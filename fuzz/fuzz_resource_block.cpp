@@ -1,11 +1,13 @@
 // Reads arbitrary bytes as a host file: signature removal, block search, extraction and loading,
 // then appends a block and checks that it reads back, and that building it in the host's own
-// buffer gives the same bytes and leaves a copy that shares the buffer untouched.
+// buffer gives the same bytes and leaves a copy that shares the buffer untouched; the same as an
+// Android package.
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
 
 #include "oem/resource_block.h"
+#include "support/zlib_codec.h"
 
 using Vadu::SettingsMap;
 using Vadu::String;
@@ -42,17 +44,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (Zentu::AppendBlock(std::move(shared), fresh) != appended ||
       file != String(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size)))
     std::abort();
-  // Refused only for a PE header that the block's bytes would complete.
+  // Refused only for a PE header that the block's bytes would complete, or whose security entry
+  // points into the program.
   if (appended.IsEmpty()) {
     if (!file.StartsWith("MZ")) std::abort();
-    return 0;
+  } else {
+    // The payload after the host's bytes, an empty stored block in it where a Windows program
+    // needs an even length.
+    const uint32_t grown = appended.Length() - stripped.Length() - 7 - saved.Length();
+    if (appended.Length() < stripped.Length() + saved.Length() + 7 || (grown != 0 && grown != 5))
+      std::abort();
+    if (Vadu::Inflate(Zentu::ExtractBlock(appended)) != Vadu::Inflate(saved)) std::abort();
+    SettingsMap reloaded;
+    if (!Zentu::LoadBlock(reloaded, appended) || reloaded.Get("oem_info.xml") != "<OemInfo/>")
+      std::abort();
   }
-  if (appended.Length() != stripped.Length() + saved.Length() + 7 ||
-      appended.Substring(stripped.Length(), saved.Length()) != saved)
-    std::abort();
-  if (Zentu::ExtractBlock(appended) != saved) std::abort();
-  SettingsMap reloaded;
-  if (!Zentu::LoadBlock(reloaded, appended) || reloaded.Get("oem_info.xml") != "<OemInfo/>")
-    std::abort();
+
+  // As an Android package: the block still ends the file and reads back.
+  String android = Zentu::AppendBlock(file, fresh, Zentu::HostFormat::kAndroidPackage);
+  if (!android.IsEmpty()) {
+    SettingsMap reloaded;
+    if (!Zentu::LoadBlock(reloaded, android) || reloaded.Get("oem_info.xml") != "<OemInfo/>")
+      std::abort();
+  }
   return 0;
 }

@@ -27,7 +27,7 @@ TEST(StreamedFilesOnAFullDisk, AFailureInTheMiddleOfTheCopyLeavesTheProgram) {
   bool written, stripped;
   {
     FileSizeLimit limit(5 << 20);
-    written = WriteBlockIntoFile(Vadu::Testing::Wide(file), map);
+    written = static_cast<bool>(WriteBlockIntoFile(Vadu::Testing::Wide(file), map));
     stripped = StripBlockFromFile(Vadu::Testing::Wide(file));
   }
   EXPECT_FALSE(written);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "support/test_util.h"
+#include "support/zlib_codec.h"
+#include "tests/platform_checks.h"
 
 namespace Zentu {
 namespace {
@@ -82,6 +85,19 @@ PeFields ReadPe(const std::string& file) {
   return pe;
 }
 
+// A program's bytes with its checksum field cleared: what embedding keeps of it.
+std::string Unsummed(std::string file) {
+  file.replace(ReadPe(file).checksumAt, 4, std::string(4, '\0'));
+  return file;
+}
+
+// A Windows program as embedding leaves it: of even length (tools differ on a last odd byte), its
+// checksum field holding the checksum of the file.
+void ExpectChecksummed(const std::string& file) {
+  EXPECT_EQ(file.size() % 2, 0u);
+  EXPECT_EQ(Testing::PeChecksumField(file), Testing::PeChecksumOf(file));
+}
+
 SettingsMap SampleMap() {
   SettingsMap map;
   map.Set("oem_info.xml", "<OemInfo ProductName=\"Sample\"/>");
@@ -140,15 +156,17 @@ TEST(AppendBlock, UnsignedExecutableGetsPayloadLengthAndMarker) {
     ASSERT_EQ(ReadPe(exe).certSize, 0u);
     const std::string out = Std(AppendBlock(S(exe), SampleMap()));
     ASSERT_GT(out.size(), exe.size() + 7);
-    EXPECT_EQ(out.substr(0, exe.size()), exe);
+    EXPECT_EQ(Unsummed(out.substr(0, exe.size())), Unsummed(exe));
     EXPECT_EQ(out.substr(out.size() - 3), "OEM");
+    ExpectChecksummed(out);
     uint32_t n = GetLe32(out, out.size() - 7);
     ASSERT_EQ(out.size(), exe.size() + n + 7);
     const std::string payload = out.substr(exe.size(), n);
-    // An independent inflater reads the raw form back.
+    // An independent inflater reads the raw form back (past an empty stored block that evens
+    // the length out).
     EXPECT_EQ(Uncompress(payload, SampleRaw().size() + 16), SampleRaw());
     EXPECT_EQ(Std(ExtractBlock(S(out))), payload);
-    EXPECT_EQ(Std(StripBlock(S(out))), exe);
+    EXPECT_EQ(Unsummed(Std(StripBlock(S(out)))), Unsummed(exe));
     SettingsMap loaded;
     EXPECT_TRUE(LoadBlock(loaded, S(out)));
     EXPECT_EQ(loaded.Serialize(), SampleMap().Serialize());
@@ -283,15 +301,22 @@ TEST(Signatures, AppendingDropsTheCertificate) {
     EXPECT_EQ(after.certSize, 0u) << name;
     EXPECT_EQ(out.find(certificate), std::string::npos) << name;
     const std::string base = Std(StripBlock(S(signedExe)));
-    EXPECT_EQ(out, base + Block(Std(map.Save()))) << name;
+    EXPECT_EQ(Unsummed(out.substr(0, base.size())), Unsummed(base)) << name;
+    ExpectChecksummed(out);
     SettingsMap loaded;
     EXPECT_TRUE(LoadBlock(loaded, S(out)));
     EXPECT_EQ(loaded.Serialize(), map.Serialize());
   }
 }
 
-// A file with just the PE fields the signature removal reads (not a loadable program), and a
-// certificate table of 'C' bytes.
+// Writes the bytes of a little-endian value that lie within the file.
+void Put(std::string& file, size_t at, uint32_t value, int width = 4) {
+  for (int i = 0; i < width && at + i < file.size(); ++i) file[at + i] = char(value >> (8 * i));
+}
+
+// A file with just the PE fields the block code reads (not a loadable program): headers up to
+// 0x200, one section whose raw data runs from there to `sectionEnd`, and a certificate table of
+// 'C' bytes.
 struct Synthetic {
   bool plus = true;
   uint32_t size = 1024;
@@ -299,28 +324,38 @@ struct Synthetic {
   uint32_t certSize = 124;
   uint32_t directories = 16;
   uint32_t header = 0x80;
+  uint32_t sectionEnd = 0x300;
 
+  uint32_t OptionalSize() const { return plus ? 240 : 224; }
   uint32_t EntryAt() const { return header + (plus ? 136 : 120) + 32; }
   std::string Build() const {
     std::string file(size, '.');
     file.replace(0, 2, "MZ");
-    PutLe32(file, 0x3C, header);
-    file.replace(header, 4, std::string("PE\0\0", 4));
-    file[header + 24] = 0x0B;
-    file[header + 25] = plus ? 0x02 : 0x01;
-    PutLe32(file, header + (plus ? 132 : 116), directories);
-    PutLe32(file, EntryAt(), certAt);
-    PutLe32(file, EntryAt() + 4, certSize);
+    Put(file, 0x3C, header);
+    Put(file, header, 0x4550);  // "PE\0\0"
+    Put(file, header + 6, 1, 2);
+    Put(file, header + 20, OptionalSize(), 2);
+    Put(file, header + 24, plus ? 0x20B : 0x10B, 2);
+    Put(file, header + 24 + 60, 0x200);  // SizeOfHeaders
+    Put(file, header + (plus ? 132 : 116), directories);
+    Put(file, EntryAt(), certAt);
+    Put(file, EntryAt() + 4, certSize);
+    const uint32_t section = header + 24 + OptionalSize();
+    Put(file, section + 16, sectionEnd - 0x200);
+    Put(file, section + 20, 0x200);
     for (uint64_t i = certAt; i < uint64_t(certAt) + certSize && i < size; ++i) file[i] = 'C';
     return file;
   }
 };
 
-TEST(Signatures, CertificateTableIsCutOutWhereverItLies) {
+TEST(Signatures, OnlyATableAfterTheSectionsIsCut) {
+  Vadu::Testing::TempFolder folder;
+  const std::filesystem::path path = folder.Path() / "program.exe";
   for (bool plus : {true, false}) {
+    // In the overlay, with bytes after it: cut out.
     Synthetic pe;
     pe.plus = plus;
-    pe.certAt = 600;
+    pe.certAt = 800;
     pe.certSize = 100;
     const std::string file = pe.Build() + Block(Compress(Entry("k", "v")));
     std::string removed = Std(RemoveSignature(S(file)));
@@ -328,10 +363,34 @@ TEST(Signatures, CertificateTableIsCutOutWhereverItLies) {
     EXPECT_EQ(removed.find('C'), std::string::npos);
     EXPECT_EQ(GetLe32(removed, pe.EntryAt()), 0u);
     EXPECT_EQ(GetLe32(removed, pe.EntryAt() + 4), 0u);
-    EXPECT_EQ(removed.substr(600), file.substr(700));
+    EXPECT_EQ(removed.substr(800), file.substr(900));
     // The block search and the extraction see the same signature-free bytes.
     EXPECT_EQ(Std(ExtractBlock(S(file))), Compress(Entry("k", "v")));
     EXPECT_EQ(Std(StripBlock(S(file))), removed.substr(0, 1024 - 100));
+
+    // Inside the section, or inside the headers: the program's own bytes. Nothing is cut, and no
+    // block goes in.
+    for (uint32_t at : {0x2F0u, 0x40u}) {
+      pe.certAt = at;
+      pe.certSize = 0x20;
+      const std::string inside = pe.Build();
+      EXPECT_EQ(Std(RemoveSignature(S(inside))), inside) << at;
+      EXPECT_TRUE(AppendBlock(S(inside), SampleMap()).IsEmpty()) << at;
+      Vadu::Testing::WriteFileBytes(path, inside);
+      HostReport report;
+      ASSERT_TRUE(InspectHostFile(Vadu::Testing::Wide(path), HostFormat::kAsFound, &report));
+      char expected[200];
+      std::snprintf(expected, sizeof expected,
+                    "program.exe: the certificate table entry points into the program's headers "
+                    "or sections (offset 0x%X, size 0x20), not at a signature after them",
+                    at);
+      EXPECT_EQ(Std(report.problem), expected);
+      const BlockWrite write = WriteBlockIntoFile(Vadu::Testing::Wide(path), SampleMap());
+      EXPECT_FALSE(write.written);
+      EXPECT_EQ(Std(write.problem), expected);
+      EXPECT_FALSE(StripBlockFromFile(Vadu::Testing::Wide(path)));
+      EXPECT_EQ(Vadu::Testing::ReadFileBytes(path), inside);
+    }
   }
 }
 
@@ -371,15 +430,15 @@ TEST(Signatures, EveryTruncatedHeaderIsReadWithinBounds) {
     file.replace(size - 4, 4, std::string("PE\0\0", 4));
     EXPECT_EQ(Std(RemoveSignature(S(file))), file);
   }
-  // Every prefix of a signed header: the table never fits, nothing is read past the end.
+  // Every prefix of a signed program: the table never fits, nothing is read past the end.
   for (bool plus : {true, false}) {
     Synthetic pe;
     pe.plus = plus;
-    pe.size = pe.EntryAt() + 8;
-    pe.certAt = 0x20;
-    pe.certSize = 0x10;
+    pe.size = 0x400;
+    pe.certAt = 0x380;
+    pe.certSize = 0x80;
     const std::string file = pe.Build();
-    EXPECT_EQ(RemoveSignature(S(file)).Length(), file.size() - 0x10);
+    EXPECT_EQ(RemoveSignature(S(file)).Length(), file.size() - 0x80);
     for (size_t n = 0; n < file.size(); ++n) {
       String prefix = S(file.substr(0, n));
       EXPECT_EQ(Std(RemoveSignature(prefix)), file.substr(0, n)) << n;
@@ -406,10 +465,13 @@ TEST(Signatures, AppendingClearsAnEntryThatPointsPastTheEnd) {
   EXPECT_EQ(Std(AppendBlock(S(host), map)), out);
   EXPECT_EQ(GetLe32(out, pe.EntryAt()), 0u);
   EXPECT_EQ(GetLe32(out, pe.EntryAt() + 4), 0u);
-  EXPECT_EQ(out.substr(0, pe.EntryAt()), host.substr(0, pe.EntryAt()));
-  EXPECT_EQ(out.substr(pe.EntryAt() + 8, host.size() - pe.EntryAt() - 8),
+  const std::string kept = Unsummed(out);
+  EXPECT_EQ(kept.substr(0, pe.EntryAt()), Unsummed(host).substr(0, pe.EntryAt()));
+  EXPECT_EQ(kept.substr(pe.EntryAt() + 8, host.size() - pe.EntryAt() - 8),
             host.substr(pe.EntryAt() + 8));
-  EXPECT_EQ(Std(ExtractBlock(S(out))), Std(map.Save()));
+  SettingsMap loaded;
+  EXPECT_TRUE(LoadBlock(loaded, S(out)));
+  EXPECT_EQ(loaded.Serialize(), map.Serialize());
 }
 
 TEST(Signatures, HostWhoseHeaderTheBlockWouldCompleteIsRefused) {
@@ -426,8 +488,8 @@ TEST(Signatures, HostWhoseHeaderTheBlockWouldCompleteIsRefused) {
   ASSERT_LT(n, 40u);
 
   // A PE32+ header placed so close to the end of a 70000-byte host that its security entry is
-  // the payload's last four bytes and the length field: a certificate table at the checksum's
-  // value, as long as the payload.
+  // the payload's last four bytes and the length field: the block's own bytes would be read as a
+  // certificate table at the checksum's value, as long as the payload.
   const uint32_t hostSize = 70000;
   const uint32_t header = hostSize + n - 172;
   std::string host(hostSize, '.');
@@ -438,13 +500,14 @@ TEST(Signatures, HostWhoseHeaderTheBlockWouldCompleteIsRefused) {
   host[header + 25] = 0x02;
   PutLe32(host, header + 132, 16);
   const std::string naive = host + Block(payload);
-  ASSERT_LT(RemoveSignature(S(naive)).Length(), naive.size());
-  EXPECT_NE(Std(ExtractBlock(S(naive))), payload);
+  ASSERT_EQ(GetLe32(naive, header + 168 + 4), n);
 
   EXPECT_TRUE(AppendBlock(S(host), map).IsEmpty());
   // With the header complete in the host, the block goes in.
   host.append(200, '.');
-  EXPECT_EQ(Std(ExtractBlock(AppendBlock(S(host), map))), payload);
+  SettingsMap loaded;
+  EXPECT_TRUE(LoadBlock(loaded, AppendBlock(S(host), map)));
+  EXPECT_EQ(loaded.Get("v"), S(value));
 }
 
 TEST(LoadBlock, ReplacesTheMapOrEmptiesIt) {
@@ -473,7 +536,7 @@ std::vector<std::pair<std::string, std::string>> StreamedHosts() {
   hosts.emplace_back("empty", "");
   hosts.emplace_back("plain with block", "host bytes" + Block(Compress(Entry("k", "v"))));
   Synthetic middle;  // a certificate table with bytes after it
-  middle.certAt = 600;
+  middle.certAt = 800;
   middle.certSize = 100;
   hosts.emplace_back("table in the middle", middle.Build() + Block(Compress(Entry("k", "v"))));
   // A program several times the copy buffer, with a block and then a certificate table after it.
@@ -503,7 +566,7 @@ TEST(StreamedFiles, GiveTheBytesOfTheInMemoryFunctions) {
     const std::string embedded = Vadu::Testing::ReadFileBytes(file);
     EXPECT_TRUE(embedded == Std(AppendBlock(S(bytes), map))) << embedded.size();
     ASSERT_TRUE(ReadBlockOfFile(Vadu::Testing::Wide(file), &payload));
-    EXPECT_EQ(Std(payload), Std(map.Save()));
+    EXPECT_EQ(Vadu::Inflate(payload), map.Serialize());
 
     Vadu::Testing::WriteFileBytes(file, bytes);
     ASSERT_TRUE(StripBlockFromFile(Vadu::Testing::Wide(file)));
@@ -542,6 +605,132 @@ TEST(StreamedFiles, RefusedHostsAndMissingFilesStayAsTheyWere) {
   EXPECT_FALSE(WriteBlockIntoFile(missing, SampleMap()));
   EXPECT_FALSE(StripBlockFromFile(missing));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+// ---- Android packages ---------------------------------------------------------------------------
+
+// A zip of stored files, written out by hand from the format, with a comment after its end record.
+std::string Zip(const std::vector<std::pair<std::string, std::string>>& files,
+                const std::string& comment) {
+  auto le16 = [](uint32_t value) { return Le32(value).substr(0, 2); };
+  std::string out, directory;
+  for (const auto& [name, data] : files) {
+    const uint32_t crc =
+        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+    // Version 2.0, no flags, stored, 1980-01-01 00:00, CRC, sizes, name length, no extra field.
+    const std::string fields = le16(20) + le16(0) + le16(0) + le16(0) + le16(0x21) + Le32(crc) +
+                               Le32(uint32_t(data.size())) + Le32(uint32_t(data.size())) +
+                               le16(uint32_t(name.size())) + le16(0);
+    directory += "PK\x01\x02" + le16(20) + fields + le16(0) + le16(0) + le16(0) + Le32(0) +
+                 Le32(uint32_t(out.size())) + name;
+    out += "PK\x03\x04" + fields + name + data;
+  }
+  const uint32_t count = uint32_t(files.size());
+  return out + directory + "PK\x05\x06" + le16(0) + le16(0) + le16(count) + le16(count) +
+         Le32(uint32_t(directory.size())) + Le32(uint32_t(out.size())) +
+         le16(uint32_t(comment.size())) + comment;
+}
+
+using Testing::AndroidEndRecord;
+
+// Bytes that do not compress, a stored deflate block copies as they are.
+std::string Noise(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = char((seed = seed * 1103515245u + 12345u) >> 16);
+  return bytes;
+}
+
+const std::vector<std::pair<std::string, std::string>> kPackageFiles = {
+    {"AndroidManifest.xml", "manifest"}, {"classes.dex", "dex\n035"}};
+
+TEST(AndroidPackages, TheBlockLivesInTheEndRecordsCommentAndReplacesAnOldOne) {
+  const SettingsMap map = SampleMap();
+  SettingsMap other;
+  other.Set("n", "new");
+  for (const std::string comment : {"", "the package's own comment"}) {
+    SCOPED_TRACE(comment);
+    const std::string zip = Zip(kPackageFiles, comment);
+    const size_t record = zip.size() - 22 - comment.size();
+    ASSERT_EQ(AndroidEndRecord(zip), record);
+
+    const std::string out = Std(AppendBlock(S(zip), map, HostFormat::kAndroidPackage));
+    // Everything up to the comment's length stays; the comment covers its old text and the
+    // block, which still ends the file.
+    EXPECT_EQ(AndroidEndRecord(out), record);
+    EXPECT_EQ(out.substr(0, record + 20), zip.substr(0, record + 20));
+    const std::string block = out.substr(zip.size());
+    EXPECT_EQ(GetLe32(out, record + 20) & 0xFFFF, comment.size() + block.size());
+    EXPECT_EQ(out.substr(record + 22, comment.size()), comment);
+    EXPECT_EQ(block, Block(Std(map.Save())));
+    SettingsMap loaded;
+    EXPECT_TRUE(LoadBlock(loaded, S(out)));
+    EXPECT_EQ(loaded.Serialize(), map.Serialize());
+
+    // Appended after the record, as before, Android refuses the package.
+    const std::string oldLayout = Std(AppendBlock(S(zip), map));
+    EXPECT_EQ(AndroidEndRecord(oldLayout), std::string::npos);
+    // Branding again, in either layout, gives what branding the package afresh gives.
+    const std::string fresh = Std(AppendBlock(S(zip), other, HostFormat::kAndroidPackage));
+    EXPECT_EQ(Std(AppendBlock(S(out), other, HostFormat::kAndroidPackage)), fresh);
+    EXPECT_EQ(Std(AppendBlock(S(oldLayout), other, HostFormat::kAndroidPackage)), fresh);
+
+    // The streamed write makes the same file.
+    Vadu::Testing::TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "cam.apk";
+    Vadu::Testing::WriteFileBytes(file, oldLayout);
+    HostReport report;
+    ASSERT_TRUE(InspectHostFile(Vadu::Testing::Wide(file), HostFormat::kAndroidPackage, &report));
+    EXPECT_TRUE(report.problem.IsEmpty());
+    EXPECT_FALSE(report.apkSigned);
+    ASSERT_TRUE(WriteBlockIntoFile(Vadu::Testing::Wide(file), other, HostFormat::kAndroidPackage));
+    EXPECT_EQ(Vadu::Testing::ReadFileBytes(file), fresh);
+  }
+  // A package that is not a zip takes the block after its bytes.
+  EXPECT_EQ(Std(AppendBlock(S("not a zip"), map, HostFormat::kAndroidPackage)),
+            "not a zip" + Block(Std(map.Save())));
+}
+
+TEST(AndroidPackages, ABlockTooLargeIsRefusedAndNoneHoldsTheRecordSignature) {
+  Vadu::Testing::TempFolder folder;
+  const std::filesystem::path file = folder.Path() / "cam.apk";
+  // A block that fits alone fits with a comment up to the limit, and not one byte more.
+  SettingsMap large;
+  large.Set("noise.bin", S(Noise(60000, 1)));
+  const uint32_t block = large.Save().Length() + 7;
+  ASSERT_LT(block, 65534u);
+  for (const uint32_t comment : {65534 - block, 65534 - block + 1}) {
+    const std::string zip = Zip(kPackageFiles, std::string(comment, 'c'));
+    const std::string out = Std(AppendBlock(S(zip), large, HostFormat::kAndroidPackage));
+    Vadu::Testing::WriteFileBytes(file, zip);
+    const BlockWrite write =
+        WriteBlockIntoFile(Vadu::Testing::Wide(file), large, HostFormat::kAndroidPackage);
+    if (comment + block <= 65534) {
+      EXPECT_NE(AndroidEndRecord(out), std::string::npos);
+      EXPECT_TRUE(write.written);
+      EXPECT_EQ(Vadu::Testing::ReadFileBytes(file), out);
+    } else {
+      EXPECT_TRUE(out.empty());
+      EXPECT_FALSE(write.written);
+      EXPECT_EQ(Std(write.problem), "resources too large for an Android package: " +
+                                        std::to_string(comment + block) + " bytes, at most 65534");
+      EXPECT_EQ(Vadu::Testing::ReadFileBytes(file), zip);
+    }
+  }
+
+  // Resources whose stored bytes hold the record's signature: compressed as usual, the block
+  // would hold it too, and Android would take it for the record.
+  std::string noise = Noise(20000, 2);
+  noise.replace(10000, 4, "PK\x05\x06");
+  SettingsMap signature;
+  signature.Set("noise.bin", S(noise));
+  ASSERT_NE(Std(signature.Save()).find("PK\x05\x06"), std::string::npos);
+  const std::string zip = Zip(kPackageFiles, "");
+  const std::string out = Std(AppendBlock(S(zip), signature, HostFormat::kAndroidPackage));
+  EXPECT_EQ(AndroidEndRecord(out), zip.size() - 22);
+  EXPECT_EQ(out.find("PK\x05\x06", zip.size() - 21), std::string::npos);
+  SettingsMap loaded;
+  EXPECT_TRUE(LoadBlock(loaded, S(out)));
+  EXPECT_EQ(Std(loaded.Get("noise.bin")), noise);
 }
 
 }  // namespace

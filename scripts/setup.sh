@@ -22,6 +22,7 @@ packages=(
   wine wine64
   unicode-data
   icoutils osslsigncode openssl genisoimage
+  apksigner
 )
 # Wanted but not needed: without them scripts/test.sh skips the shipped 32-bit program's tests
 # and says why.

@@ -72,6 +72,8 @@ bool Deflater::Add(const char* data, uint32_t count) {
   return count == 0 ? ok_ : Run(data, count, Z_NO_FLUSH);
 }
 
+bool Deflater::Flush() { return Run(nullptr, 0, Z_SYNC_FLUSH); }
+
 String Deflater::Finish() {
   if (!Run(nullptr, 0, Z_FINISH)) return String();
   ok_ = false;  // the stream is complete: nothing more can be added

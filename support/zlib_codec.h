@@ -34,6 +34,9 @@ class Deflater {
 
   // Compresses the next piece. False once anything has failed (then Finish gives nothing).
   bool Add(const char* data, uint32_t count);
+  // Ends the deflate block here and aligns the output to a byte (a sync flush): the stream reads
+  // the same, its bytes from here on differ.
+  bool Flush();
   // Ends the stream and hands it over; empty on failure.
   String Finish();
 

@@ -72,6 +72,19 @@ TEST(ZlibCodec, InteroperatesWithZlibsOneShotCalls) {
   for (int level : {1, 6, 9}) EXPECT_EQ(Inflate(ReferenceCompress(raw, level)), raw) << level;
 }
 
+TEST(ZlibCodec, AFlushBetweenPiecesChangesTheBytesNotTheData) {
+  const String raw = SampleBytes(50000);
+  Deflater whole, flushed;
+  ASSERT_TRUE(whole.Add(raw.CStr(), raw.Length()));
+  ASSERT_TRUE(flushed.Add(raw.CStr(), 20000));
+  ASSERT_TRUE(flushed.Flush());
+  ASSERT_TRUE(flushed.Add(raw.CStr() + 20000, raw.Length() - 20000));
+  const String one = whole.Finish(), two = flushed.Finish();
+  EXPECT_EQ(one, Deflate(raw));
+  EXPECT_NE(one, two);
+  EXPECT_EQ(ReferenceUncompress(two, raw.Length()), std::string(raw.ToView()));
+}
+
 TEST(ZlibCodec, CorruptOrTruncatedStreamsGiveNothing) {
   String raw = SampleBytes(3000);
   String stream = ReferenceCompress(raw);

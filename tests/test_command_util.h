@@ -47,6 +47,21 @@ inline std::string HostBytes(const std::filesystem::path& file) {
   return Std(StripBlock(Bytes(Vadu::Testing::ReadFileBytes(file))));
 }
 
+// A Windows program's bytes with the checksum field of its PE header cleared: branding sets that
+// field for the new file. Other bytes come back as they are.
+inline std::string Unsummed(std::string bytes) {
+  auto u32 = [&](size_t at) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
+      value |= uint32_t(uint8_t(bytes[at + i])) << (8 * i);
+    return value;
+  };
+  if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return bytes;
+  const size_t field = size_t{u32(0x3C)} + 88;
+  if (field + 4 <= bytes.size()) bytes.replace(field, 4, 4, '\0');
+  return bytes;
+}
+
 // A file carrying the given entries as its block after the host bytes.
 inline void WriteWithBlock(const std::filesystem::path& file, const std::string& host,
                            const std::map<std::string, std::string>& entries) {

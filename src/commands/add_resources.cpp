@@ -38,19 +38,45 @@ Vadu::LogSource ErrorSource() { return Vadu::LogSource(Vadu::LogError, kFrontEnd
 // Replaces the file's content with itself carrying the resources as its block. The program's
 // bytes are copied into the new file, never held in memory; the file is replaced atomically and
 // stays as it was on any failure.
-bool WriteBlockInto(const WString& path, const Vadu::SettingsMap& resources) {
+BlockWrite WriteBlockInto(const WString& path, const Vadu::SettingsMap& resources,
+                          HostFormat format) {
   // Copying a large program takes a while: say so to a person watching a terminal.
   constexpr int64_t kLargeProgram = int64_t{64} << 20;
   std::optional<Vadu::ProgressLine> progress;
   if (Vadu::FileSizeOf(path) >= kLargeProgram)
     progress.emplace(String("Adding resources to ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
-  return WriteBlockIntoFile(path, resources);
+  return WriteBlockIntoFile(path, resources, format);
 }
 
 // Replaces the file with the block of the resources alone, atomically.
-bool WriteFreshBlock(const WString& path, const Vadu::SettingsMap& resources) {
+BlockWrite WriteFreshBlock(const WString& path, const Vadu::SettingsMap& resources) {
   const String result = AppendBlock(String(), resources);
-  return !result.IsEmpty() && Vadu::ReplaceFileContent(result, path);
+  return {!result.IsEmpty() && Vadu::ReplaceFileContent(result, path), String()};
+}
+
+// How the working file takes the block: an Android package inside its zip end record.
+HostFormat FormatOf(const RebrandJob& job) {
+  return job.kind == TargetKind::kAndroid ? HostFormat::kAndroidPackage : HostFormat::kAsFound;
+}
+
+// Looks at the working file before anything changes it: one that cannot take a block is
+// reported and left as it is (false).
+bool InspectWorkingFile(const RebrandJob& job, HostReport* host) {
+  // A file that cannot be read is reported when it is written.
+  if (!InspectHostFile(job.workingPath, FormatOf(job), host) || host->problem.IsEmpty())
+    return true;
+  ReportError(String("ERROR: ") + host->problem);
+  return false;
+}
+
+// The line after the result for a target whose signature branding took away.
+void ReportLostSignature(const WString& target, const HostReport& host) {
+  const String name = Vadu::ToUtf8(target);
+  if (host.authenticodeSigned)
+    PrintLine(String("WARNING: ") + name + " is no longer signed: sign it again");
+  if (host.apkSigned)
+    PrintLine(String("WARNING: ") + name +
+              " is no longer signed: sign it again with apksigner before Android installs it");
 }
 
 // Adds one resource file to the map under its file name. A file that cannot be read, or whose
@@ -178,10 +204,11 @@ OpenResult OpenTarget(RebrandJob& job) {
 bool WriteAndRepack(RebrandJob& job, bool fresh) {
   job.resources.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
   // A fresh package holds the block alone.
-  const bool written = fresh ? WriteFreshBlock(job.workingPath, job.resources)
-                             : WriteBlockInto(job.workingPath, job.resources);
+  const BlockWrite written = fresh ? WriteFreshBlock(job.workingPath, job.resources)
+                                   : WriteBlockInto(job.workingPath, job.resources, FormatOf(job));
   if (!written) {
-    ReportError("ERROR: can't replace zentu executable file");
+    ReportError(written.problem.IsEmpty() ? String("ERROR: can't replace zentu executable file")
+                                          : String("ERROR: ") + written.problem);
     return false;
   }
   if (job.opened == Opened::kFile) return true;
@@ -239,6 +266,8 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
         << job.workingPath << "\n";
     return;
   }
+  HostReport host;
+  if (!fresh && !InspectWorkingFile(job, &host)) return;
 
   if (PathPresent(icon)) {
     job.icon = icon;
@@ -249,8 +278,10 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
     PrintLine("Can not found resources");
     return;
   }
-  if (WriteAndRepack(job, fresh))
+  if (WriteAndRepack(job, fresh)) {
     PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
+    ReportLostSignature(target, host);
+  }
 }
 
 }  // namespace

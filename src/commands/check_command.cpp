@@ -7,6 +7,7 @@
 #include "oem/oem_document.h"
 #include "oem/oem_key_kinds.h"
 #include "oem/oem_template.h"
+#include "oem/resource_block.h"
 #include "src/commands/add_resources.h"
 #include "src/print_line.h"
 #include "support/file_system.h"
@@ -18,6 +19,11 @@ using Vadu::String;
 using Vadu::WString;
 
 namespace {
+
+// The resource branding adds with the day of the customization.
+constexpr char kDateEntry[] = "date";
+// The most characters of a bundle's short name (CFBundleName) that macOS shows.
+constexpr uint32_t kMaxBundleNameCharacters = 15;
 
 std::string Lower(const String& text) {
   std::string lower(text.CStr(), text.Length());
@@ -70,6 +76,7 @@ void AddKeyProblems(const OemDocument& document, std::vector<String>& problems) 
 // A file that would be embedded, with its size (that of the file a link points at).
 struct ResourceFile {
   WString name;
+  WString path;
   int64_t size = 0;
 };
 
@@ -77,16 +84,42 @@ struct ResourceFile {
 // entry directly inside the folder apart from subfolders and links to them, by name.
 std::vector<ResourceFile> ResourceFiles(const WString& resources) {
   if (!Vadu::DirectoryExists(resources))
-    return {{Vadu::GetFileName(resources), Vadu::FileSizeOf(resources)}};
+    return {{Vadu::GetFileName(resources), resources, Vadu::FileSizeOf(resources)}};
   std::vector<ResourceFile> files;
   for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
     const WString path = Vadu::JoinPath(resources, entry.Name());
     if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
-    files.push_back({entry.Name(), Vadu::FileSizeOf(path)});
+    files.push_back({entry.Name(), path, Vadu::FileSizeOf(path)});
   }
   std::sort(files.begin(), files.end(),
             [](const ResourceFile& a, const ResourceFile& b) { return a.name < b.name; });
   return files;
+}
+
+// Characters of UTF-8 text: its bytes other than continuation bytes.
+uint32_t CharacterCount(const String& text) {
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < text.Length(); ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++count;
+  return count;
+}
+
+// The line that tells how large the resources are once compressed, as branding would embed them
+// (with the day's entry), and whether they fit an Android package without a comment of its own.
+String CompressedSizeLine(const std::vector<ResourceFile>& files) {
+  Vadu::SettingsMap map;
+  for (const ResourceFile& file : files) {
+    String name, bytes;
+    // What cannot be read or named is reported when branding.
+    if (Vadu::TryToUtf8(file.name, &name) && Vadu::ReadWholeFile(file.path, &bytes))
+      map.Set(name, bytes);
+  }
+  map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
+  const uint64_t size = map.Save().Length();
+  const uint32_t most = kMaxAndroidComment - kBlockTrailerSize;
+  return String("Compressed size: ") + String::FromNumber(size) + " bytes, " +
+         (size <= most ? "fits" : "too large for") + " an Android package (at most " +
+         String::FromNumber(most) + ")";
 }
 
 }  // namespace
@@ -125,6 +158,32 @@ std::vector<String> OemInformationProblems(const String& text) {
   return problems;
 }
 
+std::vector<String> OemInformationWarnings(const String& text) {
+  OemDocument document;
+  if (!Vadu::CheckWellFormedXml(text, nullptr) || !document.Load(text, /*normalise=*/false))
+    return {};
+  OemDocument stock;
+  FillOemTemplate(stock);
+  std::vector<String> warnings;
+  const String identifier = document.Value("VersionUniqueID", String());
+  if (identifier.IsEmpty()) {
+    warnings.push_back(
+        "WARNING: VersionUniqueID is missing: a macOS application keeps the stock bundle "
+        "identifier, which every product without one shares");
+  } else if (identifier == stock.Value("VersionUniqueID", String())) {
+    warnings.push_back(String("WARNING: VersionUniqueID is still the template's ") +
+                       Quoted(identifier) + ": give the product a bundle identifier of its own");
+  }
+  const String product = document.Value("ProductName", String());
+  if (CharacterCount(product) > kMaxBundleNameCharacters) {
+    warnings.push_back(
+        String("WARNING: ProductName has ") + String::FromNumber(CharacterCount(product)) +
+        " characters: macOS shows at most " + String::FromNumber(kMaxBundleNameCharacters) +
+        " of a bundle's short name (CFBundleName)");
+  }
+  return warnings;
+}
+
 void CheckResources(const WString& resources) {
   if (resources.IsEmpty()) return ReportError("ERROR: no resource folder to check");
   if (!PathPresent(resources)) return;
@@ -148,6 +207,7 @@ void CheckResources(const WString& resources) {
       ReportError(line);
       sound = false;
     }
+    for (const String& line : OemInformationWarnings(text)) PrintLine(line);
   }
   PrintLine("Files to embed:");
   for (const ResourceFile& file : files) {
@@ -155,6 +215,7 @@ void CheckResources(const WString& resources) {
     std::snprintf(size, sizeof size, "%12lld  ", static_cast<long long>(file.size));
     PrintLine(String(size) + Vadu::ToUtf8(file.name));
   }
+  PrintLine(CompressedSizeLine(files));
   PrintLine(sound ? String("OK: ") + shown + " is ready to embed"
                   : String("ERROR: ") + shown + " is not ready to embed");
 }

@@ -15,15 +15,22 @@ namespace Zentu {
 // missing or empty ProductName. Empty for a sound file.
 std::vector<Vadu::String> OemInformationProblems(const Vadu::String& text);
 
+// Lines that warn of values a product is poorly branded with, each starting "WARNING: ": a
+// VersionUniqueID that is missing (a macOS application would keep the stock bundle identifier)
+// or still the template's, and a ProductName longer than the 15 characters macOS shows of a
+// bundle's short name. Empty for a text that is not an OEM information document.
+std::vector<Vadu::String> OemInformationWarnings(const Vadu::String& text);
+
 // The known key closest to an unknown one in the same group, by edit distance (a swap of two
 // neighbouring letters counts once, letter case not at all); empty when none is close enough to
 // be what was meant.
 Vadu::String NearestKnownKey(const Vadu::String& name, const std::vector<Vadu::String>& groups);
 
 // Runs the check on a resource folder (or a single resource file): prints the problems of its
-// "oem_info.xml" and then the files that would be embedded with their sizes, and a last line
-// saying whether it is ready. Any problem, a missing folder or a missing "oem_info.xml" sets exit
-// code 1. Writes nothing.
+// "oem_info.xml" and its warnings, then the files that would be embedded with their sizes, their
+// compressed size and whether that fits an Android package, and a last line saying whether it is
+// ready. Any problem, a missing folder or a missing "oem_info.xml" sets exit code 1; warnings
+// and the Android limit do not. Writes nothing.
 void CheckResources(const Vadu::WString& resources);
 
 }  // namespace Zentu

@@ -78,18 +78,64 @@ TEST(OemInformationCheck, ValuesOfTheWrongKind) {
 
 class CheckCommand : public Testing::CommandTest {};
 
-TEST_F(CheckCommand, ASoundFolderListsItsFilesAndExitsWithZero) {
+TEST_F(CheckCommand, ASoundFolderListsItsFilesAndTheSizeBrandingEmbeds) {
   OemDocument document;
   SetProductName(document, "Example Cam");
+  SetVersionUniqueID(document, "com.example.cam");
   const fs::path resources =
       MakeResources({{"oem_info.xml", Std(document.ToXml())}, {"logo.png", "12345"}});
   UtilityRun run = Run("-check " + Arg(resources));
   EXPECT_EQ(run.exitCode, 0);
+  // The compressed size is that of the payload branding writes.
+  const fs::path target = work_.Path() / "firmware.bin";
+  Vadu::Testing::WriteFileBytes(target, "firmware");
+  ASSERT_EQ(Run("-resource " + Arg(resources) + " -target " + Arg(target)).exitCode, 0);
+  const std::string branded = Vadu::Testing::ReadFileBytes(target);
+  uint32_t payload = 0;
+  for (int i = 0; i < 4; ++i)
+    payload |= uint32_t(uint8_t(branded[branded.size() - 7 + i])) << 8 * i;
   const std::string size = std::to_string(document.ToXml().Length());
-  EXPECT_EQ(run.output, "Checking " + Text(resources) +
-                            "\nFiles to embed:\n           5  logo.png\n" +
-                            std::string(12 - size.size(), ' ') + size +
-                            "  oem_info.xml\nOK: " + Text(resources) + " is ready to embed\n");
+  EXPECT_EQ(run.output,
+            "Checking " + Text(resources) + "\nFiles to embed:\n           5  logo.png\n" +
+                std::string(12 - size.size(), ' ') + size +
+                "  oem_info.xml\nCompressed size: " + std::to_string(payload) +
+                " bytes, fits an Android package (at most 65527)\nOK: " + Text(resources) +
+                " is ready to embed\n");
+}
+
+TEST_F(CheckCommand, WarningsAndTheAndroidLimitLeaveTheExitCode) {
+  // Noise that does not compress, too much for an Android package.
+  std::string noise(70000, '\0');
+  uint32_t state = 7;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
+  const std::string product = "Caf\xC3\xA9 Vision Pros";  // 16 characters, 17 bytes
+  fs::path resources =
+      MakeResources({{"oem_info.xml", TemplateWith("<ProductName>Your Program Name<",
+                                                   "<ProductName>" + product + "<")},
+                     {"noise.bin", noise}});
+  UtilityRun run = Run("-check " + Arg(resources));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.output.find("\nWARNING: VersionUniqueID is still the template's "
+                            "\"Customized_Version_Unique_ID\": give the product a bundle "
+                            "identifier of its own\nWARNING: ProductName has 16 characters: macOS "
+                            "shows at most 15 of a bundle's short name (CFBundleName)\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find(" bytes, too large for an Android package (at most 65527)\nOK: "),
+            std::string::npos)
+      << run.output;
+
+  // Fifteen characters are shown whole; an identifier that is missing is said so.
+  OemDocument document;
+  SetProductName(document, product.substr(0, product.size() - 1).c_str());
+  Vadu::Testing::WriteFileBytes(resources / "oem_info.xml", Std(document.ToXml()));
+  run = Run("-check " + Arg(resources));
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.output.find("\nWARNING: VersionUniqueID is missing: a macOS application keeps "
+                            "the stock bundle identifier, which every product without one "
+                            "shares\nFiles to embed:"),
+            std::string::npos)
+      << run.output;
 }
 
 TEST_F(CheckCommand, EveryProblemSetsExitCodeOne) {

@@ -131,9 +131,21 @@ String ProductWordOf(const Vadu::SettingsMap& resources) {
 }
 
 String BundleIdentifier(const Vadu::SettingsMap& resources) {
-  return FirstOemValue(resources,
-                       [](const OemDocument& document) { return VersionUniqueID(document); })
-      .ReplaceAll(" ", ".");
+  const String value = FirstOemValue(
+      resources, [](const OemDocument& document) { return VersionUniqueID(document); });
+  String identifier;
+  for (uint32_t i = 0; i < value.Length(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(value[i]);
+    const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                         (c >= '0' && c <= '9') || c == '-' || c == '.';
+    if (c == ' ')
+      identifier += '.';
+    else if (allowed)
+      identifier += static_cast<char>(c);
+    else if ((c & 0xC0) != 0x80)  // one "-" for a whole UTF-8 sequence
+      identifier += '-';
+  }
+  return identifier;
 }
 
 WString BundleFolderOf(const RebrandJob& job) {

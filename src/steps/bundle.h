@@ -17,11 +17,13 @@ namespace Zentu {
 // ".xml", in any case, in map order) that gives a non-empty one; empty when none does. Spaces
 // stay.
 Vadu::String BundleProductName(const Vadu::SettingsMap& resources);
+// Likewise the first non-empty "VersionUniqueID", as a bundle identifier: Apple allows only A-Z,
+// a-z, 0-9, "-" and ".", so every space becomes "." and every other character (a whole UTF-8
+// sequence beyond ASCII counting as one) becomes "-".
+Vadu::String BundleIdentifier(const Vadu::SettingsMap& resources);
 // The product word the resources name: BundleProductName with spaces, "/" and "\" turned into
 // "_" (the name of the application in packages and bundles); empty when they name none.
 Vadu::String ProductWordOf(const Vadu::SettingsMap& resources);
-// Likewise the first non-empty "VersionUniqueID", with every space turned into ".".
-Vadu::String BundleIdentifier(const Vadu::SettingsMap& resources);
 
 // True for a name that can be one file name: not empty, "." or "..", no separator (nor "/" or ":"
 // on Windows) and no control character.

@@ -83,6 +83,28 @@ std::map<std::string, std::string> ReadStrings(const fs::path& file) {
   return strings;
 }
 
+// Python's plistlib, an independent reader of property lists, runs here: on the native build,
+// with python3.
+bool PlistlibRuns() {
+  return Vadu::NativePathStyle() != Vadu::PathStyle::Windows &&
+         Vadu::RunCaptured(u"python3 -c 'import plistlib'", Vadu::StderrRedirect::ToNull)
+                 .exitCode == 0;
+}
+
+// A property list as plistlib reads it, as JSON with sorted keys.
+std::string ReadWithPlistlib(const fs::path& file, const fs::path& folder) {
+  const fs::path script = folder / "read_plist.py";
+  Put(script,
+      "import json, plistlib, sys\n"
+      "with open(sys.argv[1], 'rb') as f:\n"
+      "    print(json.dumps(plistlib.load(f), sort_keys=True))\n");
+  Vadu::CommandResult result =
+      Vadu::RunCaptured(Wide("python3 '" + script.string() + "' '" + file.string() + "'"),
+                        Vadu::StderrRedirect::ToOutput);
+  EXPECT_EQ(result.exitCode, 0) << Utf8(result.output);
+  return Utf8(result.output);
+}
+
 // Every test works in its own temporary directory, with the job's working folder inside it.
 class BundleTest : public testing::Test {
  protected:
@@ -259,6 +281,26 @@ TEST_F(BundleTest, NameAndIdentifierComeFromTheFirstOemDocumentThatHasThem) {
   EXPECT_EQ(Std(BundleIdentifier(job_.resources)), "com.example.cam");
 }
 
+TEST_F(BundleTest, AnIdentifierHoldsOnlyWhatAppleAllows) {
+  job_.kind = TargetKind::kAppBundle;
+  job_.productWord = u"Acme";
+  const WString workingPath = Rename(PathOf(MakeBundle(work_)));
+  // Spaces become dots; "_", "&" and each accented letter (two UTF-8 bytes) one "-".
+  job_.resources.Set("oem_info.xml",
+                     OemInformation("Acme",
+                                    "Acme Vision_Pro & Co Caf\xC3\xA9 \xC3\x9Cn\xC3\xAF"
+                                    "code"));
+  EXPECT_EQ(Std(BundleIdentifier(job_.resources)), "Acme.Vision-Pro.-.Co.Caf-.-n-code");
+  UpdatePlists(workingPath);
+  const fs::path plist = work_ / "Acme.app" / "Contents" / "Info.plist";
+  EXPECT_EQ(ReadStrings(plist)["CFBundleIdentifier"], "Acme.Vision-Pro.-.Co.Caf-.-n-code");
+  if (!PlistlibRuns()) GTEST_SKIP() << "python3 with plistlib runs on the native build only";
+  const std::string read = ReadWithPlistlib(plist, temp_.Path());
+  EXPECT_NE(read.find("\"CFBundleIdentifier\": \"Acme.Vision-Pro.-.Co.Caf-.-n-code\""),
+            std::string::npos)
+      << read;
+}
+
 // --- Property lists ------------------------------------------------------------------------------
 
 TEST_F(BundleTest, PlistPairsTakeTheirValues) {
@@ -396,20 +438,9 @@ TEST_F(BundleTest, RealisticInfoPlistStaysAStandardPropertyList) {
   EXPECT_EQ(strings["CFBundleExecutable"], "zentu");
   EXPECT_EQ(strings["LSMinimumSystemVersion"], "10.15");
 
-  // An independent reader: python's plistlib, where it can run natively.
-  if (Vadu::NativePathStyle() == Vadu::PathStyle::Windows)
-    GTEST_SKIP() << "plistlib check runs on the native build only";
-  fs::path script = temp_.Path() / "read_plist.py";
-  Put(script,
-      "import json, plistlib, sys\n"
-      "with open(sys.argv[1], 'rb') as f:\n"
-      "    print(json.dumps(plistlib.load(f), sort_keys=True))\n");
-  Vadu::CommandResult result =
-      Vadu::RunCaptured(Wide("python3 '" + script.string() + "' '" + file.string() + "'"),
-                        Vadu::StderrRedirect::ToOutput);
-  if (result.exitCode == 127) GTEST_SKIP() << "python3 is not available";
-  ASSERT_EQ(result.exitCode, 0) << Utf8(result.output);
-  EXPECT_EQ(Utf8(result.output),
+  // An independent reader: python's plistlib, where it can run.
+  if (!PlistlibRuns()) GTEST_SKIP() << "python3 with plistlib runs on the native build only";
+  EXPECT_EQ(ReadWithPlistlib(file, temp_.Path()),
             "{\"CFBundleDevelopmentRegion\": \"en\", \"CFBundleExecutable\": \"zentu\", "
             "\"CFBundleGetInfoString\": \"R&D <Cam> \\\"One\\\" & Co's\", "
             "\"CFBundleIconFile\": \"icon.icns\", \"CFBundleIdentifier\": \"com.example.cam\", "
