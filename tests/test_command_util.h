@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "oem/resource_block.h"
-#include "src/steps/archive_tool.h"
 #include "support/date_time.h"
 #include "support/process.h"
 #include "support/settings_map.h"
+#include "support/tar_test_util.h"
+#include "support/tar_writer.h"
 #include "support/test_util.h"
 #include "tests/scoped_temp_env.h"
 #include "tests/test_sandbox.h"
@@ -124,27 +125,52 @@ class CommandTest : public testing::Test {
   std::string MainLog() {
     return sandbox_.ReadBeside(sandbox_.Executable().stem().string() + ".main.log");
   }
-  // A .tgz of everything inside `folder`, each at the root, made with the archive tool in this
-  // process; the archive's extension may be in any case.
+  // A .tgz of everything inside `folder`, each at the root (folders before what they hold, names
+  // in sorted order, links as links), as tar and gzip -6 would make it.
   void MakeTgz(const std::filesystem::path& folder, const std::filesystem::path& archive) {
-    Vadu::Testing::TempFolder staging;
-    const std::filesystem::path made =
-        staging.Path() / archive.filename().replace_extension(".tgz");
-    ASSERT_TRUE(
-        PackTgz(Vadu::Testing::Wide(folder), Vadu::Testing::Wide(made), PackRoot::kFolderContents))
-        << archive;
-    std::filesystem::rename(made, archive);
+    std::string bytes;
+    {
+      Vadu::GzipWriter out(Vadu::String(), [&bytes](const char* data, uint64_t count) {
+        bytes.append(data, count);
+        return true;
+      });
+      std::vector<std::filesystem::path> paths;
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        paths.push_back(entry.path());
+      std::sort(paths.begin(), paths.end());
+      for (const std::filesystem::path& path : paths) {
+        Vadu::TarWriteEntry entry;
+        entry.name = Bytes(Text(std::filesystem::relative(path, folder).generic_u8string()));
+        std::string data;
+        if (std::filesystem::is_symlink(path)) {
+          entry.kind = Vadu::TarWriteEntry::Kind::kSymbolicLink;
+          entry.linkName = Bytes(std::filesystem::read_symlink(path).generic_string());
+        } else if (std::filesystem::is_directory(path)) {
+          entry.kind = Vadu::TarWriteEntry::Kind::kDirectory;
+          entry.name += "/";
+          entry.mode = 0755;
+        } else {
+          data = Vadu::Testing::ReadFileBytes(path);
+          entry.size = data.size();
+        }
+        out.Add(Vadu::TarHeadersFor(entry));
+        out.Add(data.data(), static_cast<uint32_t>(data.size()));
+        out.Add(Vadu::TarPadding(data.size()));
+      }
+      out.Add(Vadu::TarEnd());
+      ASSERT_TRUE(out.End());
+    }
+    Vadu::Testing::WriteFileBytes(archive, bytes);
   }
-  // Every file of a .tgz by its path inside (with "/"), with its bytes.
+  // Every regular file of a .tgz by its path inside (with "/"), with its bytes.
   std::map<std::string, std::string> ReadTgz(const std::filesystem::path& archive) {
-    Vadu::Testing::TempFolder out;
-    EXPECT_TRUE(UnpackTgz(Vadu::Testing::Wide(archive), Vadu::Testing::Wide(out.Path())))
-        << archive;
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(out.Path()))
-      if (entry.is_regular_file())
-        files[Text(std::filesystem::relative(entry.path(), out.Path()).generic_u8string())] =
-            Vadu::Testing::ReadFileBytes(entry.path());
+    const std::string tar = Vadu::Testing::InflatedFile(archive);
+    const Vadu::Testing::ReadArchive read = Vadu::Testing::ReadTar(tar);
+    EXPECT_TRUE(read.ok) << archive;
+    for (const Vadu::Testing::ReadEntry& entry : read.entries)
+      if (entry.entry.IsRegularFile())
+        files[Std(entry.entry.name)] = tar.substr(entry.entry.data, entry.entry.size);
     return files;
   }
   // The names in a folder, sorted.
@@ -158,7 +184,7 @@ class CommandTest : public testing::Test {
 
   UtilitySandbox sandbox_;
   Vadu::Testing::TempFolder work_;
-  // The archive tool this process runs (to make and read archives) works in a run folder here.
+  // What this process unpacks with the archive tool goes into a run folder here.
   ScopedTempEnvironment processTemp_;
 };
 

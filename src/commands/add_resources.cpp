@@ -171,17 +171,7 @@ OpenResult OpenTarget(RebrandJob& job) {
         return OpenResult::kUnpackFailed;
       case PackageOpening::kNoApplication:
         return OpenResult::kNoApplication;
-      case PackageOpening::kBundle:
-        break;  // unpacked and packed again by the archive tool
     }
-    job.opened = Opened::kArchive;
-    // The archive is the target itself: a file of the same name beside the utility would be
-    // unpacked and then packed over the target.
-    const WString folder = job.UnpackFolder();
-    if (folder.IsEmpty() || !UnpackTgz(job.target, folder)) return OpenResult::kUnpackFailed;
-    const WString chosen = ChooseApplicationFile(ListFilesDepthFirst(folder), folder);
-    if (chosen.IsEmpty() || !Vadu::FileExists(chosen)) return OpenResult::kNoApplication;
-    job.workingPath = chosen;
   } else if (Vadu::EndsWithNoCase(job.target, WString(u".dmg"))) {
     job.opened = Opened::kDiskImage;
     const WString& folder = job.workingFolder;
@@ -307,36 +297,6 @@ String DateText(Vadu::DateTime now) {
   return String::FromNumber(now.Value());
 }
 
-std::vector<WString> ListFilesDepthFirst(const WString& folder) {
-  std::vector<WString> files;
-  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder, u"*")) {
-    if (entry.IsLink()) continue;
-    const WString path = Vadu::JoinPath(folder, entry.Name());
-    if (entry.IsDirectory()) {
-      std::vector<WString> inner = ListFilesDepthFirst(path);
-      files.insert(files.end(), inner.begin(), inner.end());
-    } else {
-      files.push_back(path);
-    }
-  }
-  return files;
-}
-
-WString ChooseApplicationFile(const std::vector<WString>& files, const WString& folder) {
-  const WString normal = Vadu::NormalizePath(folder);
-  WString first;
-  for (const WString& path : files) {
-    const WString own = path.Substring(StartBelow(path, normal));
-    const bool app = own.Contains(u".app");
-    if (!app || !(own.Contains(u"MacOS") || !own.Contains(u"Contents"))) continue;
-    // The stock name wins over other applications that came first (a helper beside it).
-    for (const WString& component : own.Split(WString(Vadu::PathSeparator())))
-      if (component == u"zentu.app") return path;
-    if (first.IsEmpty()) first = path;
-  }
-  return first;
-}
-
 void DetectTargetKind(RebrandJob& job) {
   // A folder first: a bundle folder's name holds ".app" as well.
   if (Vadu::DirectoryExists(job.workingPath)) {
@@ -358,27 +318,8 @@ void DetectTargetKind(RebrandJob& job) {
 }
 
 bool Repack(const RebrandJob& job) {
-  const bool diskImage = job.opened == Opened::kDiskImage;
   // A disk image's bundle goes into an archive beside it, written from the image's listing.
-  if (diskImage) return WriteBundleArchive(job, job.target + u".tgz");
-  const WString source = job.UnpackFolder();
-  const WString archive = job.target;
-  if (source.IsEmpty() || !Vadu::DirectoryExists(source)) return false;
-  // Made in a folder of our own under the archive's own name (the gzip layer names the tar file
-  // inside after it, and unpacking looks for that name), then put over the target once complete.
-  const WString folder = Vadu::JoinPath(job.workingFolder, u"repacked");
-  const WString stem = Vadu::GetFileStem(archive);
-  const WString packed = Vadu::JoinPath(folder, stem + u".tgz");
-  // A name holding ".dmg" must be given with ".dmg" in place of ".tgz" to come out as itself.
-  const WString destination =
-      stem.Contains(u".dmg") ? Vadu::JoinPath(folder, stem + u".dmg") : packed;
-  Vadu::RemoveDirectoryTree(folder);
-  const bool done = Vadu::CreateDirectories(folder) &&
-                    PackTgz(source, destination, PackRoot::kFolderContents) &&
-                    Vadu::FileExists(packed) && Vadu::ReplaceFileWith(packed, archive);
-  Vadu::RemoveDirectoryTree(folder);
-  if (done) Vadu::RemoveDirectoryTree(source);
-  return done;
+  return job.opened == Opened::kDiskImage && WriteBundleArchive(job, job.target + u".tgz");
 }
 
 void AddResources(const WString& target, const WString& icon, const WString& resources,

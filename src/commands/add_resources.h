@@ -46,28 +46,16 @@ bool LoadResources(const Vadu::WString& resources, const Vadu::WString& target,
 // separators, since the word names files. Without one the word stays as it is.
 void TakeProductName(RebrandJob& job);
 
-// Packs what was unpacked back into the target: the whole unpack folder, with the archive's own
-// layout, into the .tgz target; for a disk image, the bundle the working path lies in into the
-// target's name followed by ".tgz" (X.dmg gives X.dmg.tgz; the image stays). The new archive is
-// made in the working folder and replaces an old one only once it is complete. False when it could
-// not be made or put in place.
+// For a disk image: writes the bundle the working path lies in, as the image lists it, into the
+// target's name followed by ".tgz" (X.dmg gives X.dmg.tgz; the image stays), replacing an old
+// archive only once the new one is complete. False for any other target, and when the archive
+// could not be made or put in place.
 bool Repack(const RebrandJob& job);
 
 // Helpers of the command.
 
 // The decimal text of the milliseconds from 0001-01-01 to midnight of the day of `now`.
 Vadu::String DateText(Vadu::DateTime now);
-
-// Every file below the folder as a full path, depth first, each directory's entries in listing
-// order and a subdirectory's files where it is met. Symbolic links are neither listed nor entered.
-std::vector<Vadu::WString> ListFilesDepthFirst(const Vadu::WString& folder);
-
-// The application among files unpacked into `folder`: the first whose path below the folder
-// contains both "MacOS" and ".app" (the executable of a bundle), or ".app" without "Contents" (a
-// single application file), where one inside or named "zentu.app" comes before all others;
-// empty when there is none.
-Vadu::WString ChooseApplicationFile(const std::vector<Vadu::WString>& files,
-                                    const Vadu::WString& folder);
 
 // Sets the job's kind from its working path: an existing directory is a bundle folder (and the
 // executable of a bundle folder, "Contents/MacOS/zentu", becomes the working path); a path with

@@ -21,12 +21,8 @@ using Vadu::WString;
 namespace {
 
 const char16_t kStagingFolder[] = u"dmgunpackresult";
-// Where the gzip layer of a .tgz is extracted, in the run folder.
-const char16_t kGzipLayerFolder[] = u"gzip-layer";
 // Switches of every command: -spd takes file names literally (no wildcards), -y answers yes.
 std::vector<WString> CommonSwitches() { return {u"-spd", u"-y"}; }
-// Packing also stores symbolic links as links, never what they point at.
-std::vector<WString> PackSwitches() { return {u"-snl", u"-spd", u"-y"}; }
 
 // No archive tool run is waited for without end: one that blocks (on a named pipe, a hung disk)
 // is ended after this long, far beyond what the largest package takes.
@@ -44,16 +40,6 @@ std::vector<WString> ToolArguments(std::vector<WString> arguments,
 // The arguments as the log shows them: quoted as a Windows command line would hold them.
 WString Shown(const std::vector<WString>& arguments) {
   return Vadu::JoinWindowsArguments(arguments);
-}
-
-// Runs the tool with the time limit; true when it ended by itself with exit code 0.
-bool RunTool(const WString& tool, const std::vector<WString>& arguments) {
-  const Vadu::RunOutcome outcome =
-      Vadu::RunProgram(tool, arguments, /*hidden=*/true, kToolTimeLimit);
-  if (outcome.timedOut)
-    Vadu::LogRecord(Source(Vadu::LogError), "Ended after the time limit: ")
-        << tool << " " << Shown(arguments) << "\r\n";
-  return outcome.started && outcome.exitCode == 0;
 }
 
 // An outcome as the log shows it.
@@ -157,114 +143,6 @@ bool ExtractedWhole(const WString& tool, const WString& image, const WString& fo
 
 WString ToForwardSlashes(const String& path) {
   return Vadu::FromUtf8(path.ReplaceAll(String("\\"), String("/")));
-}
-
-WString TarNameFor(const WString& path, const String& extension) {
-  const String text = Utf8(path);
-  const String name = Utf8(Vadu::GetFileName(path));
-  uint32_t last = name.ReverseFind(extension);
-  String stem = last == String::npos ? String() : name.Substring(0, last);
-  if (stem.IsEmpty()) {
-    uint32_t first = text.Find(extension);
-    stem = first == String::npos ? text : text.Substring(0, first);
-  }
-  return Vadu::FromUtf8(stem + ".tar");
-}
-
-bool PackTgz(const WString& source, const WString& destination, PackRoot root) {
-  const Vadu::ProgressLine progress(String("Packing ") + Utf8(Vadu::GetFileName(destination)));
-  const WString tool = EnsureArchiveTool();
-  const WString dmg(u".dmg"), tgz(u".tgz");
-  const bool image = destination.ReverseFind(dmg) != WString::npos;
-  WString archive, tarName;
-  if (image) {
-    archive = destination.Substring(0, destination.ReverseFind(dmg)) + tgz;
-    tarName = TarNameFor(destination, String(".dmg"));
-  } else if (destination.ReverseFind(tgz) != WString::npos) {
-    archive = destination;
-    tarName = TarNameFor(destination, String(".tgz"));
-  } else {
-    return false;
-  }
-  const WString temp = RunFolder();
-  if (temp.IsEmpty()) return false;
-  const WString tar = Vadu::JoinPath(temp, tarName);
-  // The new archive is made beside the old one and renamed over it once it is complete.
-  const WString partial = archive + u".packing";
-  // Leftovers of an interrupted run would be updated instead of replaced.
-  Vadu::RemoveFile(tar);
-  Vadu::RemoveFile(partial);
-
-  std::vector<WString> sources;
-  if (root == PackRoot::kSource) {
-    sources.push_back(ToolPath(source));
-  } else {
-    // Each entry of the folder by its full path: the tool stores each under its own name.
-    WString folder =
-        Vadu::IsAbsolutePath(source) ? source : Vadu::JoinPath(Vadu::GetCurrentDir(), source);
-    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(folder))
-      sources.push_back(ToolPath(Vadu::JoinPath(folder, entry.Name())));
-  }
-
-  bool packed = false;
-  // With no file named the tool would pack the current directory: an empty folder packs nothing.
-  if (!sources.empty()) {
-    std::vector<WString> tarArguments = {u"a", u"-ttar", ToolPath(tar)};
-    tarArguments.insert(tarArguments.end(), sources.begin(), sources.end());
-    tarArguments = ToolArguments(std::move(tarArguments), PackSwitches());
-    const bool tarred = RunTool(tool, tarArguments);
-    Vadu::LogRecord(Source(Vadu::LogInfo), "Tar pack command: ")
-        << Digit(tarred) << " " << tool << " " << Shown(tarArguments) << "\r\n";
-
-    const std::vector<WString> gzipArguments =
-        ToolArguments({u"a", u"-tgzip", ToolPath(partial), ToolPath(tar)}, PackSwitches());
-    const bool zipped = RunTool(tool, gzipArguments);
-    Vadu::LogRecord(Source(Vadu::LogInfo), "TGZ pack command: ")
-        << Digit(zipped) << " " << tool << " " << Shown(gzipArguments) << "\r\n";
-    packed = tarred && zipped && Vadu::FileExists(partial) && Vadu::MoveFileTo(partial, archive);
-  }
-
-  Vadu::RemoveFile(tar);
-  if (!packed) Vadu::RemoveFile(partial);
-  if (image) Vadu::RemoveDirectoryTree(Vadu::JoinPath(temp, kStagingFolder));
-  return packed;
-}
-
-bool UnpackArchive(const WString& archive, const WString& folder) {
-  const WString tool = EnsureArchiveTool();
-  const WString out = ToolPath(folder);
-  if (tool.IsEmpty() || !Vadu::CreateDirectories(folder)) return false;
-  const std::vector<WString> arguments =
-      ToolArguments({u"x", ToolPath(archive), u"-aoa", u"-o" + out}, CommonSwitches());
-  const bool unpacked = RunTool(tool, arguments);
-  Vadu::LogRecord(Source(Vadu::LogInfo), "Unpack result: ")
-      << Digit(unpacked) << " " << tool << "\r\nCommand: " << Shown(arguments) << "\r\n";
-  return unpacked;
-}
-
-bool UnpackTgz(const WString& archive, const WString& folder) {
-  if (!Vadu::FileExists(archive) || Vadu::ToLower(Vadu::GetExtension(archive)) != WString(u"tgz")) {
-    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find tgz file: ")
-        << archive << "\r\n";
-    return false;
-  }
-  const Vadu::ProgressLine progress(String("Unpacking ") + Utf8(Vadu::GetFileName(archive)));
-  // The gzip layer goes into a folder of its own: the tar inside is the one file there, whatever
-  // name the gzip header gives it.
-  const WString run = RunFolder();
-  if (run.IsEmpty()) return false;
-  const WString layer = Vadu::JoinPath(run, kGzipLayerFolder);
-  Vadu::RemoveDirectoryTree(layer);
-  bool unpacked = UnpackArchive(archive, layer);
-  const std::vector<Vadu::FileEntry> entries = Vadu::ListDirectory(layer);
-  if (unpacked && (entries.size() != 1 || entries[0].IsDirectory() || entries[0].IsLink())) {
-    Vadu::LogRecord(Source(Vadu::LogError), "Unpack TGZ. Can't find unpacked tar file in ")
-        << archive << "\r\n";
-    unpacked = false;
-  }
-  if (unpacked) unpacked = UnpackArchive(Vadu::JoinPath(layer, entries[0].Name()), folder);
-  Vadu::RemoveDirectoryTree(layer);
-  return unpacked;
 }
 
 bool UnpackDmg(const WString& image, const WString& destination,

@@ -157,24 +157,15 @@ WString BundleFolderOf(const RebrandJob& job) {
 }
 
 bool RenameAppBundle(RebrandJob& job) {
-  const bool application = job.kind == TargetKind::kAppFile || job.kind == TargetKind::kAppBundle;
-  if (job.productWord.IsEmpty() || !application) return true;
+  if (job.productWord.IsEmpty() || job.kind != TargetKind::kAppBundle) return true;
   WString& workingPath = job.workingPath;
   const WString newName = job.productWord + kAppSuffix;
   const WString& folder = job.workingFolder;
   if (!IsPlainName(newName) || !StrictlyInside(workingPath, folder)) return true;
-
   const WString oldBundle = BundleFolderOf(job);
-  if (oldBundle.IsEmpty()) {
-    // A single application file.
-    WString renamed = Vadu::JoinPath(Vadu::GetDirectoryPart(workingPath), newName);
-    if (SamePath(renamed, workingPath) || !Vadu::FileExists(workingPath)) return true;
-    if (!NameFree(workingPath, renamed)) return false;
-    if (Vadu::MoveFileTo(workingPath, renamed)) workingPath = renamed;
-    return true;
-  }
+  if (oldBundle.IsEmpty()) return true;
 
-  // A bundle: its whole tree moves into the new folder.
+  // The whole tree moves into the new folder.
   const WString newBundle = Vadu::JoinPath(Vadu::GetDirectoryPart(oldBundle), newName);
   if (SamePath(oldBundle, newBundle) || !StrictlyInside(oldBundle, folder)) return true;
   if (!Vadu::DirectoryExists(oldBundle) || Vadu::IsSymbolicLink(oldBundle)) return true;
@@ -193,18 +184,15 @@ bool RenameAppBundle(RebrandJob& job) {
 void PlaceBundleIcon(const RebrandJob& job, const WString& icon) {
   const WString bundleName = job.productWord + kAppSuffix;
   if (job.productWord.IsEmpty() || !IsPlainName(bundleName)) return;
-  for (const WString& parent : {job.UnpackFolder(), job.workingFolder}) {
-    // Without a working folder there is no unpacked bundle (and no folder to look in).
-    if (parent.IsEmpty()) continue;
-    WString resources = Vadu::JoinPath(Vadu::JoinPath(parent, bundleName), u"/Contents/Resources");
-    if (!Vadu::DirectoryExists(resources)) continue;
-    // Copied beside the old icon first, then moved over it: the bundle never lacks an icon.
-    WString staged = Vadu::JoinPath(resources, u"newicon.icns");
-    if (!Vadu::CopyFileTo(icon, staged)) return;
-    if (!Vadu::MoveFileTo(staged, Vadu::JoinPath(resources, u"icon.icns")))
-      Vadu::RemoveFile(staged);
-    return;
-  }
+  // Without a working folder there is no unpacked bundle (and no folder to look in).
+  if (job.workingFolder.IsEmpty()) return;
+  const WString resources =
+      Vadu::JoinPath(Vadu::JoinPath(job.workingFolder, bundleName), u"/Contents/Resources");
+  if (!Vadu::DirectoryExists(resources)) return;
+  // Copied beside the old icon first, then moved over it: the bundle never lacks an icon.
+  const WString staged = Vadu::JoinPath(resources, u"newicon.icns");
+  if (!Vadu::CopyFileTo(icon, staged)) return;
+  if (!Vadu::MoveFileTo(staged, Vadu::JoinPath(resources, u"icon.icns"))) Vadu::RemoveFile(staged);
 }
 
 bool UpdateBundlePlists(RebrandJob& job) {

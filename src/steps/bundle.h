@@ -34,17 +34,16 @@ bool IsPlainName(const Vadu::WString& name);
 // there is none.
 Vadu::WString BundleFolderOf(const RebrandJob& job);
 
-// For an application file or bundle: the application bundle the working path lies in (the path up
-// to its first ".app" folder), or the single application file it names, is renamed to the
-// product word followed by ".app", and the working path follows it. Nothing happens for
-// other kinds, a product word that is not a plain file name, or a working path outside the
-// working folder. The rename never replaces another file or folder: when the new name is taken,
-// "ERROR: can't rename <old> to <new>: the name is taken" is printed and the result is false.
+// For the executable of an application bundle unpacked into the working folder (a disk image's):
+// the bundle it lies in (the path up to its first ".app" folder) is renamed to the product word
+// followed by ".app", and the working path follows it. Nothing happens for other kinds, a product
+// word that is not a plain file name, or a working path outside the working folder. The rename
+// never replaces another file or folder: when the new name is taken, "ERROR: can't rename <old>
+// to <new>: the name is taken" is printed and the result is false.
 bool RenameAppBundle(RebrandJob& job);
 
-// Copies the icon into the renamed bundle as its "icon.icns", replacing the old one, when the
-// bundle's "Contents/Resources" folder exists: the bundle is looked for in the unpack folder
-// "zentu" of the working folder, then directly in the working folder (where disk images unpack).
+// Copies the icon into the renamed bundle in the working folder as its "icon.icns", replacing the
+// old one, when the bundle's "Contents/Resources" folder exists.
 void PlaceBundleIcon(const RebrandJob& job, const Vadu::WString& icon);
 
 // For a working path inside a bundle's "MacOS" folder: the executable is renamed to the product

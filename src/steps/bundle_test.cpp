@@ -154,17 +154,6 @@ class BundleTest : public testing::Test {
 
 // --- Renaming the application ------------------------------------------------------------------
 
-TEST_F(BundleTest, SingleApplicationFileTakesTheProductWord) {
-  job_.kind = TargetKind::kAppFile;
-  job_.productWord = u"My_Cam";
-  fs::path app = work_ / "zentu" / "zentu.app";
-  Put(app, "application bytes");
-  WString workingPath = Rename(PathOf(app));
-  EXPECT_TRUE(SamePlace(workingPath, work_ / "zentu" / "My_Cam.app"));
-  EXPECT_FALSE(fs::exists(app));
-  EXPECT_EQ(ReadFileBytes(work_ / "zentu" / "My_Cam.app"), "application bytes");
-}
-
 TEST_F(BundleTest, BundleMovesWholeAndTheExecutableTakesTheProductName) {
   job_.kind = TargetKind::kAppBundle;
   job_.productWord = u"My_Cam";
@@ -201,13 +190,6 @@ TEST_F(BundleTest, ProductWordZentuMovesNothing) {
   EXPECT_TRUE(SamePlace(workingPath, executable));
   EXPECT_EQ(ReadFileBytes(executable), "executable bytes");
 
-  job_.kind = TargetKind::kAppFile;
-  fs::path app = work_ / "zentu" / "zentu.app";
-  Put(app, "application bytes");
-  workingPath = Rename(PathOf(app));
-  EXPECT_TRUE(SamePlace(workingPath, app));
-  EXPECT_EQ(ReadFileBytes(app), "application bytes");
-
   // A word that differs only in letter case names the same folder where the file system ignores
   // case: whether or not anything is renamed, the working path still names the whole bundle.
   job_.productWord = u"ZENTU";
@@ -219,53 +201,37 @@ TEST_F(BundleTest, ProductWordZentuMovesNothing) {
             "old icon");
 }
 
-TEST_F(BundleTest, OnlyApplicationKindsRename) {
+TEST_F(BundleTest, OnlyABundleIsRenamedAndNothingLeavesTheWorkingFolder) {
   job_.productWord = u"My_Cam";
-  fs::path app = work_ / "zentu" / "zentu.app";
-  Put(app, "application bytes");
+  const fs::path executable = MakeBundle(work_);
   for (TargetKind kind : {TargetKind::kWindows, TargetKind::kAndroid, TargetKind::kBundleFolder,
-                          TargetKind::kUnknown}) {
+                          TargetKind::kUnknown, TargetKind::kAppFile}) {
     job_.kind = kind;
-    EXPECT_TRUE(SamePlace(Rename(PathOf(app)), app)) << static_cast<int>(kind);
-    EXPECT_TRUE(fs::exists(app)) << static_cast<int>(kind);
+    EXPECT_TRUE(SamePlace(Rename(PathOf(executable)), executable)) << static_cast<int>(kind);
   }
-  job_.kind = TargetKind::kAppFile;
-  EXPECT_TRUE(SamePlace(Rename(PathOf(app)), work_ / "zentu" / "My_Cam.app"));
-}
-
-TEST_F(BundleTest, NothingLeavesTheWorkingFolder) {
-  job_.kind = TargetKind::kAppFile;
-  fs::path app = work_ / "zentu" / "zentu.app";
-  Put(app, "application bytes");
-  // A product word that is not one file name would put the application elsewhere.
-  WString separator(Vadu::PathSeparator());
+  // A product word that is not one file name would put the bundle elsewhere.
+  job_.kind = TargetKind::kAppBundle;
+  const WString separator(Vadu::PathSeparator());
   for (WString word : {WString(u"..") + separator + u"escape", WString(u"a") + separator + u"b"}) {
     job_.productWord = word;
-    WString workingPath = Rename(PathOf(app));
-    EXPECT_TRUE(SamePlace(workingPath, app)) << Utf8(word);
-    EXPECT_TRUE(fs::exists(app)) << Utf8(word);
+    EXPECT_TRUE(SamePlace(Rename(PathOf(executable)), executable)) << Utf8(word);
   }
   EXPECT_FALSE(fs::exists(work_ / "escape.app"));
-  EXPECT_FALSE(fs::exists(work_ / "zentu" / "a"));
+  EXPECT_FALSE(fs::exists(work_ / "a"));
 
-  // A file outside the working folder (an archive that did not unpack leaves the working path at
+  // A bundle outside the working folder (an image that did not unpack leaves the working path at
   // the user's own file) is neither renamed nor rewritten.
   job_.productWord = u"My_Cam";
-  fs::path own = temp_.Path() / "builds.app" / "zentu.app";
-  Put(own, "user's file");
-  WString workingPath = Rename(PathOf(own));
-  EXPECT_TRUE(SamePlace(workingPath, own));
-  EXPECT_EQ(ReadFileBytes(own), "user's file");
-
-  job_.kind = TargetKind::kAppBundle;
-  fs::path outside = MakeBundle(temp_.Path() / "elsewhere");
-  std::string info = ReadFileBytes(outside.parent_path().parent_path() / "Info.plist");
+  const fs::path outside = MakeBundle(temp_.Path() / "elsewhere");
+  const std::string info = ReadFileBytes(outside.parent_path().parent_path() / "Info.plist");
   job_.resources.Set("oem_info.xml", OemInformation("My Cam", "com example cam"));
-  workingPath = Rename(PathOf(outside));
-  workingPath = UpdatePlists(workingPath);
+  const WString workingPath = UpdatePlists(Rename(PathOf(outside)));
   EXPECT_TRUE(SamePlace(workingPath, outside));
   EXPECT_TRUE(fs::exists(outside));
   EXPECT_EQ(ReadFileBytes(outside.parent_path().parent_path() / "Info.plist"), info);
+
+  job_.productWord = u"My_Cam";
+  EXPECT_TRUE(SamePlace(Rename(PathOf(executable)), work_ / "My_Cam.app/Contents/MacOS/zentu"));
 }
 
 // --- Product name and identifier ----------------------------------------------------------------
@@ -472,17 +438,8 @@ TEST_F(BundleTest, BundleIconReplacesTheOldIcon) {
   PlaceBundleIcon(job_, Wide(icon));
   EXPECT_TRUE(fs::is_empty(work_));
 
-  // A bundle from an archive lies in the unpack folder "zentu".
-  fs::path resources = work_ / "zentu" / "My_Cam.app" / "Contents" / "Resources";
-  Put(resources / "icon.icns", "old icon");
-  PlaceBundleIcon(job_, Wide(icon));
-  EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "new icon");
-  EXPECT_FALSE(fs::exists(resources / "newicon.icns"));
-  EXPECT_EQ(ReadFileBytes(icon), "new icon");
-
-  // A bundle from a disk image lies in the working folder itself; it may have had no icon yet.
-  fs::remove_all(work_);
-  resources = work_ / "My_Cam.app" / "Contents" / "Resources";
+  // A bundle from a disk image lies in the working folder; it may have had no icon yet.
+  const fs::path resources = work_ / "My_Cam.app" / "Contents" / "Resources";
   fs::create_directories(resources);
   PlaceBundleIcon(job_, Wide(icon));
   EXPECT_EQ(ReadFileBytes(resources / "icon.icns"), "new icon");

@@ -434,7 +434,7 @@ TEST_F(IconCommand, AnIcoTravelsInAnArchiveWithoutAnyToolRunning) {
   fs::create_directories(content);
   WriteFileBytes(content / "zentu.app", "linux program");
   WriteFileBytes(content / "readme.txt", "read me");
-  ASSERT_TRUE(PackTgz(Wide(content), Wide(work_.Path() / "linux.tgz"), PackRoot::kFolderContents));
+  MakeTgz(content, work_.Path() / "linux.tgz");
   Put("logo.ico", MakeIco(8));
 
   UtilityRun run = RunInWorkFolder("-icon logo.ico -target linux.tgz");

@@ -14,7 +14,6 @@ enum class PackageOpening {
   kReady,          // the job's working path is the application's extracted copy
   kUnreadable,     // no whole gzip-compressed tar archive, or a sparse application
   kNoApplication,  // no entry may be the application
-  kBundle,         // the application lies inside a bundle: unpacked and packed by the archive tool
 };
 
 // Reads the package named by the job's target, extracts the entries that may be the application

@@ -9,8 +9,4 @@ Vadu::WString RebrandJob::OwnPart(const Vadu::WString& path) const {
   return path.Substring(StartBelow(path, workingFolder));
 }
 
-Vadu::WString RebrandJob::UnpackFolder() const {
-  return workingFolder.IsEmpty() ? Vadu::WString() : Vadu::JoinPath(workingFolder, u"zentu");
-}
-
 }  // namespace Zentu

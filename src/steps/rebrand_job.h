@@ -25,7 +25,6 @@ enum class TargetKind {
 enum class Opened {
   kFile,       // written into directly
   kPackage,    // a .tgz package, read and written anew as a stream (package_target.h)
-  kArchive,    // a .tgz archive, unpacked into the working folder and packed again
   kDiskImage,  // a .dmg disk image, unpacked into the working folder; packed beside it as .tgz
 };
 
@@ -58,9 +57,6 @@ struct RebrandJob {
   // The part of `path` that names files of the target: below the working folder for a path
   // inside it, else the whole path.
   Vadu::WString OwnPart(const Vadu::WString& path) const;
-  // The folder .tgz archives are unpacked into ("zentu" in the working folder); empty without a
-  // working folder.
-  Vadu::WString UnpackFolder() const;
 };
 
 }  // namespace Zentu
