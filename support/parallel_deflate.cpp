@@ -46,6 +46,13 @@ bool ParallelDeflater::Emit(const char* data, uint32_t count) {
   return true;
 }
 
+void ParallelDeflater::ContinueAfter(std::string window, int bits, int value) {
+  if (window.size() > kWindow) window.erase(0, window.size() - kWindow);
+  window_ = std::move(window);
+  primeBits_ = bits;
+  primeValue_ = value & ((1 << bits) - 1);
+}
+
 bool ParallelDeflater::Add(const char* data, uint32_t count) try {
   if (ok_ && !started_) {
     started_ = true;
@@ -63,11 +70,12 @@ bool ParallelDeflater::Add(const char* data, uint32_t count) try {
   return ok_ = false;
 }
 
-void ParallelDeflater::StartPiece(bool last) {
+void ParallelDeflater::StartPiece(bool last, bool final) {
   // Each piece deflates its own copy of its input after the window before it, raw (no header or
-  // checksum of its own).
-  auto job = [level = level_, last, crc = format_ == Format::kRawDeflate](std::string input,
-                                                                          std::string window) {
+  // checksum of its own); the first one after the bits of a stream it continues.
+  const int flush = last && final ? Z_FINISH : Z_SYNC_FLUSH;
+  auto job = [level = level_, flush, crc = format_ == Format::kRawDeflate,
+              prime = std::pair(primeBits_, primeValue_)](std::string input, std::string window) {
     Piece piece;
     const auto* bytes = reinterpret_cast<const Bytef*>(input.data());
     const auto size = static_cast<uInt>(input.size());
@@ -78,6 +86,7 @@ void ParallelDeflater::StartPiece(bool last) {
     bool ok = window.empty() ||
               deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(window.data()),
                                    static_cast<uInt>(window.size())) == Z_OK;
+    if (ok && prime.first) ok = deflatePrime(&stream, prime.first, prime.second) == Z_OK;
     stream.next_in = reinterpret_cast<Bytef*>(input.data());
     stream.avail_in = size;
     int rc = Z_OK;
@@ -86,11 +95,11 @@ void ParallelDeflater::StartPiece(bool last) {
       piece.deflated.resize(used + kOutputStep);
       stream.next_out = reinterpret_cast<Bytef*>(piece.deflated.data() + used);
       stream.avail_out = kOutputStep;
-      rc = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+      rc = deflate(&stream, flush);
       piece.deflated.resize(used + kOutputStep - stream.avail_out);
       ok = rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR;
       // Done when the stream finished, or, for a sync flush, when the output had room to spare.
-      if (last ? rc == Z_STREAM_END : stream.avail_out != 0) break;
+      if (flush == Z_FINISH ? rc == Z_STREAM_END : stream.avail_out != 0) break;
     }
     deflateEnd(&stream);
     piece.ok = ok;
@@ -111,6 +120,7 @@ void ParallelDeflater::StartPiece(bool last) {
   const auto policy = last && inFlight_.empty() ? std::launch::deferred : std::launch::async;
   inFlight_.push_back(std::async(policy, job, std::move(input_), std::move(window)));
   input_.clear();
+  primeBits_ = primeValue_ = 0;
 }
 
 void ParallelDeflater::CollectOne() {
@@ -128,9 +138,9 @@ void ParallelDeflater::CollectOne() {
   inputLength_ += piece.length;
 }
 
-bool ParallelDeflater::End() try {
+bool ParallelDeflater::End(bool final) try {
   if (ok_ && !started_) Add(nullptr, 0);
-  if (ok_) StartPiece(/*last=*/true);
+  if (ok_) StartPiece(/*last=*/true, final || format_ == Format::kZlib);
   while (!inFlight_.empty()) CollectOne();
   if (ok_ && format_ == Format::kZlib) {
     const char trailer[4] = {static_cast<char>(adler_ >> 24), static_cast<char>(adler_ >> 16),

@@ -38,11 +38,18 @@ class ParallelDeflater {
   ParallelDeflater(const ParallelDeflater&) = delete;
   ParallelDeflater& operator=(const ParallelDeflater&) = delete;
 
+  // Raw deflate only, before the first Add: the stream continues one that stopped at a block
+  // boundary, whose last `bits` bits (0 to 7, the low bits of `value`) are still to be written
+  // and whose last 32 KiB of input were `window`: the first block starts after those bits, and
+  // back-references may reach into the window.
+  void ContinueAfter(std::string window, int bits, int value);
+
   // Takes the next bytes of the input. False once anything has failed (then Finish gives nothing).
   bool Add(const char* data, uint32_t count);
   // Ends the stream; false on failure (memory, a sink that stopped it, or a collected stream
-  // longer than a string can hold).
-  bool End();
+  // longer than a string can hold). Raw deflate may end without a last block (`final` false):
+  // the output then ends on a byte boundary, and a stream's further blocks may follow it.
+  bool End(bool final = true);
   // Ends the stream and hands over the collected output; empty on failure.
   String Finish();
 
@@ -61,7 +68,7 @@ class ParallelDeflater {
     bool ok = false;
   };
 
-  void StartPiece(bool last);
+  void StartPiece(bool last, bool final = true);
   // Hands the oldest piece in flight to the output.
   void CollectOne();
   bool Emit(const char* data, uint32_t count);
@@ -76,6 +83,7 @@ class ParallelDeflater {
   uint32_t adler_ = 1, crc_ = 0;
   uint64_t inputLength_ = 0;
   bool started_ = false;
+  int primeBits_ = 0, primeValue_ = 0;  // for the first piece
   bool ok_ = true;
 };
 
