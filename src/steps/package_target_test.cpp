@@ -201,5 +201,61 @@ TEST_F(PackageTarget, ABundleIsRenamedAsAStreamWithItsLinksModesAndPropertyLists
   EXPECT_EQ(DataOf(after, app + "Resources/icon.icns"), "icns new icon");
 }
 
+TEST_F(PackageTarget, OnlyTheDataAroundTheChangeIsCompressedAnew) {
+  // Megabytes of noise and of text around the application, at the start, in the middle and at
+  // the end of the package.
+  std::string noise(3 << 20, '\0'), text;
+  uint32_t state = 7;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  while (text.size() < (3u << 20))
+    text += "<camera name=\"Entrance " + std::to_string(text.size() % 977) + "\"/>\n";
+  const fs::path resources = BrandResources("My Cam");
+  for (const char* order : {"a12", "1a2", "12a"}) {
+    SCOPED_TRACE(order);
+    const fs::path content = work_.Path() / "content";
+    fs::remove_all(content);
+    fs::create_directories(content);
+    // The archive's entries sort by name: their names give the order.
+    for (const char* k = order; *k; ++k) {
+      const std::string name = std::string(1, static_cast<char>('0' + (k - order)));
+      if (*k == 'a')
+        Vadu::Testing::WriteFileBytes(content / (name + "zentu.app"), noise.substr(0, 300000));
+      if (*k == '1') Vadu::Testing::WriteFileBytes(content / (name + "-noise.bin"), noise);
+      if (*k == '2') Vadu::Testing::WriteFileBytes(content / (name + "-text.txt"), text);
+    }
+    const fs::path target = work_.Path() / "package.tgz";
+    MakeTgz(content, target);
+    const std::string original = ReadFileBytes(target);
+    ASSERT_EQ(Brand(target, resources).exitCode, 0);
+    const std::string branded = ReadFileBytes(target);
+
+    // The data is what compressing the whole stream anew would give: every entry but the
+    // application as it was, the gzip checksum and length right (the reader checks them).
+    Vadu::Testing::WriteFileBytes(work_.Path() / "original.tgz", original);
+    const Vadu::Testing::ReadArchive old = ReadTar(InflatedFile(work_.Path() / "original.tgz"));
+    const std::string tar = InflatedFile(target);
+    ASSERT_FALSE(tar.empty()) << "not a whole gzip file";
+    const Vadu::Testing::ReadArchive now = ReadTar(tar);
+    ASSERT_TRUE(now.ok) << now.failure;
+    ASSERT_EQ(now.entries.size(), old.entries.size());
+    for (size_t k = 0; k < old.entries.size(); ++k) {
+      if (Std(old.entries[k].entry.name).find("zentu.app") != std::string::npos) {
+        EXPECT_EQ(BlockOf(DataOf(now, Std(now.entries[k].entry.name))).count("logo.png"), 1u);
+      } else {
+        EXPECT_TRUE(now.entries[k].bytes == old.entries[k].bytes) << k;
+      }
+    }
+    EXPECT_TRUE(now.after == old.after);
+    // The compressed bytes before the change are the original's: a megabyte at least, unless the
+    // application comes first.
+    size_t kept = 0;
+    while (kept < original.size() && kept < branded.size() && original[kept] == branded[kept])
+      ++kept;
+    if (order[0] != 'a') {
+      EXPECT_GT(kept, size_t{1} << 20);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace Zentu

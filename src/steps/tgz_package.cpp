@@ -8,6 +8,7 @@
 #include "src/steps/bundle.h"
 #include "support/file_system.h"
 #include "support/gzip_file.h"
+#include "support/parallel_deflate.h"
 #include "support/tar_format.h"
 #include "support/tar_writer.h"
 
@@ -171,8 +172,10 @@ std::optional<PackageIndex> ReadPackage(const WString& path, const WString& extr
                       [&](const Vadu::TarEntry& entry, const char* data, uint32_t count) {
                         return indexer.OnData(entry, data, count);
                       });
+  // The deflate data is indexed when the package is to be written anew.
   const Vadu::GzipReading gzip = Vadu::InflateGzipFile(
-      file, [&](const char* data, uint32_t count) { return tar.Feed(data, count); });
+      file, [&](const char* data, uint32_t count) { return tar.Feed(data, count); },
+      extractInto.IsEmpty() ? nullptr : &index.deflate);
   indexer.Finish();
   if (indexer.OutputFailed()) {
     *failure = "can't write the application into the run folder";
@@ -261,6 +264,128 @@ std::optional<size_t> ChooseApplication(const std::vector<ApplicationCandidate>&
   return pool.front();
 }
 
+namespace {
+
+// The tar stream with the replacements made, from the original stream handed over in pieces.
+class ReplacedStream {
+ public:
+  using Add = std::function<bool(const char* data, uint32_t count)>;
+  ReplacedStream(const std::vector<EntryReplacement>& replacements, uint64_t position, Add add)
+      : replacements_(replacements), position_(position), add_(std::move(add)) {}
+
+  // Takes the original bytes that follow those taken before.
+  bool Take(const char* data, uint32_t count) {
+    const uint64_t end = position_ + count;
+    bool ok = true;
+    for (uint64_t at = position_; ok && at < end;) {
+      // The bytes up to the next replacement are copied as they are.
+      const EntryReplacement* replacement =
+          next_ < replacements_.size() ? &replacements_[next_] : nullptr;
+      const uint64_t from = replacement ? replacement->stored->entry.start : end;
+      if (at < from) {
+        const uint64_t stop = std::min(end, from);
+        ok = add_(data + (at - position_), static_cast<uint32_t>(stop - at));
+        at = stop;
+        continue;
+      }
+      const uint64_t to = Covered(*replacement);
+      if (at == from) ok = Emit(*replacement);
+      at = std::min(to, end);
+      if (at == to) ++next_;
+    }
+    position_ = end;
+    return ok;
+  }
+
+  bool Done() const { return next_ == replacements_.size(); }
+  uint64_t Position() const { return position_; }
+
+  // What a replacement covers of the stream: the headers, and the data too when it brings new
+  // data.
+  static uint64_t Covered(const EntryReplacement& replacement) {
+    const Vadu::TarEntry& entry = replacement.stored->entry;
+    return replacement.data.IsEmpty() ? entry.data : entry.end;
+  }
+
+ private:
+  // Puts a replacement's headers, and its new data with the padding, into the stream.
+  bool Emit(const EntryReplacement& replacement) {
+    if (!add_(replacement.headers.Data(), replacement.headers.Length())) return false;
+    if (replacement.data.IsEmpty()) return true;
+    const Vadu::FileReader data(replacement.data);
+    if (!data.IsOpen()) return false;
+    std::string buffer(1u << 20, '\0');
+    for (uint64_t at = 0; at < data.Size();) {
+      const uint32_t count =
+          static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), data.Size() - at));
+      if (!data.ReadAt(at, buffer.data(), count) || !add_(buffer.data(), count)) return false;
+      at += count;
+    }
+    const String padding = Vadu::TarPadding(data.Size());
+    return add_(padding.Data(), padding.Length());
+  }
+
+  const std::vector<EntryReplacement>& replacements_;
+  size_t next_ = 0;
+  uint64_t position_;
+  Add add_;
+};
+
+// The whole package compressed anew, every member read.
+bool WriteWhole(const Vadu::FileReader& file, const PackageIndex& index,
+                const std::vector<EntryReplacement>& replacements,
+                const std::function<bool(const char*, uint64_t)>& output) {
+  Vadu::GzipWriter out(index.gzipHeader, output);
+  ReplacedStream stream(replacements, 0,
+                        [&out](const char* data, uint32_t count) { return out.Add(data, count); });
+  const Vadu::GzipReading read = Vadu::InflateGzipFile(
+      file, [&stream](const char* data, uint32_t count) { return stream.Take(data, count); });
+  return read.failure.IsEmpty() && stream.Position() == index.tarLength && stream.Done() &&
+         out.End();
+}
+
+// The compressed data kept before and after the change; only the part between is compressed anew.
+bool WriteSpliced(const Vadu::FileReader& file, const PackageIndex& index,
+                  const std::vector<EntryReplacement>& replacements,
+                  const Vadu::DeflateAccessPoint& start, const Vadu::DeflateBoundary* resume,
+                  const std::function<bool(const char*, uint64_t)>& output) {
+  const Vadu::GzipIndex& deflate = index.deflate;
+  const uint64_t head = start.boundary.bit / 8;
+  if (!output(index.gzipHeader.Data(), index.gzipHeader.Length()) ||
+      !Vadu::CopyFileBits(file, index.gzipHeader.Length() * uint64_t{8}, head * 8, output))
+    return false;
+  unsigned char partial = 0;
+  if (start.boundary.bit % 8 && !file.ReadAt(head, &partial, 1)) return false;
+
+  Vadu::ParallelDeflater deflater(
+      Vadu::ParallelDeflater::Format::kRawDeflate,
+      [&output](const char* data, uint32_t count) { return output(data, count); });
+  deflater.ContinueAfter(start.window, static_cast<int>(start.boundary.bit % 8), partial);
+  ReplacedStream stream(
+      replacements, start.boundary.offset,
+      [&deflater](const char* data, uint32_t count) { return deflater.Add(data, count); });
+  const uint64_t until = resume ? resume->offset : deflate.length;
+  if (!Vadu::InflateFromAccessPoint(
+          file, start, until - start.boundary.offset,
+          [&stream](const char* data, uint32_t count) { return stream.Take(data, count); }) ||
+      !stream.Done() || !deflater.End(/*final=*/resume == nullptr))
+    return false;
+
+  // The original blocks from the boundary on, and the data's CRC-32 and length put together.
+  uint32_t crc = Vadu::Crc32Combine(start.boundary.crc, deflater.Crc32(), deflater.InputLength());
+  uint64_t length = start.boundary.offset + deflater.InputLength();
+  if (resume) {
+    const uint64_t rest = deflate.length - resume->offset;
+    if (!Vadu::CopyFileBits(file, resume->bit, deflate.dataEndBit, output)) return false;
+    crc = Vadu::Crc32Combine(crc, Vadu::Crc32OfRest(deflate.crc, resume->crc, rest), rest);
+    length += rest;
+  }
+  const String trailer = Vadu::GzipTrailer(crc, length);
+  return output(trailer.Data(), trailer.Length());
+}
+
+}  // namespace
+
 bool WritePackage(const WString& path, const PackageIndex& index,
                   std::vector<EntryReplacement> replacements,
                   const std::function<bool(const char*, uint64_t)>& output) {
@@ -270,52 +395,31 @@ bool WritePackage(const WString& path, const PackageIndex& index,
             });
   const Vadu::FileReader file(path);
   if (!file.IsOpen()) return false;
-  Vadu::GzipWriter out(index.gzipHeader, output);
+  const Vadu::GzipIndex& deflate = index.deflate;
+  if (!deflate.usable || replacements.empty() || deflate.length != index.tarLength)
+    return WriteWhole(file, index, replacements, output);
 
-  // Puts a replacement's headers, and its new data with the padding, into the stream.
-  auto emit = [&out](const EntryReplacement& replacement) {
-    if (!out.Add(replacement.headers)) return false;
-    if (replacement.data.IsEmpty()) return true;
-    const Vadu::FileReader data(replacement.data);
-    if (!data.IsOpen()) return false;
-    std::string buffer(1u << 20, '\0');
-    for (uint64_t at = 0; at < data.Size();) {
-      const uint32_t count =
-          static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), data.Size() - at));
-      if (!data.ReadAt(at, buffer.data(), count) || !out.Add(buffer.data(), count)) return false;
-      at += count;
+  // Compressed anew: from the last access point before the first change to the first boundary
+  // that leaves a whole window of unchanged data after the last change and lies on a byte
+  // boundary. The new data ends on one (a sync flush), so the blocks after it keep their place in
+  // the byte: a stored block, padded to a whole byte, would not survive a shift.
+  const uint64_t first = replacements.front().stored->entry.start;
+  uint64_t last = 0;
+  for (const EntryReplacement& replacement : replacements)
+    last = std::max(last, ReplacedStream::Covered(replacement));
+  const Vadu::DeflateAccessPoint* start = &deflate.accessPoints.front();
+  for (const Vadu::DeflateAccessPoint& point : deflate.accessPoints)
+    if (point.boundary.offset <= first) start = &point;
+  const Vadu::DeflateBoundary* resume = nullptr;
+  constexpr uint64_t kWindow = 32 * 1024;
+  for (const Vadu::DeflateBoundary& boundary : deflate.boundaries) {
+    if (boundary.offset >= last + kWindow && boundary.offset > start->boundary.offset &&
+        boundary.bit % 8 == 0) {
+      resume = &boundary;
+      break;
     }
-    return out.Add(Vadu::TarPadding(data.Size()));
-  };
-
-  uint64_t position = 0;
-  size_t next = 0;
-  bool ok = true;
-  const Vadu::GzipReading read = Vadu::InflateGzipFile(file, [&](const char* data, uint32_t count) {
-    const uint64_t end = position + count;
-    for (uint64_t at = position; ok && at < end;) {
-      // The bytes up to the next replacement are copied as they are.
-      const EntryReplacement* replacement =
-          next < replacements.size() ? &replacements[next] : nullptr;
-      const uint64_t from = replacement ? replacement->stored->entry.start : end;
-      if (at < from) {
-        const uint64_t stop = std::min(end, from);
-        ok = out.Add(data + (at - position), static_cast<uint32_t>(stop - at));
-        at = stop;
-        continue;
-      }
-      // What a replacement covers: the headers, and the data too when it brings new data.
-      const Vadu::TarEntry& entry = replacement->stored->entry;
-      const uint64_t to = replacement->data.IsEmpty() ? entry.data : entry.end;
-      if (at == from) ok = emit(*replacement);
-      at = std::min(to, end);
-      if (at == to) ++next;
-    }
-    position = end;
-    return ok;
-  });
-  return ok && read.failure.IsEmpty() && position == index.tarLength &&
-         next == replacements.size() && out.End();
+  }
+  return WriteSpliced(file, index, replacements, *start, resume, output);
 }
 
 }  // namespace Zentu

@@ -16,6 +16,7 @@
 #include <set>
 #include <vector>
 
+#include "support/gzip_file.h"
 #include "support/settings_map.h"
 #include "support/string_base.h"
 #include "support/tar_reader.h"
@@ -51,6 +52,8 @@ struct PackageIndex {
   // copies (empty paths when nothing was extracted).
   std::map<Vadu::String, Vadu::WString> propertyLists;
   std::set<Vadu::String> names;  // the name of every entry (NormalEntryName)
+  // Where the compressed data can be kept around a change (read with a folder to extract into).
+  Vadu::GzipIndex deflate;
 };
 
 // The bundle a name lies in: the name up to its first component that ends in ".app" and is
@@ -88,9 +91,14 @@ struct EntryReplacement {
   Vadu::WString data;  // the file holding the new data; empty to keep the stored data
 };
 
-// Writes the package anew into `output` (the gzip header of the original, the tar stream with the
-// replacements made, compressed on every core at level 6, one CRC-32 and length). False when the
-// package cannot be read again or the output cannot be written.
+// Writes the package anew into `output`: the gzip header of the original, the tar stream with the
+// replacements made, one CRC-32 and length. Only the part of the stream around the replacements is
+// compressed anew (on every core, at level 6): from the last access point of the index before the
+// first of them to the first block boundary on a byte boundary 32 KiB past the last, where the
+// original blocks can follow again, since no back-reference reaches further. The compressed data
+// before and after is copied. A package of several gzip members, or
+// one read without an index, is compressed anew whole. False when the package cannot be read again
+// or the output cannot be written.
 bool WritePackage(const Vadu::WString& path, const PackageIndex& index,
                   std::vector<EntryReplacement> replacements,
                   const std::function<bool(const char*, uint64_t)>& output);
