@@ -28,11 +28,16 @@ constexpr char16_t kAppSuffix[] = u".app";
 // holds one.
 constexpr char kAmpersandStandIn = '\x01';
 
+// The first non-empty value of the key `key` in an OEM information document among the resources.
+// A document that does not name the key is not parsed: resources may hold large XML files of
+// other kinds, whose parsed form would take many times their size.
 template <typename Getter>
-String FirstOemValue(const Vadu::SettingsMap& resources, Getter getter) {
+String FirstOemValue(const Vadu::SettingsMap& resources, const char* key, Getter getter) {
   for (const String& name : resources.ListNames()) {
     if (!Vadu::EndsWithNoCase(name, ".xml")) continue;
-    String value = getter(OemDocument(resources.Get(name)));
+    const String text = resources.Get(name);
+    if (!text.Contains(key)) continue;
+    String value = getter(OemDocument(text));
     if (!value.IsEmpty()) return value;
   }
   return String();
@@ -121,7 +126,7 @@ bool IsPlainName(const WString& name) {
 }
 
 String BundleProductName(const Vadu::SettingsMap& resources) {
-  return FirstOemValue(resources,
+  return FirstOemValue(resources, "ProductName",
                        [](const OemDocument& document) { return ProductName(document); });
 }
 
@@ -131,8 +136,9 @@ String ProductWordOf(const Vadu::SettingsMap& resources) {
 }
 
 String BundleIdentifier(const Vadu::SettingsMap& resources) {
-  const String value = FirstOemValue(
-      resources, [](const OemDocument& document) { return VersionUniqueID(document); });
+  const String value = FirstOemValue(resources, "VersionUniqueID", [](const OemDocument& document) {
+    return VersionUniqueID(document);
+  });
   String identifier;
   for (uint32_t i = 0; i < value.Length(); ++i) {
     const unsigned char c = static_cast<unsigned char>(value[i]);
