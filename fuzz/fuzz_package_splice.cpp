@@ -92,13 +92,13 @@ void Write(const std::string& path, const std::string& bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input input(data, size);
-  const uint32_t count = input.Take(5) + 1, application = input.Take(count);
+  const uint32_t count = input.Take(4) + 1, application = input.Take(count);
   std::vector<std::string> names, contents;
   std::string tar, changed;
-  const std::string newData = input.Bytes(input.Take(300000));
+  const std::string newData = input.Bytes(input.Take(100000));
   for (uint32_t k = 0; k < count; ++k) {
     const std::string name = k == application ? "zentu.app" : "file" + std::to_string(k);
-    const std::string bytes = input.Bytes(input.Take(k == application ? 200000 : 1500000));
+    const std::string bytes = input.Bytes(input.Take(k == application ? 65536 : 786432));
     tar += Entry(name, bytes);
     changed += Entry(name, k == application ? newData : bytes);
   }
