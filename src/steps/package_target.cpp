@@ -55,8 +55,12 @@ class Renames {
  public:
   explicit Renames(const RebrandJob& job) {
     const String application = NormalEntryName(Application(job).stored.entry.name);
-    const String product = Vadu::ToUtf8(job.productWord) + kAppSuffix;
     oldRoot_ = BundleRootOf(application);
+    // A product word that is not one plain file name renames nothing, as on disk.
+    const WString word = job.productWord + WString(u".app");
+    const String product = IsPlainName(word)
+                               ? Vadu::ToUtf8(word)
+                               : LastComponent(oldRoot_.IsEmpty() ? application : oldRoot_);
     if (oldRoot_.IsEmpty()) {
       named_ = LastComponent(application);
       Add(application, FolderPart(application) + product);

@@ -248,10 +248,11 @@ std::optional<size_t> ChooseApplication(const std::vector<ApplicationCandidate>&
     if (k < blocks.size() && blocks[k].HasEntries()) carriers.push_back(k);
   if (carriers.size() == 1) return carriers[0];
   for (size_t k : carriers) {
+    // The application file, or the bundle of an executable, named after the product.
+    const String name = NormalEntryName(candidates[k].stored.entry.name);
+    const String root = BundleRootOf(name);
     const String word = ProductWordOf(blocks[k]);
-    if (!word.IsEmpty() &&
-        LastComponent(NormalEntryName(candidates[k].stored.entry.name)) == word + ".app")
-      return k;
+    if (!word.IsEmpty() && LastComponent(root.IsEmpty() ? name : root) == word + ".app") return k;
   }
   std::vector<size_t> pool = carriers;
   if (pool.empty())
