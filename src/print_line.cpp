@@ -67,11 +67,21 @@ void ReportError(const Vadu::String& line) {
   SetExitCode(kExitError);
 }
 
+Vadu::String ShownPath(const Vadu::WString& path) {
+  const Vadu::String separator = Vadu::ToUtf8(Vadu::WString(Vadu::PathSeparator()));
+  Vadu::String shown;
+  const std::vector<Vadu::String> names = Vadu::ToUtf8(path).Split(separator);
+  for (size_t k = 0; k < names.size(); ++k) {
+    if (k) shown += separator;
+    shown += Printable(names[k]);
+  }
+  return shown;
+}
+
 Vadu::String ShownFullPath(const Vadu::WString& path) {
-  const Vadu::WString full = Vadu::IsAbsolutePath(path) || path.IsEmpty()
-                                 ? path
-                                 : Vadu::JoinPath(Vadu::GetCurrentDir(), path);
-  return Printable(Vadu::ToUtf8(full));
+  return ShownPath(Vadu::IsAbsolutePath(path) || path.IsEmpty()
+                       ? path
+                       : Vadu::JoinPath(Vadu::GetCurrentDir(), path));
 }
 
 void ReportFileError(const Vadu::String& line, const Vadu::WString& path,

@@ -47,8 +47,10 @@ void ReportError(const Vadu::String& line);
 void ReportFileError(const Vadu::String& line, const Vadu::WString& path,
                      const Vadu::String& reason);
 
-// A file's full path as lines show it: made absolute against the current directory, escaped by
-// Printable.
+// A path as lines show it: each of its names escaped by Printable, the separators between them as
+// they are (a Windows path keeps its single backslashes).
+Vadu::String ShownPath(const Vadu::WString& path);
+// ShownPath of the path made absolute against the current directory.
 Vadu::String ShownFullPath(const Vadu::WString& path);
 
 }  // namespace Zentu

@@ -138,13 +138,12 @@ bool GatherResources(const WString& resources, const WString& icon, AddedResourc
   for (const WString& path : paths) {
     String name, bytes;
     if (!Vadu::TryToUtf8(Vadu::GetFileName(path), &name)) {
-      ReportFileError(String("ERROR: resource name is not UTF-8: ") + Printable(Vadu::ToUtf8(path)),
-                      path, "a resource's name must be UTF-8");
+      ReportFileError(String("ERROR: resource name is not UTF-8: ") + ShownPath(path), path,
+                      "a resource's name must be UTF-8");
       sound = false;
     } else if (!Vadu::ReadWholeFile(path, &bytes)) {
       const String reason = Vadu::WhyUnreadable(path);
-      ReportFileError(String("ERROR: can't read ") + Printable(Vadu::ToUtf8(path)) + ": " + reason,
-                      path, reason);
+      ReportFileError(String("ERROR: can't read ") + ShownPath(path) + ": " + reason, path, reason);
       sound = false;
     } else {
       added->files.Set(name, bytes);
@@ -152,8 +151,7 @@ bool GatherResources(const WString& resources, const WString& icon, AddedResourc
   }
   if (!icon.IsEmpty() && !Vadu::ReadWholeFile(icon, &added->icon)) {
     const String reason = Vadu::WhyUnreadable(icon);
-    ReportFileError(String("ERROR: can't read ") + Printable(Vadu::ToUtf8(icon)) + ": " + reason,
-                    icon, reason);
+    ReportFileError(String("ERROR: can't read ") + ShownPath(icon) + ": " + reason, icon, reason);
     sound = false;
   }
   return sound;
@@ -169,14 +167,14 @@ bool LoadCarriedResources(const WString& carrier, const WString& target, Vadu::S
   String payload;
   if (!ReadBlockOfFile(carrier, &payload)) {
     const String reason = Vadu::WhyUnreadable(carrier);
-    ReportFileError(String("ERROR: can't read ") + Printable(Vadu::ToUtf8(target)) +
+    ReportFileError(String("ERROR: can't read ") + ShownPath(target) +
                         (reason.IsEmpty() ? String() : ": " + reason),
                     carrier, reason.IsEmpty() ? String("its block cannot be read") : reason);
     return false;
   }
   if (payload.IsEmpty() || map.Load(payload)) return true;
-  ReportFileError(String("ERROR: damaged resources in ") + Printable(Vadu::ToUtf8(target)) +
-                      ": brand it with " + Vadu::ToUtf8(kReplaceOption) + " to replace them",
+  ReportFileError(String("ERROR: damaged resources in ") + ShownPath(target) + ": brand it with " +
+                      Vadu::ToUtf8(kReplaceOption) + " to replace them",
                   carrier, "the embedded block does not inflate or is malformed");
   return false;
 }
@@ -283,9 +281,9 @@ WString MakePrivateCopy(const WString& target) {
   if (!copy.IsEmpty() && Vadu::CreateDirectories(folder) && Vadu::CopyFileTo(target, copy))
     return copy;
   const String reason = Vadu::LastSystemErrorText();
-  ReportFileError(String("ERROR: can't copy ") + Printable(Vadu::ToUtf8(target)) +
-                      " into the run folder: " + reason,
-                  target, reason);
+  ReportFileError(
+      String("ERROR: can't copy ") + ShownPath(target) + " into the run folder: " + reason, target,
+      reason);
   return WString();
 }
 
