@@ -54,7 +54,7 @@ std::vector<Vadu::OptionDefinition> FrontEndOptionDefinitions() {
 
 namespace {
 
-// The commands, in the order the usage lists them.
+// The commands the front end runs.
 enum class Command { kNone, kHelp, kVersion, kCheck, kList, kUnpack, kTemplate, kAdd, kPackage };
 
 // A command the command line asks for: the option that names it, and the other options it reads.
