@@ -3,7 +3,7 @@
 #   --native   only what the native build of the utility needs (no tests, no Windows build): what
 #              scripts/example.sh uses
 #   --package  only what scripts/package.sh needs: the native and the 32-bit Windows builds of the
-#              utility, without their tests
+#              utility, without their tests, and lintian to check the .deb
 # Idempotent: installs only what is missing. Needs root (or sudo) on Debian/Ubuntu.
 #
 # A Debian mirror may serve some package index out of step with the others for a while (the i386
@@ -22,14 +22,17 @@ packages=(
   wine wine64
   unicode-data
   icoutils osslsigncode openssl genisoimage
-  apksigner
+  apksigner lintian
 )
 # Wanted but not needed: without them scripts/test.sh skips the shipped 32-bit program's tests
 # and says why.
 optional_packages=(wine32:i386 qemu-user-static)
 case "${1:-}" in
   --native) packages=("${native_packages[@]}") optional_packages=() ;;
-  --package) packages=("${native_packages[@]}" "${windows_build_packages[@]}") optional_packages=() ;;
+  --package)
+    packages=("${native_packages[@]}" "${windows_build_packages[@]}" lintian)
+    optional_packages=()
+    ;;
   "") ;;
   *) echo "usage: $0 [--native | --package]" >&2; exit 2 ;;
 esac

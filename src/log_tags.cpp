@@ -1,6 +1,7 @@
 #include "src/log_tags.h"
 
 #include "src/exit_code.h"
+#include "src/program_layout.h"
 #include "support/date_time.h"
 #include "support/file_system.h"
 #include "support/log.h"
@@ -13,14 +14,18 @@ using Vadu::String;
 using Vadu::WString;
 
 WString LogFolder() {
+  const WString state = Vadu::UserStateFolder(u"zentu-rebrand");
+  // An installed program never writes into its own folder, also when root runs it.
+  if (IsInstalledProgram()) return state;
   const WString beside = Vadu::GetModuleDirectory();
   if (Vadu::CanCreateIn(beside)) return beside;
-  const WString state = Vadu::UserStateFolder(u"zentu-rebrand");
   return state.IsEmpty() ? beside : state;
 }
 
 void AttachLogFiles() {
   const WString folder = LogFolder();
+  // Without a state folder (no HOME) an installed program keeps no log.
+  if (folder.IsEmpty()) return;
   const WString stem = Vadu::GetFileStem(Vadu::GetModulePath());
   Vadu::SetLogger(kFrontEndLogTag, Vadu::FileLoggerKind,
                   Vadu::JoinPath(folder, stem + u".main.log"));

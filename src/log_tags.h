@@ -9,9 +9,10 @@ namespace Zentu {
 inline constexpr char kFrontEndLogTag[] = "\"src\\\\main.cpp\"";
 inline constexpr char kArchiveLogTag[] = "\"src\\\\7zip.cpp\"";
 
-// The folder the logs go to: the executable's own folder when this process can write there, else
-// the per-user state folder "zentu-rebrand" (an installed program's folder belongs to root), so
-// that the logs of a run never vanish silently.
+// The folder the logs go to: for an installed program the per-user state folder "zentu-rebrand"
+// (root's too: nothing is written into the program's folder), empty when the environment names
+// none; for a portable copy its own folder when this process can write there, else the state
+// folder, so that the logs of a run never vanish silently.
 Vadu::WString LogFolder();
 
 // Attaches a file logger to each source: <executable name>.main.log and

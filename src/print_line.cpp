@@ -3,6 +3,9 @@
 #include <cstdio>
 
 #include "src/exit_code.h"
+#include "src/log_tags.h"
+#include "support/file_system.h"
+#include "support/log.h"
 
 namespace Zentu {
 
@@ -38,7 +41,21 @@ Vadu::String Printable(const Vadu::String& text) {
   return out;
 }
 
+namespace {
+
+LineCollector* collector = nullptr;
+
+}  // namespace
+
+LineCollector::LineCollector() { collector = this; }
+
+LineCollector::~LineCollector() { collector = nullptr; }
+
 void PrintLine(const Vadu::String& text) {
+  if (collector) {
+    collector->lines_.push_back(text);
+    return;
+  }
   std::fwrite(text.CStr(), 1, text.Length(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
@@ -46,6 +63,33 @@ void PrintLine(const Vadu::String& text) {
 
 void ReportError(const Vadu::String& line) {
   PrintLine(line);
+  Vadu::LogRecord(Vadu::LogSource(Vadu::LogError, kFrontEndLogTag), line) << "\n";
+  SetExitCode(kExitError);
+}
+
+Vadu::String ShownPath(const Vadu::WString& path) {
+  const Vadu::String separator = Vadu::ToUtf8(Vadu::WString(Vadu::PathSeparator()));
+  Vadu::String shown;
+  const std::vector<Vadu::String> names = Vadu::ToUtf8(path).Split(separator);
+  for (size_t k = 0; k < names.size(); ++k) {
+    if (k) shown += separator;
+    shown += Printable(names[k]);
+  }
+  return shown;
+}
+
+Vadu::String ShownFullPath(const Vadu::WString& path) {
+  return ShownPath(Vadu::IsAbsolutePath(path) || path.IsEmpty()
+                       ? path
+                       : Vadu::JoinPath(Vadu::GetCurrentDir(), path));
+}
+
+void ReportFileError(const Vadu::String& line, const Vadu::WString& path,
+                     const Vadu::String& reason) {
+  PrintLine(line);
+  Vadu::LogRecord(Vadu::LogSource(Vadu::LogError, kFrontEndLogTag), line)
+      << "\nFile: " << ShownFullPath(path)
+      << "\nReason: " << (reason.IsEmpty() ? Vadu::String("unknown") : reason) << "\n";
   SetExitCode(kExitError);
 }
 

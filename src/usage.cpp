@@ -105,11 +105,11 @@ std::vector<String> LaterUsageLines(const String& program) {
   return {
       String("    6) Check a resource folder before adding it:"),
       empty,
-      command + Vadu::ToUtf8(kCheckOption) + " <RESOURCE_PATH>",
+      command + Vadu::ToUtf8(kCheckOption) + " <RESOURCE_PATH> [" + Vadu::ToUtf8(kJsonOption) + "]",
       empty,
       String("    7) List the resources a file carries, writing nothing:"),
       empty,
-      command + Vadu::ToUtf8(kListOption) + " <ZENTU_FILE>",
+      command + Vadu::ToUtf8(kListOption) + " <ZENTU_FILE> [" + Vadu::ToUtf8(kJsonOption) + "]",
       empty,
       String("    8) Show the versions of the utility and of the 7-Zip it carries:"),
       empty,
@@ -117,10 +117,15 @@ std::vector<String> LaterUsageLines(const String& program) {
       empty,
       String("    ") + Vadu::ToUtf8(kPropertiesOption) + " with " + Vadu::ToUtf8(kTargetOption) +
           " also gives a Windows program's file properties the ProductName and CompanyName",
-      String("    of the resources' oem_info.xml."),
+      String("    of the resources' oem_info.xml; ") + Vadu::ToUtf8(kReplaceOption) +
+          " replaces the resources the target carries instead of adding to them.",
+      String("    ") + Vadu::ToUtf8(kJsonOption) + " makes " + Vadu::ToUtf8(kCheckOption) +
+          " and " + Vadu::ToUtf8(kListOption) + " print one JSON document.",
       String("    ") + Vadu::ToUtf8(kGetXmlOption) + " and " + Vadu::ToUtf8(kUnpackOption) +
-          " also take " + outDir + " <OUTPUT_DIR_PATH> (default: the utility's folder).",
-      String("    -help, --help, -h or /? prints this text."),
+          " also take " + outDir + " <OUTPUT_DIR_PATH> (default: the utility's folder;",
+      String("    the current folder for an installed program)."),
+      String(
+          "    -help, --help, -h or /? prints this text; -version, --version or -V the versions."),
       empty,
   };
 }

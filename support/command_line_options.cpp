@@ -1,5 +1,6 @@
 #include "support/command_line_options.h"
 
+#include <algorithm>
 #include <set>
 
 #include "support/command_line.h"
@@ -32,6 +33,9 @@ void CommandLineOptions::Parse(int argc, const char* const* argv) {
 void CommandLineOptions::ParseArguments(const std::vector<WString>& arguments) {
   values_.clear();
   freeWords_.clear();
+  unknownWords_.clear();
+  repeatedOptions_.clear();
+  given_.clear();
   joinedLine_ = JoinArguments(arguments);
   TakeFreeTokens(TakeDefinedOptions(arguments));
 }
@@ -58,6 +62,7 @@ std::vector<WString> CommandLineOptions::TakeDefinedOptions(const std::vector<WS
       rest.push_back(arguments[k]);
       continue;
     }
+    given_.push_back(definition->name);
     WString value;
     // An argument that begins with "-" is the next option, not a value.
     if (definition->takesValue && k + 1 < arguments.size() && !arguments[k + 1].StartsWith(u"-"))
@@ -79,8 +84,27 @@ void CommandLineOptions::TakeFreeTokens(const std::vector<WString>& arguments) {
     Insert(name, value);
     bool ignored = false;
     for (const WString& prefix : ignoredPrefixes_) ignored = ignored || name.StartsWith(prefix);
-    if (!ignored) freeWords_.push_back(name);
+    if (ignored) continue;
+    freeWords_.push_back(name);
+    const OptionDefinition* definition = DefinitionOfToken(name);
+    if (!definition)
+      unknownWords_.push_back(token);
+    else if (std::find(given_.begin(), given_.end(), definition->name) != given_.end())
+      NoteRepeated(definition->name);
+    else
+      given_.push_back(definition->name);
   }
+}
+
+const OptionDefinition* CommandLineOptions::DefinitionOfToken(const WString& name) const {
+  if (name.IsEmpty()) return nullptr;
+  if (const OptionDefinition* definition = DefinitionNamed(name)) return definition;
+  return DefinitionNamed(u"-" + name);
+}
+
+void CommandLineOptions::NoteRepeated(const WString& name) {
+  if (std::find(repeatedOptions_.begin(), repeatedOptions_.end(), name) == repeatedOptions_.end())
+    repeatedOptions_.push_back(name);
 }
 
 const OptionDefinition* CommandLineOptions::DefinitionNamed(const WString& argument) const {

@@ -43,6 +43,12 @@ class CommandLineOptions {
   const WString& JoinedLine() const { return joinedLine_; }
   // Names of the free tokens, in order, apart from those with an ignored prefix.
   const std::vector<WString>& FreeWords() const { return freeWords_; }
+  // The free words that name no known option, with or without a leading "-" (whole, as typed,
+  // value included), in order.
+  const std::vector<WString>& UnknownWords() const { return unknownWords_; }
+  // Known options given more than once (in any of their forms: "-target", "target=X"), by their
+  // defined names, each once, in order.
+  const std::vector<WString>& RepeatedOptions() const { return repeatedOptions_; }
   const std::map<WString, WString>& Values() const { return values_; }
 
   // The arguments joined with single spaces; an argument holding a space is put in double quotes.
@@ -56,12 +62,19 @@ class CommandLineOptions {
   void TakeFreeTokens(const std::vector<WString>& arguments);
   // The known option named exactly `argument`, or null.
   const OptionDefinition* DefinitionNamed(const WString& argument) const;
+  // The known option a free token's name stands for (the name as defined, or the name with a
+  // leading "-" added), or null.
+  const OptionDefinition* DefinitionOfToken(const WString& name) const;
+  void NoteRepeated(const WString& name);
   void Insert(const WString& name, const WString& value);
   const WString* Find(const WString& name) const;
 
   WString joinedLine_;
   std::map<WString, WString> values_;
   std::vector<WString> freeWords_;
+  std::vector<WString> unknownWords_;
+  std::vector<WString> repeatedOptions_;
+  std::vector<WString> given_;  // the known options met so far, by defined name
   std::vector<WString> ignoredPrefixes_;
   std::vector<OptionDefinition> definitions_;
 };

@@ -151,6 +151,20 @@ TEST_F(CommandLineOptionsTest, JoinedLineQuotesOnlyArgumentsWithSpaces) {
   EXPECT_EQ(options.JoinedLine(), u"");
 }
 
+TEST_F(CommandLineOptionsTest, TellsTheWordsNoOptionNamesAndTheOptionsGivenTwice) {
+  options.ParseArguments({u"-target", u"A", u"-psn_0_1", u"target=B", u"getxml", u"-getxml",
+                          u"-Target", u"x=1", u"-unpack", u"-resource=R", u"resource", u"-x"});
+  // Known in any of their forms: with or without the dash, with a value after "=".
+  EXPECT_EQ(options.RepeatedOptions(), (Words{u"-target", u"-getxml", u"-resource"}));
+  // Names are case-sensitive; an ignored prefix is never unknown; the whole word is told.
+  EXPECT_EQ(options.UnknownWords(), (Words{u"-Target", u"x=1", u"-x"}));
+  EXPECT_EQ(options.GetOptionValue(u"-target"), u"A");
+  // A parse starts afresh.
+  options.ParseArguments({u"-target", u"A"});
+  EXPECT_TRUE(options.RepeatedOptions().empty());
+  EXPECT_TRUE(options.UnknownWords().empty());
+}
+
 TEST_F(CommandLineOptionsTest, WithoutDefinitionsEveryWordIsFree) {
   CommandLineOptions bare;
   bare.ParseArguments({u"-psn_1", u"-target", u"X"});

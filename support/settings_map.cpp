@@ -104,6 +104,12 @@ class RawReader {
 
 SettingsMap::SettingsMap(const String& compressed) { Load(compressed); }
 
+uint64_t SettingsMap::RawLength() const {
+  uint64_t total = 0;
+  for (const auto& [name, value] : entries_) total += RawLengthOf(name.Length(), value.Length());
+  return total;
+}
+
 String SettingsMap::Serialize() const {
   uint64_t total = 0;
   for (const auto& [name, value] : entries_) total += uint64_t{name.Length()} + value.Length() + 8;

@@ -36,6 +36,13 @@ class SettingsMap : public ISerializable {
 
   // Empty for an empty map, and also when the raw form would be longer than a string can hold.
   String Serialize() const override;
+  // The length the raw form has (8 bytes and the name and value of each entry), also when it would
+  // not fit a string.
+  uint64_t RawLength() const;
+  // The raw length an entry adds.
+  static uint64_t RawLengthOf(uint64_t nameLength, uint64_t valueLength) {
+    return nameLength + valueLength + 8;
+  }
   // Names sort byte by byte (unsigned), a prefix first. Malformed input (a truncated field, an
   // empty name, bytes left over) leaves the map empty and gives false. A duplicate name keeps its
   // first value; a final name without a value is dropped.

@@ -8,6 +8,7 @@
 #include "oem/resource_block.h"
 #include "src/exit_code.h"
 #include "src/log_tags.h"
+#include "src/option_names.h"
 #include "src/print_line.h"
 #include "src/steps/archive_tool.h"
 #include "src/steps/bundle.h"
@@ -15,11 +16,14 @@
 #include "src/steps/icon_step.h"
 #include "src/steps/package_target.h"
 #include "src/steps/properties_step.h"
+#include "src/steps/run_folder.h"
 #include "src/steps/working_folder.h"
 #include "support/file_lock.h"
 #include "support/file_system.h"
 #include "support/log.h"
 #include "support/progress_line.h"
+#include "support/system_error.h"
+#include "support/zlib_codec.h"
 
 namespace Zentu {
 
@@ -48,12 +52,6 @@ BlockWrite WriteBlockInto(const WString& path, const Vadu::SettingsMap& resource
   return WriteBlockIntoFile(path, resources, format);
 }
 
-// Replaces the file with the block of the resources alone, atomically.
-BlockWrite WriteFreshBlock(const WString& path, const Vadu::SettingsMap& resources) {
-  const String result = AppendBlock(String(), resources);
-  return {!result.IsEmpty() && Vadu::ReplaceFileContent(result, path), String()};
-}
-
 // How the working file takes the block: an Android package inside its zip end record.
 HostFormat FormatOf(const RebrandJob& job) {
   return job.kind == TargetKind::kAndroid ? HostFormat::kAndroidPackage : HostFormat::kAsFound;
@@ -79,21 +77,106 @@ void ReportLostSignature(const WString& target, const HostReport& host) {
               " is no longer signed: sign it again with apksigner before Android installs it");
 }
 
-// Adds one resource file to the map under its file name. A file that cannot be read, or whose
-// name cannot be stored as UTF-8 in the block, is reported and left out: an entry of that name
-// already embedded stays as it was.
-void AddResourceFile(const WString& path, Vadu::SettingsMap& map) {
-  String name;
-  if (!Vadu::TryToUtf8(Vadu::GetFileName(path), &name)) {
-    ReportError(String("ERROR: resource name is not UTF-8: ") + Vadu::ToUtf8(path));
-    return;
+// The resources a run adds, read whole before the target is opened.
+struct AddedResources {
+  Vadu::SettingsMap files;
+  // The icon file's bytes, when an icon was given.
+  String icon;
+};
+
+// The raw length a block may hold: what the reader inflates at most. Its compressed form then
+// stays far within the 32-bit length field.
+constexpr uint64_t kMaxResourceBytes = Vadu::kMaxInflatedSize;
+
+// Reports resources whose raw form would be longer than a block can carry (false).
+bool FitsBlock(uint64_t rawLength, uint64_t carried) {
+  if (rawLength <= kMaxResourceBytes) return true;
+  String line = String("ERROR: resources too large: ") + String::FromNumber(rawLength) +
+                " bytes with their names, at most " + String::FromNumber(kMaxResourceBytes) +
+                " can be embedded";
+  if (carried)
+    line += String(" (") + String::FromNumber(carried) + " of them embedded already; " +
+            Vadu::ToUtf8(kReplaceOption) + " drops those)";
+  ReportError(line);
+  return false;
+}
+
+// The files of the resources folder that are resources (every entry directly inside it but
+// subfolders and links to them), or the resources file itself.
+std::vector<WString> ResourcePaths(const WString& resources) {
+  if (!Vadu::DirectoryExists(resources)) return {resources};
+  std::vector<WString> paths;
+  for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
+    const WString path = Vadu::JoinPath(resources, entry.Name());
+    if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
+    paths.push_back(path);
   }
-  String bytes;
-  if (!Vadu::ReadWholeFile(path, &bytes)) {
-    ReportError(String("ERROR: can't read ") + name);
-    return;
+  return paths;
+}
+
+// Reads the resource files and the icon: every one must be there and readable, its name UTF-8,
+// and all of them together within what a block can carry (told from their sizes before any is
+// read). False after reporting every problem found.
+bool GatherResources(const WString& resources, const WString& icon, AddedResources* added) {
+  bool sound = true;
+  if (!resources.IsEmpty() && !PathPresent(resources)) sound = false;
+  if (!icon.IsEmpty() && !PathPresent(icon)) sound = false;
+  if (!sound) return false;
+  const std::vector<WString> paths =
+      resources.IsEmpty() ? std::vector<WString>() : ResourcePaths(resources);
+  uint64_t total = 0;
+  for (const WString& path : paths) {
+    const int64_t size = Vadu::FileSizeOf(path);
+    total += Vadu::SettingsMap::RawLengthOf(Vadu::ToUtf8(Vadu::GetFileName(path)).Length(),
+                                            size < 0 ? 0 : static_cast<uint64_t>(size));
   }
-  map.Set(name, bytes);
+  if (!icon.IsEmpty()) {
+    const int64_t size = Vadu::FileSizeOf(icon);
+    total += Vadu::SettingsMap::RawLengthOf(9, size < 0 ? 0 : static_cast<uint64_t>(size));
+  }
+  if (!FitsBlock(total, 0)) return false;
+  for (const WString& path : paths) {
+    String name, bytes;
+    if (!Vadu::TryToUtf8(Vadu::GetFileName(path), &name)) {
+      ReportFileError(String("ERROR: resource name is not UTF-8: ") + ShownPath(path), path,
+                      "a resource's name must be UTF-8");
+      sound = false;
+    } else if (!Vadu::ReadWholeFile(path, &bytes)) {
+      const String reason = Vadu::WhyUnreadable(path);
+      ReportFileError(String("ERROR: can't read ") + ShownPath(path) + ": " + reason, path, reason);
+      sound = false;
+    } else {
+      added->files.Set(name, bytes);
+    }
+  }
+  if (!icon.IsEmpty() && !Vadu::ReadWholeFile(icon, &added->icon)) {
+    const String reason = Vadu::WhyUnreadable(icon);
+    ReportFileError(String("ERROR: can't read ") + ShownPath(icon) + ": " + reason, icon, reason);
+    sound = false;
+  }
+  return sound;
+}
+
+// Puts the resources the target already carries into the map: the block of `carrier` (the target,
+// or a package's application). A block that cannot be read is reported, naming -replace as the way
+// to brand the target all the same (false): dropping the resources silently would lose them.
+bool LoadCarriedResources(const WString& carrier, const WString& target, Vadu::SettingsMap& map) {
+  map.Clear();
+  // A bundle folder carries no block of its own.
+  if (Vadu::DirectoryExists(carrier)) return true;
+  String payload;
+  if (!ReadBlockOfFile(carrier, &payload)) {
+    const String reason = Vadu::WhyUnreadable(carrier);
+    ReportFileError(String("ERROR: can't read ") + ShownPath(target) +
+                        (reason.IsEmpty() ? String() : ": " + reason),
+                    carrier, reason.IsEmpty() ? String("its block cannot be read") : reason);
+    return false;
+  }
+  if (payload.IsEmpty() || map.Load(payload)) return true;
+  ReportFileError(String("ERROR: damaged resources in ") + ShownPath(target) + ": brand it with " +
+                      Vadu::ToUtf8(kReplaceOption) + " to replace them",
+                  carrier, "the embedded block does not inflate or is malformed");
+  return false;
 }
 
 // Loads the resources of the folder (or the one file) into the map, over the block embedded in
@@ -102,24 +185,13 @@ bool LoadResourcesOver(const WString& resources, const WString& target, bool fre
                        Vadu::SettingsMap& map) {
   if (fresh) {
     map.Clear();
-  } else if (PathPresent(target)) {
-    // Only the block is read, not the program before it.
-    String payload;
-    ReadBlockOfFile(target, &payload);
-    // A target without a block empties the map, as a corrupt block does.
-    if (payload.IsEmpty() || !map.Load(payload)) map.Clear();
+  } else if (PathPresent(target) && !LoadCarriedResources(target, target, map)) {
+    return false;
   }
   if (!PathPresent(resources)) return false;
-  if (Vadu::DirectoryExists(resources)) {
-    for (const Vadu::FileEntry& entry : Vadu::ListDirectory(resources, u"*")) {
-      const WString path = Vadu::JoinPath(resources, entry.Name());
-      // Subdirectories, and links to them, are not resources.
-      if (entry.IsDirectory() || (entry.IsLink() && Vadu::DirectoryExists(path))) continue;
-      AddResourceFile(path, map);
-    }
-  } else {
-    AddResourceFile(resources, map);
-  }
+  AddedResources added;
+  if (!GatherResources(resources, WString(), &added)) return false;
+  for (const String& name : added.files.ListNames()) map.Set(name, added.files.Get(name));
   return true;
 }
 
@@ -188,23 +260,62 @@ OpenResult OpenTarget(RebrandJob& job) {
   return OpenResult::kReady;
 }
 
-// Writes the resources, with the day of the customization, into the working path, and packs
-// what was unpacked back into the target. False, with the ERROR line printed, when any of it
-// failed.
-bool WriteAndRepack(RebrandJob& job, bool fresh) {
+// Where a run edits a program before the target takes its place: a copy of the target in the run
+// folder, so that the icon and properties steps, which rewrite the file, never touch the target
+// itself. Empty after reporting why it cannot be made.
+WString MakePrivateCopy(const WString& target) {
+  const WString run = RunFolder();
+  const WString folder = run.IsEmpty() ? WString() : Vadu::JoinPath(run, u"branded");
+  const WString copy =
+      folder.IsEmpty() ? WString() : Vadu::JoinPath(folder, Vadu::GetFileName(target));
+  if (!copy.IsEmpty() && Vadu::CreateDirectories(folder) && Vadu::CopyFileTo(target, copy))
+    return copy;
+  const String reason = Vadu::LastSystemErrorText();
+  ReportFileError(
+      String("ERROR: can't copy ") + ShownPath(target) + " into the run folder: " + reason, target,
+      reason);
+  return WString();
+}
+
+// Writes the resources, with the day of the customization, into the working path, and puts the
+// result in the target's place: the private copy over the target, or the package written anew.
+// False, with the ERROR line printed and the target as it was, when any of it failed.
+bool WriteAndRepack(RebrandJob& job, bool fresh, const WString& privateCopy) {
   job.resources.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
-  // A fresh package holds the block alone.
-  const BlockWrite written = fresh ? WriteFreshBlock(job.workingPath, job.resources)
-                                   : WriteBlockInto(job.workingPath, job.resources, FormatOf(job));
+  if (!FitsBlock(job.resources.RawLength(), 0)) return false;
+  if (fresh) {
+    // A package is the block alone, and its folder is made only now that it is complete.
+    const String block = AppendBlock(String(), job.resources);
+    const WString folder = Vadu::GetDirectoryPart(Vadu::NormalizePath(job.workingPath));
+    if (!block.IsEmpty() && (folder.IsEmpty() || Vadu::CreateDirectories(folder)) &&
+        Vadu::ReplaceFileContent(block, job.workingPath))
+      return true;
+    const String reason = Vadu::LastSystemErrorText();
+    ReportFileError(
+        String("ERROR: can't save resource package to '") + Vadu::ToUtf8(job.workingPath) + "'",
+        job.workingPath, reason);
+    return false;
+  }
+  const BlockWrite written = WriteBlockInto(job.workingPath, job.resources, FormatOf(job));
   if (!written) {
-    ReportError(written.problem.IsEmpty() ? String("ERROR: can't replace zentu executable file")
-                                          : String("ERROR: ") + written.problem);
+    const String reason = Vadu::LastSystemErrorText();
+    if (written.problem.IsEmpty())
+      ReportFileError("ERROR: can't replace zentu executable file", job.target, reason);
+    else
+      ReportFileError(String("ERROR: ") + written.problem, job.target, written.problem);
+    return false;
+  }
+  if (!privateCopy.IsEmpty()) {
+    if (Vadu::ReplaceFileWith(privateCopy, job.target)) return true;
+    const String reason = Vadu::LastSystemErrorText();
+    ReportFileError("ERROR: can't replace zentu executable file", job.target, reason);
     return false;
   }
   if (job.opened == Opened::kFile) return true;
   if (job.package) {
     if (WritePackageTarget(job)) return true;
-    ReportError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target));
+    ReportFileError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target), job.target,
+                    "the package could not be written anew");
     return false;
   }
   if (!UpdateBundlePlists(job)) {
@@ -212,23 +323,41 @@ bool WriteAndRepack(RebrandJob& job, bool fresh) {
     return false;
   }
   if (!Repack(job)) {
-    ReportError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target));
+    ReportFileError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target), job.target,
+                    "the archive tool could not pack it (see the 7-Zip log)");
     return false;
   }
   return true;
 }
 
-// The whole road of the command for one target: open it, gather the resources, brand the
-// application, write the block and pack the target again.
+// True when a step other than the block rewrites the working file: the icon or the properties of
+// a Windows program.
+bool StepsRewriteProgram(const RebrandJob& job, const WString& icon,
+                         const BrandingChoices& choices) {
+  if (job.kind != TargetKind::kWindows) return false;
+  return Vadu::EndsWithNoCase(icon, WString(u".ico")) ||
+         (choices.properties == Properties::kBrand &&
+          !PropertiesFromResources(job.resources).empty());
+}
+
+// The whole road of the command for one target. Every input is checked first (the target, the
+// resource files, the icon, their size, the resources the target carries); every step then works
+// on the run's own copies, and the target is replaced once, at the end. Any failure leaves it as
+// it was.
 void AddResourcesTo(const WString& target, const WString& icon, const WString& resources,
-                    bool fresh, Properties properties) {
-  if (!PathPresent(target)) {
-    ReportError(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
+                    bool fresh, const BrandingChoices& choices) {
+  // A new package has no file yet.
+  const bool newPackage = fresh && !Vadu::FileExists(target) && !Vadu::DirectoryExists(target);
+  if (!newPackage && !PathPresent(target)) {
+    PrintLine(String("ERROR: resource not exist : ") + Vadu::ToUtf8(target));
+    SetExitCode(kExitError);
     Vadu::LogRecord(ErrorSource(), "ERROR: resource not exist: ") << target << "\n";
     return;
   }
+  AddedResources added;
+  if (!GatherResources(resources, icon, &added)) return;
   Vadu::FileLock lock;
-  if (!LockTarget(target, lock)) return;
+  if (!newPackage && !LockTarget(target, lock)) return;
   // What killed runs left beside the target.
   Vadu::RemoveStaleTemporaries(Vadu::GetDirectoryPart(Vadu::NormalizePath(target)));
 
@@ -237,21 +366,32 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   job.workingFolder = WorkingFolderPath();
   const OpenResult opened = OpenTarget(job);
   if (opened == OpenResult::kUnpackFailed) {
-    ReportError(String("ERROR: can't unpack ") + Vadu::ToUtf8(target));
+    ReportFileError(String("ERROR: can't unpack ") + Vadu::ToUtf8(target), target,
+                    "the archive could not be read whole");
     return;
   }
   // A package's application was told by its name in the package, and carries its own block.
   const bool package = job.package.has_value();
   if (!package) DetectTargetKind(job);
-  LoadResourcesOver(resources, package ? job.workingPath : target, fresh, job.resources);
+  const bool merge = !fresh && choices.embedded == Embedded::kMerge;
+  if (merge && !LoadCarriedResources(package ? job.workingPath : target, target, job.resources))
+    return;
+  const uint64_t carried = job.resources.RawLength();
+  for (const String& name : added.files.ListNames()) job.resources.Set(name, added.files.Get(name));
+  // With what the target carries, the icon and the day's entry, the resources must still fit.
+  const uint64_t more =
+      Vadu::SettingsMap::RawLengthOf(4, 20) +
+      (icon.IsEmpty() ? 0 : Vadu::SettingsMap::RawLengthOf(9, added.icon.Length()));
+  if (!FitsBlock(job.resources.RawLength() + more, carried)) return;
   TakeProductName(job);
   if (package ? !PackageNameFree(job) : !RenameAppBundle(job)) {
     SetExitCode(kExitError);
     return;
   }
   // An archive without an application is not written into.
-  if (opened == OpenResult::kNoApplication || !Vadu::FileExists(job.workingPath)) {
-    ReportError("ERROR: can't find zentu executable file");
+  if (opened == OpenResult::kNoApplication || (!newPackage && !Vadu::FileExists(job.workingPath))) {
+    PrintLine("ERROR: can't find zentu executable file");
+    SetExitCode(kExitError);
     Vadu::LogRecord(ErrorSource(), "ERROR: can't find zentu executable file ")
         << job.workingPath << "\n";
     return;
@@ -259,16 +399,23 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
   HostReport host;
   if (!fresh && !InspectWorkingFile(job, &host)) return;
 
-  if (PathPresent(icon)) {
-    job.icon = icon;
-    ApplyIcon(job, icon);
+  WString privateCopy;
+  if (!fresh && job.opened == Opened::kFile && StepsRewriteProgram(job, icon, choices)) {
+    privateCopy = MakePrivateCopy(job.workingPath);
+    if (privateCopy.IsEmpty()) return;
+    job.workingPath = privateCopy;
   }
-  if (properties == Properties::kBrand) ApplyProperties(job);
+  // A package only checks that its icon is there: it has no program to give it to.
+  if (!icon.IsEmpty() && !fresh) {
+    job.icon = icon;
+    if (!ApplyIcon(job, icon)) return;
+  }
+  if (choices.properties == Properties::kBrand && !ApplyProperties(job)) return;
   if (!job.resources.HasEntries()) {
     PrintLine("Can not found resources");
     return;
   }
-  if (WriteAndRepack(job, fresh)) {
+  if (WriteAndRepack(job, fresh, privateCopy)) {
     PrintLine(String("Success add resources to file: ") + Vadu::ToUtf8(target));
     ReportLostSignature(target, host);
   }
@@ -279,7 +426,8 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
 bool PathPresent(const WString& path) {
   if (path.IsEmpty()) return false;
   if (Vadu::FileExists(path) || Vadu::DirectoryExists(path)) return true;
-  ReportError(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(path)));
+  ReportFileError(String("ERROR: can't find ") + Vadu::ToUtf8(Vadu::GetFileName(path)), path,
+                  Vadu::WhyUnreadable(path));
   return false;
 }
 
@@ -323,12 +471,12 @@ bool Repack(const RebrandJob& job) {
 }
 
 void AddResources(const WString& target, const WString& icon, const WString& resources,
-                  Properties properties) {
-  AddResourcesTo(target, icon, resources, /*fresh=*/false, properties);
+                  const BrandingChoices& choices) {
+  AddResourcesTo(target, icon, resources, /*fresh=*/false, choices);
 }
 
 void AddResourcesToPackage(const WString& package, const WString& icon, const WString& resources) {
-  AddResourcesTo(package, icon, resources, /*fresh=*/true, Properties::kKeep);
+  AddResourcesTo(package, icon, resources, /*fresh=*/true, BrandingChoices());
 }
 
 }  // namespace Zentu

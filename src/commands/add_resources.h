@@ -17,16 +17,30 @@ namespace Zentu {
 // Whether the command also gives a Windows program's version information the reseller's names
 // (the -properties option).
 enum class Properties { kKeep, kBrand };
+// Whether the resources the target carries stay beside the new ones (a file of the same name
+// replaces its entry) or all go (the -replace option).
+enum class Embedded { kMerge, kReplace };
+
+struct BrandingChoices {
+  Properties properties = Properties::kKeep;
+  Embedded embedded = Embedded::kMerge;
+};
 
 // Runs the command: reports on standard output and through the exit code. Icon and resources may
-// be empty. A file target is locked for the run: a second run on it waits for the first (up to a
-// minute, then "ERROR: another run is still working on " and the target); a target that is
-// neither a regular file nor a folder is refused as missing.
+// be empty. All or nothing: every input is checked before anything is written (the resource files
+// and the icon present and readable, their names UTF-8, all of them within what a block carries,
+// the block the target carries readable unless it is to be replaced), the icon and properties
+// steps work on a copy of the target in the run folder, and the target is replaced once, at the
+// end; after any ERROR line the target is byte for byte as it was. A file target is locked for
+// the run: a second run on it waits for the first (up to a minute, then "ERROR: another run is
+// still working on " and the target); a target that is neither a regular file nor a folder is
+// refused as missing.
 void AddResources(const Vadu::WString& target, const Vadu::WString& icon,
-                  const Vadu::WString& resources, Properties properties = Properties::kKeep);
+                  const Vadu::WString& resources, const BrandingChoices& choices = {});
 
 // The command for a resource package: as AddResources, but the package's own block is not taken
-// over, and the package is replaced by the new block alone, only once it is complete.
+// over, and the package (with its folder) is made or replaced by the new block alone, only once
+// it is complete.
 void AddResourcesToPackage(const Vadu::WString& package, const Vadu::WString& icon,
                            const Vadu::WString& resources);
 
@@ -36,8 +50,8 @@ bool PathPresent(const Vadu::WString& path);
 
 // Fills the map: the block embedded in the target replaces its content, then every file directly
 // inside the resources folder (or the resources file itself) is added under its file name,
-// replacing an embedded entry of the same name. False when no resources path was given or it is
-// missing.
+// replacing an embedded entry of the same name. False, after reporting it, when no resources path
+// was given, it is missing, a resource cannot be read, or the target's block is damaged.
 bool LoadResources(const Vadu::WString& resources, const Vadu::WString& target,
                    Vadu::SettingsMap& map);
 

@@ -92,10 +92,11 @@ TEST_F(AddResourcesWrite, ARunAsRootLeavesEachTargetItsOwnerAndGroup) {
 
 using ResourceFiles = Testing::CommandTest;
 
-TEST_F(ResourceFiles, AnUnreadableResourceOrANameThatIsNotUtf8IsReportedAndTheRestEmbedded) {
+TEST_F(ResourceFiles, AnUnreadableResourceOrANameThatIsNotUtf8StopsTheRunBeforeAnythingIsWritten) {
   const fs::path target = work_.Path() / "app.exe";
   Testing::WriteWithBlock(target, ReadFileBytes(Testing::Fixture("sample_app64.exe")),
                           {{"logo.png", "old logo"}});
+  const std::string before = ReadFileBytes(target);
   const fs::path resources = MakeResources({{"a.txt", "A"}});
   fs::create_symlink(work_.Path() / "gone.png", resources / "logo.png");  // dangling
   const std::string latin1 = Text(resources) + "/caf\xE9.png";
@@ -106,16 +107,25 @@ TEST_F(ResourceFiles, AnUnreadableResourceOrANameThatIsNotUtf8IsReportedAndTheRe
     std::fclose(file);
   }
   const UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(target));
-  // The listing is sorted by bytes: "a.txt", then "caf\xE9.png", then "logo.png".
-  EXPECT_EQ(run.output, "ERROR: resource name is not UTF-8: " + latin1 +
-                            "\nERROR: can't read logo.png\nSuccess add resources to file: " +
-                            Text(target) + "\n");
+  // Every problem is named, with the system's reason where there is one; names are shown escaped.
+  EXPECT_NE(
+      run.output.find("ERROR: resource name is not UTF-8: " + Text(resources) + "/caf\\xE9.png\n"),
+      std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("ERROR: can't read " + Text(resources) +
+                            "/logo.png: No such file or directory\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("Success"), std::string::npos) << run.output;
   EXPECT_EQ(run.exitCode, 1);
-  std::map<std::string, std::string> block = Testing::BlockEntries(target);
-  EXPECT_EQ(block.size(), 3u);
-  EXPECT_EQ(block["a.txt"], "A");
-  EXPECT_EQ(block["logo.png"], "old logo") << "the embedded entry is kept";
-  EXPECT_TRUE(block.count("date"));
+  EXPECT_EQ(ReadFileBytes(target), before);
+  // The log holds the full path of each and the reason.
+  const std::string log = MainLog();
+  EXPECT_NE(
+      log.find("File: " + Text(resources) + "/logo.png\r\nReason: No such file or directory\r\n"),
+      std::string::npos)
+      << log;
+  EXPECT_NE(log.find("File: " + Text(resources) + "/caf\\xE9.png\r\n"), std::string::npos) << log;
 }
 
 using OutputLinks = Testing::CommandTest;

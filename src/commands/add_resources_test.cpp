@@ -10,6 +10,7 @@
 #include "oem/oem_key_catalogue.h"
 #include "src/steps/archive_tool.h"
 #include "support/file_system.h"
+#include "support/zlib_codec.h"
 #include "tests/scoped_temp_env.h"
 #include "tests/test_command_util.h"
 #include "tests/test_sandbox.h"
@@ -229,30 +230,80 @@ TEST_F(AddResourcesCommand, AMissingTargetIsReportedAndLogged) {
   EXPECT_EQ(run.output,
             "ERROR: can't find nothere.exe\nERROR: resource not exist : " + Text(target) + "\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(MainLog().find("[ERROR]:\r\nERROR: resource not exist: " + Text(target) + "\r\n"),
+  EXPECT_NE(MainLog().find("\r\nERROR: resource not exist: " + Text(target) + "\r\n"),
             std::string::npos);
-
-  // -target without a value.
-  run = Run("-resource " + Arg(resources) + " -target");
-  EXPECT_EQ(run.output, "ERROR: resource not exist : \n");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(MainLog().find("\r\nERROR: resource not exist: \r\n"), std::string::npos);
 }
 
-TEST_F(AddResourcesCommand, AMissingResourcesPathIsReportedAndTheEmbeddedEntriesStay) {
-  fs::path target = CopyFixture("sample_app64_block.exe", "app.exe");
-  UtilityRun run = Run("-resource " + Arg(work_.Path() / "nores") + " -target " + Arg(target));
-  EXPECT_EQ(run.output,
-            "ERROR: can't find nores\nSuccess add resources to file: " + Text(target) + "\n");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(BlockEntries(target).size(), 4u);  // the three embedded ones and "date"
+TEST_F(AddResourcesCommand, AFailedRunSaysWhyAndLeavesTheTargetByteForByte) {
+  const fs::path target = CopyFixture("sample_app64_block.exe", "app.exe");
+  const std::string before = ReadFileBytes(target);
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  const fs::path broken = work_.Path() / "broken.ico";
+  WriteFileBytes(broken, "not an icon");
+  // More than a block carries, told from the size before anything is read.
+  const fs::path huge = work_.Path() / "huge";
+  fs::create_directories(huge);
+  { std::ofstream(huge / "big.bin").put('x'); }
+  fs::resize_file(huge / "big.bin", Vadu::kMaxInflatedSize);
+  const std::vector<std::string> names = NamesIn(work_.Path());
+  const std::string T = " -target " + Arg(target);
+  const std::string R = " -resource " + Arg(resources);
+  const std::string missing = Arg(work_.Path() / "missing");
+  struct Case {
+    std::string parameters;
+    std::string output;
+  };
+  const Case cases[] = {
+      {" -resource " + missing + T, "ERROR: can't find missing\n"},
+      {R + " -icon " + missing + T, "ERROR: can't find missing\n"},
+      {" -icon " + missing + T, "ERROR: can't find missing\n"},
+      {R + " -icon " + Arg(broken) + T, "Cannot add icon\nERROR: can't replace icon\n\n"},
+      {" -resource " + Arg(huge) + T,
+       "ERROR: resources too large: 1073741839 bytes with their names, at most 1073741824 can be "
+       "embedded\n"},
+  };
+  for (const Case& c : cases) {
+    // Standard output alone: the icon tool says on standard error why it failed.
+    const UtilityRun run = RunOwnOutput(c.parameters);
+    EXPECT_EQ(run.output, c.output) << c.parameters;
+    EXPECT_EQ(run.exitCode, 1) << c.parameters;
+    EXPECT_EQ(ReadFileBytes(target), before) << c.parameters;
+    EXPECT_EQ(NamesIn(work_.Path()), names) << c.parameters;
+  }
+  // The log names the missing file by its full path, with the system's reason.
+  const std::string log = MainLog();
+  EXPECT_NE(log.find("[ERROR]:\r\nERROR: can't find missing\r\nFile: " +
+                     Text(work_.Path() / "missing") + "\r\nReason: "),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("Reason: \r\n"), std::string::npos) << "a reason is never empty";
+}
 
-  // With nothing embedded either, nothing is written.
-  fs::path plain = CopyFixture("sample_app64.exe", "plain.exe");
-  run = Run("-resource " + Arg(work_.Path() / "nores") + " -target " + Arg(plain));
-  EXPECT_EQ(run.output, "ERROR: can't find nores\nCan not found resources\n");
+TEST_F(AddResourcesCommand, ReplaceDropsTheEmbeddedResourcesAndIsTheWayPastADamagedBlock) {
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  const fs::path target = work_.Path() / "app.bin";
+  Testing::WriteWithBlock(target, "host", {{"old.txt", "O"}, {"a.txt", "old A"}});
+  UtilityRun run = Run("-replace -resource " + Arg(resources) + " -target " + Arg(target));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  std::map<std::string, std::string> entries = BlockEntries(target);
+  EXPECT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries["a.txt"], "A");
+  EXPECT_EQ(entries.count("date"), 1u);
+
+  // A block that does not inflate is never dropped silently: the error names the way out.
+  const fs::path damaged = work_.Path() / "damaged.bin";
+  WriteFileBytes(damaged,
+                 std::string("host") + "not zlib!!" + std::string("\x0a\0\0\0", 4) + "OEM");
+  const std::string before = ReadFileBytes(damaged);
+  run = Run("-resource " + Arg(resources) + " -target " + Arg(damaged));
+  EXPECT_EQ(run.output, "ERROR: damaged resources in " + Text(damaged) +
+                            ": brand it with -replace to replace them\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(ReadFileBytes(plain), ReadFileBytes(Fixture("sample_app64.exe")));
+  EXPECT_EQ(ReadFileBytes(damaged), before);
+  run = Run("-resource " + Arg(resources) + " -target " + Arg(damaged) + " -replace");
+  EXPECT_EQ(run.output, "Success add resources to file: " + Text(damaged) + "\n");
+  EXPECT_EQ(HostBytes(damaged), "host");
+  EXPECT_EQ(BlockEntries(damaged).size(), 2u);
 }
 
 TEST_F(AddResourcesCommand, NothingToEmbedLeavesTheTargetAndTheExitCode) {
@@ -264,21 +315,6 @@ TEST_F(AddResourcesCommand, NothingToEmbedLeavesTheTargetAndTheExitCode) {
   EXPECT_EQ(run.output, "Can not found resources\n");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(ReadFileBytes(target), ReadFileBytes(Fixture("sample_app64.exe")));
-}
-
-TEST_F(AddResourcesCommand, AMissingIconIsReportedAndTheCommandGoesOn) {
-  fs::path resources = MakeResources({{"a.txt", "A"}});
-  fs::path target = CopyFixture("sample_app64.exe", "app.exe");
-  UtilityRun run = Run("-icon " + Arg(work_.Path() / "none.ico") + " -target " + Arg(target));
-  EXPECT_EQ(run.output, "ERROR: can't find none.ico\nCan not found resources\n");
-  EXPECT_EQ(run.exitCode, 1);
-
-  run = Run("-resource " + Arg(resources) + " -icon " + Arg(work_.Path() / "none.ico") +
-            " -target " + Arg(target));
-  EXPECT_EQ(run.output,
-            "ERROR: can't find none.ico\nSuccess add resources to file: " + Text(target) + "\n");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(BlockEntries(target).at("a.txt"), "A");
 }
 
 TEST_F(AddResourcesCommand, AFolderWithoutAnExecutableIsNotWrittenInto) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "oem/oem_document.h"
@@ -9,8 +10,11 @@
 #include "oem/oem_template.h"
 #include "oem/resource_block.h"
 #include "src/commands/add_resources.h"
+#include "src/exit_code.h"
 #include "src/print_line.h"
 #include "support/file_system.h"
+#include "support/json_writer.h"
+#include "support/system_error.h"
 #include "support/xml_wellformed.h"
 
 namespace Zentu {
@@ -104,9 +108,9 @@ uint32_t CharacterCount(const String& text) {
   return count;
 }
 
-// The line that tells how large the resources are once compressed, as branding would embed them
-// (with the day's entry), and whether they fit an Android package without a comment of its own.
-String CompressedSizeLine(const std::vector<ResourceFile>& files) {
+// How large the resources are once compressed, as branding would embed them (with the day's
+// entry `date`).
+uint64_t CompressedSize(const std::vector<ResourceFile>& files, const String& date) {
   Vadu::SettingsMap map;
   for (const ResourceFile& file : files) {
     String name, bytes;
@@ -114,12 +118,76 @@ String CompressedSizeLine(const std::vector<ResourceFile>& files) {
     if (Vadu::TryToUtf8(file.name, &name) && Vadu::ReadWholeFile(file.path, &bytes))
       map.Set(name, bytes);
   }
-  map.Set(kDateEntry, DateText(Vadu::DateTime::NowLocal()));
-  const uint64_t size = map.Save().Length();
-  const uint32_t most = kMaxAndroidComment - kBlockTrailerSize;
+  map.Set(kDateEntry, date);
+  return map.Save().Length();
+}
+
+// The most a block may take in an Android package without a comment of its own.
+constexpr uint32_t kMostForAndroid = kMaxAndroidComment - kBlockTrailerSize;
+
+// The line that tells how large the resources are once compressed, and whether they fit an
+// Android package.
+String CompressedSizeLine(uint64_t size) {
   return String("Compressed size: ") + String::FromNumber(size) + " bytes, " +
-         (size <= most ? "fits" : "too large for") + " an Android package (at most " +
-         String::FromNumber(most) + ")";
+         (size <= kMostForAndroid ? "fits" : "too large for") + " an Android package (at most " +
+         String::FromNumber(kMostForAndroid) + ")";
+}
+
+// What the check found.
+struct CheckReport {
+  std::vector<CheckFinding> errors;
+  std::vector<String> warnings;
+  std::vector<ResourceFile> files;
+  uint64_t compressedSize = 0;
+  String date;
+};
+
+// The problems of the folder's "oem_info.xml" and its warnings.
+void CheckOemInformation(const WString& resources, const String& shown, CheckReport& report) {
+  const WString oemFile = Vadu::DirectoryExists(resources)
+                              ? Vadu::JoinPath(resources, Vadu::FromUtf8(kOemInformationFileName))
+                              : resources;
+  String text;
+  if (Vadu::GetFileName(oemFile) != Vadu::FromUtf8(kOemInformationFileName) ||
+      !Vadu::FileExists(oemFile)) {
+    report.errors.push_back({String("ERROR: no ") + kOemInformationFileName + " in " + shown});
+  } else if (!Vadu::ReadWholeFile(oemFile, &text)) {
+    const String reason = Vadu::WhyUnreadable(oemFile);
+    report.errors.push_back({String("ERROR: can't read ") + Vadu::ToUtf8(oemFile) +
+                             (reason.IsEmpty() ? String() : ": " + reason)});
+  } else {
+    for (const CheckFinding& finding : OemInformationFindings(text))
+      report.errors.push_back(finding);
+    report.warnings = OemInformationWarnings(text);
+  }
+}
+
+void PrintJson(const String& shown, const CheckReport& report) {
+  Vadu::JsonWriter json;
+  json.BeginObject().Key("resources").Value(shown).Key("ready").Value(report.errors.empty());
+  json.Key("errors").BeginArray();
+  for (const CheckFinding& error : report.errors) {
+    json.BeginObject().Key("message").Value(error.message);
+    if (error.line)
+      json.Key("line").Value(uint64_t{error.line}).Key("column").Value(uint64_t{error.column});
+    json.EndObject();
+  }
+  json.EndArray().Key("warnings").BeginArray();
+  for (const String& warning : report.warnings)
+    json.BeginObject().Key("message").Value(warning).EndObject();
+  json.EndArray().Key("files").BeginArray();
+  for (const ResourceFile& file : report.files) {
+    json.BeginObject().Key("name").Value(Vadu::ToUtf8(file.name)).Key("size");
+    if (file.size < 0)
+      json.Null();
+    else
+      json.Value(static_cast<uint64_t>(file.size));
+    json.EndObject();
+  }
+  json.EndArray().Key("date").Value(report.date);
+  json.Key("compressedSize").Value(report.compressedSize);
+  json.Key("fitsAndroid").Value(report.compressedSize <= kMostForAndroid);
+  PrintLine(json.EndObject().Text());
 }
 
 }  // namespace
@@ -141,21 +209,30 @@ String NearestKnownKey(const String& name, const std::vector<String>& groups) {
   return best;
 }
 
-std::vector<String> OemInformationProblems(const String& text) {
+std::vector<CheckFinding> OemInformationFindings(const String& text) {
   Vadu::XmlProblem problem;
   if (!Vadu::CheckWellFormedXml(text, &problem)) {
     char where[64];
     std::snprintf(where, sizeof where, " line %u, column %u: ", problem.line, problem.column);
-    return {String("ERROR: ") + kOemInformationFileName + where + problem.message};
+    return {{String("ERROR: ") + kOemInformationFileName + where + problem.message, problem.line,
+             problem.column}};
   }
   OemDocument document;
   if (!document.Load(text, /*normalise=*/false))
-    return {String("ERROR: ") + kOemInformationFileName + " holds no <oem> keys"};
+    return {{String("ERROR: ") + kOemInformationFileName + " holds no <oem> keys"}};
   std::vector<String> problems;
   AddKeyProblems(document, problems);
   if (document.Value("ProductName", String()).IsEmpty())
     problems.push_back("ERROR: ProductName is missing: the product would keep its stock name");
-  return problems;
+  std::vector<CheckFinding> findings;
+  for (const String& line : problems) findings.push_back({line});
+  return findings;
+}
+
+std::vector<String> OemInformationProblems(const String& text) {
+  std::vector<String> lines;
+  for (const CheckFinding& finding : OemInformationFindings(text)) lines.push_back(finding.message);
+  return lines;
 }
 
 std::vector<String> OemInformationWarnings(const String& text) {
@@ -184,40 +261,40 @@ std::vector<String> OemInformationWarnings(const String& text) {
   return warnings;
 }
 
-void CheckResources(const WString& resources) {
-  if (resources.IsEmpty()) return ReportError("ERROR: no resource folder to check");
-  if (!PathPresent(resources)) return;
-  const std::vector<ResourceFile> files = ResourceFiles(resources);
+void CheckResources(const WString& resources, Output output) {
+  std::optional<LineCollector> collected;
+  if (output == Output::kJson) collected.emplace();
   const String shown = Vadu::ToUtf8(resources);
-  PrintLine(String("Checking ") + shown);
-  bool sound = true;
-  const WString oemFile = Vadu::DirectoryExists(resources)
-                              ? Vadu::JoinPath(resources, Vadu::FromUtf8(kOemInformationFileName))
-                              : resources;
-  String text;
-  if (Vadu::GetFileName(oemFile) != Vadu::FromUtf8(kOemInformationFileName) ||
-      !Vadu::FileExists(oemFile)) {
-    ReportError(String("ERROR: no ") + kOemInformationFileName + " in " + shown);
-    sound = false;
-  } else if (!Vadu::ReadWholeFile(oemFile, &text)) {
-    ReportError(String("ERROR: can't read ") + Vadu::ToUtf8(oemFile));
-    sound = false;
-  } else {
-    for (const String& line : OemInformationProblems(text)) {
-      ReportError(line);
-      sound = false;
-    }
-    for (const String& line : OemInformationWarnings(text)) PrintLine(line);
+  CheckReport report;
+  report.date = DateText(Vadu::DateTime::NowLocal());
+  if (resources.IsEmpty()) {
+    ReportError("ERROR: no resource folder to check");
+  } else if (PathPresent(resources)) {
+    report.files = ResourceFiles(resources);
+    CheckOemInformation(resources, shown, report);
+    report.compressedSize = CompressedSize(report.files, report.date);
   }
+  if (output == Output::kJson) {
+    // The lines of a folder that could not be looked at become its errors.
+    for (const String& line : collected->Lines()) report.errors.push_back({line});
+    collected.reset();
+    if (!report.errors.empty()) SetExitCode(kExitError);
+    return PrintJson(shown, report);
+  }
+  if (resources.IsEmpty() || (!Vadu::FileExists(resources) && !Vadu::DirectoryExists(resources)))
+    return;
+  PrintLine(String("Checking ") + shown);
+  for (const CheckFinding& error : report.errors) ReportError(error.message);
+  for (const String& line : report.warnings) PrintLine(line);
   PrintLine("Files to embed:");
-  for (const ResourceFile& file : files) {
+  for (const ResourceFile& file : report.files) {
     char size[32];
     std::snprintf(size, sizeof size, "%12lld  ", static_cast<long long>(file.size));
     PrintLine(String(size) + Vadu::ToUtf8(file.name));
   }
-  PrintLine(CompressedSizeLine(files));
-  PrintLine(sound ? String("OK: ") + shown + " is ready to embed"
-                  : String("ERROR: ") + shown + " is not ready to embed");
+  PrintLine(CompressedSizeLine(report.compressedSize));
+  PrintLine(report.errors.empty() ? String("OK: ") + shown + " is ready to embed"
+                                  : String("ERROR: ") + shown + " is not ready to embed");
 }
 
 }  // namespace Zentu

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "src/print_line.h"
 #include "support/string_base.h"
 
 namespace Zentu {
@@ -14,6 +15,15 @@ namespace Zentu {
 // ProductNmae: unknown key, did you mean ProductName?"), every value not of its key's kind, and a
 // missing or empty ProductName. Empty for a sound file.
 std::vector<Vadu::String> OemInformationProblems(const Vadu::String& text);
+
+// One problem found, with the line and column of the text where it lies (0 when not known).
+struct CheckFinding {
+  Vadu::String message;
+  uint32_t line = 0;
+  uint32_t column = 0;
+};
+// The problems of OemInformationProblems, with where they lie.
+std::vector<CheckFinding> OemInformationFindings(const Vadu::String& text);
 
 // Lines that warn of values a product is poorly branded with, each starting "WARNING: ": a
 // VersionUniqueID that is missing (a macOS application would keep the stock bundle identifier)
@@ -30,7 +40,10 @@ Vadu::String NearestKnownKey(const Vadu::String& name, const std::vector<Vadu::S
 // "oem_info.xml" and its warnings, then the files that would be embedded with their sizes, their
 // compressed size and whether that fits an Android package, and a last line saying whether it is
 // ready. Any problem, a missing folder or a missing "oem_info.xml" sets exit code 1; warnings
-// and the Android limit do not. Writes nothing.
-void CheckResources(const Vadu::WString& resources);
+// and the Android limit do not. Writes nothing. With Output::kJson it prints one JSON document
+// instead: {"resources", "ready", "errors": [{"message", "line", "column"}] (line and column where
+// known), "warnings": [{"message"}], "files": [{"name", "size"}], "date": the entry branding would
+// add today, "compressedSize", "fitsAndroid"}.
+void CheckResources(const Vadu::WString& resources, Output output = Output::kLines);
 
 }  // namespace Zentu

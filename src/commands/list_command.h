@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "src/print_line.h"
 #include "support/string_base.h"
 
 namespace Zentu {
@@ -15,8 +16,9 @@ namespace Zentu {
 // or a .tgz archive or .dmg disk image, which is unpacked into the run's private folder to find
 // its application the way branding does. Writes nothing outside the run folder. Every failure
 // prints an ERROR line and sets exit code 1: no file given, a missing file, an archive that does
-// not unpack or holds no application, a file without a block or with a damaged block.
-void ListResources(const Vadu::WString& file);
+// not unpack or holds no application, a file without a block or with a damaged block. With
+// Output::kJson it prints one JSON document instead (ResourceListJson), the ERROR lines inside it.
+void ListResources(const Vadu::WString& file, Output output = Output::kLines);
 
 // What a block carries: each resource's size by name, and the "date" entry.
 struct CarriedResources {
@@ -36,5 +38,12 @@ bool ReadCarriedResources(const Vadu::String& payload, CarriedResources* carried
 // a command.
 std::vector<Vadu::String> ResourceListLines(const Vadu::String& shownName,
                                             const CarriedResources& carried);
+
+// The JSON document of -list -json: {"file": name, "resources": [{"name", "size"}...] in name
+// order, "date": {"stored": the entry's text, "day": "YYYY-MM-DD" or null} or null, "ok": whether
+// the file could be listed, "messages": the lines the command printed otherwise}. Names are
+// written as they are stored; bytes that are not UTF-8 become U+FFFD.
+Vadu::String ResourceListJson(const Vadu::String& shownName, const CarriedResources& carried,
+                              bool listed, const std::vector<Vadu::String>& messages);
 
 }  // namespace Zentu

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/json_writer.h"
 #include "tests/test_command_util.h"
 
 namespace Zentu {
@@ -13,6 +14,7 @@ using Testing::Text;
 using Testing::UtilityRun;
 using Testing::WriteWithBlock;
 using Vadu::Testing::ReadFileBytes;
+using Vadu::Testing::Std;
 using Vadu::Testing::WriteFileBytes;
 
 // A day count as the "date" entry stores it: milliseconds from 0001-01-01 to that midnight.
@@ -148,6 +150,24 @@ TEST_F(ListCommand, EveryFailureIsAnErrorLineWithExitCodeOne) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.output, "ERROR: can't find missing.exe\n");
   EXPECT_EQ(RunOwnOutput("-list").output, "ERROR: no file to list\n");
+}
+
+TEST_F(ListCommand, JsonIsOneDocumentAlsoForAFailure) {
+  const fs::path program = work_.Path() / "app.bin";
+  WriteWithBlock(program, "host", entries_);
+  UtilityRun run = RunOwnOutput("-list " + Arg(program) + " -json");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, "{\"file\":" + Std(Vadu::JsonWriter::Quote(Testing::Bytes(Text(program)))) +
+                            ",\"resources\":[{\"name\":\"logo.png\",\"size\":5},"
+                            "{\"name\":\"oem_info.xml\",\"size\":6}],\"date\":{\"stored\":\"" +
+                            DayCount(2026, 1, 31) +
+                            "\",\"day\":\"2026-01-31\"},\"ok\":true,\"messages\":[]}\n");
+  const fs::path missing = work_.Path() / "missing.exe";
+  run = RunOwnOutput("-json -list " + Arg(missing));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output, "{\"file\":" + Std(Vadu::JsonWriter::Quote(Testing::Bytes(Text(missing)))) +
+                            ",\"resources\":[],\"date\":null,\"ok\":false,"
+                            "\"messages\":[\"ERROR: can't find missing.exe\"]}\n");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Where -getxml and -unpack write: beside the utility, or the folder given with -outdir.
+// Where -getxml and -unpack write: the folder given with -outdir, else beside a portable utility,
+// or in the current folder for an installed one.
 #pragma once
 
 #include "support/command_line_options.h"
@@ -6,8 +7,8 @@
 
 namespace Zentu {
 
-// The folder given with -outdir (the current directory when the option has no value), else the
-// utility's own folder.
+// The folder given with -outdir (the current directory when the option has no value), else
+// DefaultOutputFolder().
 Vadu::WString OutputFolder(const Vadu::CommandLineOptions& options);
 
 // Makes the -outdir folder with its missing parents; true when there is nothing to make (no

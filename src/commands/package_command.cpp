@@ -18,13 +18,8 @@ void PackResources(const Vadu::CommandLineOptions& options) {
 void PackResources(const WString& resources, const WString& icon, const WString& outputFolder) {
   const WString folder = outputFolder.IsEmpty() ? Vadu::GetCurrentDir() : outputFolder;
   const WString package = Vadu::JoinPath(folder, u"resource.oem");
-  // A new package starts as an empty file, so that the command below finds its target; an
-  // existing one is replaced only by a complete new package.
-  if (!Vadu::FileExists(package) &&
-      !(Vadu::CreateDirectories(folder) && Vadu::WriteNewFile(String(), package))) {
-    return ReportError(String("ERROR: can't save resource package to '") + Vadu::ToUtf8(package) +
-                       "'");
-  }
+  // The package and its folder are made only once the new block is complete; a failed run leaves
+  // no file behind, and an existing package as it was.
   AddResourcesToPackage(package, icon, resources);
 }
 

@@ -91,19 +91,19 @@ TEST_F(PackageCommand, FailuresAndEmptyPackages) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(blocker), "a file");
 
-  // Nothing to pack: the package stays empty.
+  // Nothing to pack, or a folder that is not there: no package, and no folder made for it.
   fs::path empty = work_.Path() / "empty";
   fs::create_directories(empty / "only a folder");
   fs::path out = work_.Path() / "out";
   run = Run("-packresource " + Arg(empty) + " -outdir " + Arg(out));
   EXPECT_EQ(run.output, "Can not found resources\n");
   EXPECT_EQ(run.exitCode, 0);
-  ASSERT_TRUE(fs::exists(out / "resource.oem"));
-  EXPECT_EQ(fs::file_size(out / "resource.oem"), 0u);
+  EXPECT_FALSE(fs::exists(out));
 
   run = Run("-packresource " + Arg(work_.Path() / "nores") + " -outdir " + Arg(out));
-  EXPECT_EQ(run.output, "ERROR: can't find nores\nCan not found resources\n");
+  EXPECT_EQ(run.output, "ERROR: can't find nores\n");
   EXPECT_EQ(run.exitCode, 1);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(PackageCommand, IsChosenWhenNoEmbeddingCommandIsComplete) {
@@ -114,7 +114,8 @@ TEST_F(PackageCommand, IsChosenWhenNoEmbeddingCommandIsComplete) {
                        Arg(work_.Path()));
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.output,
-            "Success add resources to file: " + Text(work_.Path() / "resource.oem") + "\n");
+            "WARNING: -target is not used with -packresource\nSuccess add resources to file: " +
+                Text(work_.Path() / "resource.oem") + "\n");
   EXPECT_EQ(ReadFileBytes(target), ReadFileBytes(Testing::Fixture("sample_app64.exe")));
 }
 

@@ -4,17 +4,20 @@
 #include "src/commands/output_folder.h"
 #include "src/exit_code.h"
 #include "src/print_line.h"
+#include "src/program_layout.h"
 #include "support/file_system.h"
+#include "support/system_error.h"
 
 namespace Zentu {
 
-void RunTemplateCommand() { RunTemplateCommand(Vadu::GetModuleDirectory()); }
+void RunTemplateCommand() { RunTemplateCommand(DefaultOutputFolder()); }
 
 void RunTemplateCommand(const Vadu::WString& directory) {
   if (WriteOemTemplate(directory))
     PrintLine(kTemplateSavedMessage);
   else
-    ReportError(kTemplateFailedMessage);
+    ReportFileError(kTemplateFailedMessage, Vadu::JoinPath(directory, u"oem_info.xml"),
+                    Vadu::LastSystemErrorText());
 }
 
 void RunTemplateCommand(const Vadu::CommandLineOptions& options) {

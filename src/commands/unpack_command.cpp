@@ -10,6 +10,7 @@
 #include "support/file_system.h"
 #include "support/private_folder.h"
 #include "support/settings_map.h"
+#include "support/system_error.h"
 
 namespace Zentu {
 
@@ -43,7 +44,10 @@ bool ReadBlockPayload(const WString& input, String* payload) {
   if (Vadu::EndsWithNoCase(input, WString(u".tgz"))) {
     if (!ReadPackageBlock(input, payload)) return false;
   } else if (!ReadBlockOfFile(input, payload)) {
-    ReportError(String("ERROR: can't read ") + shown);
+    const String reason = Vadu::WhyUnreadable(input);
+    ReportFileError(
+        String("ERROR: can't read ") + shown + (reason.IsEmpty() ? String() : ": " + reason), input,
+        reason);
     return false;
   }
   if (payload->IsEmpty()) {
@@ -59,14 +63,18 @@ void WriteEntry(const String& name, const String& value, const WString& staged,
                 const WString& folder) {
   WString path;
   if (!SafeRelativePath(name, &path)) {
-    ReportError(String("ERROR: unsafe resource name: ") + name);
+    ReportError(String("ERROR: unsafe resource name: ") + Printable(name));
     return;
   }
   const WString file = Vadu::JoinPath(staged, path);
   const WString directory = Vadu::GetDirectoryPart(file);
   if ((!directory.IsEmpty() && !Vadu::CreateDirectories(directory)) ||
-      !Vadu::WriteNewFile(value, file))
-    ReportError(String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)));
+      !Vadu::WriteNewFile(value, file)) {
+    const String reason = Vadu::LastSystemErrorText();
+    ReportFileError(
+        String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)) + ": " + reason,
+        file, reason);
+  }
 }
 
 }  // namespace
@@ -95,17 +103,24 @@ void UnpackResources(const WString& input, const WString& folder) {
   // resource is in memory at a time; a block found damaged on the way changes nothing.
   const WString staged =
       Vadu::CreateNewFolder(Vadu::GetDirectoryPart(folder), Vadu::GetFileName(folder) + u".~");
-  if (staged.IsEmpty()) return ReportError(String("ERROR: can't write ") + Vadu::ToUtf8(folder));
+  if (staged.IsEmpty()) {
+    const String reason = Vadu::LastSystemErrorText();
+    return ReportFileError(String("ERROR: can't write ") + Vadu::ToUtf8(folder) + ": " + reason,
+                           folder, reason);
+  }
   if (!Vadu::SettingsMap::ReadEntries(payload, [&](const String& name, const String& value) {
         WriteEntry(name, value, staged, folder);
         return true;
       })) {
     Vadu::RemoveDirectoryTree(staged);
-    return ReportError(String("ERROR: damaged resources in ") + Vadu::ToUtf8(input));
+    return ReportFileError(String("ERROR: damaged resources in ") + Vadu::ToUtf8(input), input,
+                           "the embedded block does not inflate or is malformed");
   }
   if (!Vadu::RemoveDirectoryTree(folder) ||
       !Vadu::MoveDirectoryTo(staged, folder, /*recursive=*/true)) {
-    ReportError(String("ERROR: can't write ") + Vadu::ToUtf8(folder));
+    const String reason = Vadu::LastSystemErrorText();
+    ReportFileError(String("ERROR: can't write ") + Vadu::ToUtf8(folder) + ": " + reason, folder,
+                    reason);
     Vadu::RemoveDirectoryTree(staged);
   }
 }

@@ -81,8 +81,7 @@ TEST_F(UnpackCommand, GivesBackTheExactBytesOfEveryResourceBesideTheUtility) {
 }
 
 TEST_F(UnpackCommand, EveryFailureIsReportedAndWritesNothing) {
-  // -unpack comes before every other command.
-  UtilityRun run = Run("-getxml -unpack " + Arg(work_.Path() / "nothere.exe"));
+  UtilityRun run = Run("-unpack " + Arg(work_.Path() / "nothere.exe"));
   EXPECT_EQ(run.output, "ERROR: can't find nothere.exe\n");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_FALSE(fs::exists(sandbox_.Folder() / "oem_info.xml"));
@@ -98,7 +97,7 @@ TEST_F(UnpackCommand, EveryFailureIsReportedAndWritesNothing) {
   EXPECT_EQ(run.output, "ERROR: damaged resources in " + Text(corrupt) + "\n");
   EXPECT_EQ(run.exitCode, 1);
   run = Run("-unpack " + Arg(work_.Path()));
-  EXPECT_EQ(run.output, "ERROR: can't read " + Text(work_.Path()) + "\n") << "a folder";
+  EXPECT_EQ(run.output, "ERROR: can't read " + Text(work_.Path()) + ": it is a folder\n");
   EXPECT_EQ(run.exitCode, 1);
   run = Run("-unpack");
   EXPECT_EQ(run.output, "ERROR: no file to unpack\n");
@@ -109,7 +108,12 @@ TEST_F(UnpackCommand, EveryFailureIsReportedAndWritesNothing) {
   fs::path target = CopyFixture("sample_app64_block.exe", "app.exe");
   WriteFileBytes(sandbox_.Folder() / "unpack_res", "a file in the way");
   run = Run("-unpack " + Arg(target));
-  EXPECT_EQ(run.output, "ERROR: can't write " + Text(sandbox_.Folder() / "unpack_res") + "\n");
+  // The line ends with the system's reason.
+  EXPECT_EQ(
+      run.output.rfind("ERROR: can't write " + Text(sandbox_.Folder() / "unpack_res") + ": ", 0),
+      0u)
+      << run.output;
+  EXPECT_GT(run.output.size(), Text(sandbox_.Folder() / "unpack_res").size() + 24) << run.output;
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(sandbox_.Folder() / "unpack_res"), "a file in the way");
   EXPECT_EQ(NamesIn(sandbox_.Folder()).size(), 3u) << "a staging folder was left";
@@ -156,11 +160,14 @@ TEST_F(UnpackCommand, RefusesNamesThatAreNotUtf8AndWritesTheOthers) {
                            {"sub/inner.txt", "inner"},
                            {"valid \xC3\xA9\xE4\xB8\xAD.txt", "valid"}});
   UtilityRun run = Run("-unpack " + Arg(crafted));
-  // In the block's order (bytes, unsigned).
-  EXPECT_EQ(run.output, "ERROR: unsafe resource name: " + latin1 + "\n" +
-                            "ERROR: unsafe resource name: " + overlong1 + "\n" +
-                            "ERROR: unsafe resource name: " + overlong2 + "\n" +
-                            "ERROR: unsafe resource name: " + overlong3 + "\n");
+  // In the block's order (bytes, unsigned), each byte that is not UTF-8 shown escaped.
+  EXPECT_EQ(run.output,
+            "ERROR: unsafe resource name: caf\\xE9.png\n"
+            "ERROR: unsafe resource name: \\xC0\\xAE\\xC0\\xAE/" +
+                escape + "\n" +
+                "ERROR: unsafe resource name: \\xC0\\xAE\\xC0\\xAE/\\xC0\\xAE\\xC0\\xAE/" + escape +
+                "\n" + "ERROR: unsafe resource name: \\xE0\\x80\\xAE\\xE0\\x80\\xAE/three-" +
+                escape + "\n");
   EXPECT_EQ(run.exitCode, 1);
   const fs::path out = sandbox_.Folder() / "unpack_res";
   EXPECT_EQ(NamesIn(out),
@@ -176,8 +183,8 @@ TEST_F(UnpackCommand, RefusesNamesThatAreNotUtf8AndWritesTheOthers) {
   fs::path cut = work_.Path() / "cut.oem";
   Testing::WriteWithBlock(cut, "", {{"ok.txt", "first"}, {std::string("ok.txt\0.png", 11), "cut"}});
   run = Run("-unpack " + Arg(cut));
-  // The line carries the raw name; the captured text stops at its zero byte.
-  EXPECT_EQ(run.output.rfind("ERROR: unsafe resource name: ok.txt", 0), 0u) << run.output;
+  // The line shows the whole name, its zero byte escaped.
+  EXPECT_EQ(run.output, "ERROR: unsafe resource name: ok.txt\\x00.png\n");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFileBytes(out / "ok.txt"), "first");
 }

@@ -57,30 +57,32 @@ bool RunIconTool(const WString& executable, const WString& icon) {
   return RunIconTools(CarriedPeTools(), executable, icon);
 }
 
-void ApplyIcon(RebrandJob& job, const WString& icon) {
+bool ApplyIcon(RebrandJob& job, const WString& icon) {
   const bool ico = Vadu::EndsWithNoCase(icon, WString(u".ico"));
   switch (job.kind) {
     case TargetKind::kWindows:
-      if (!ico) return;
+      if (!ico) return true;
       if (!StripExecutable(job.workingPath) || !RunIconTool(job.workingPath, icon)) {
         // An error like every other: scripts must not take the old icon for the new one.
         ReportError("ERROR: can't replace icon\n");
+        return false;
       }
       AddIconResource(job, "icon.ico", icon);
-      return;
+      return true;
     case TargetKind::kAppBundle:
-      if (!Vadu::EndsWithNoCase(icon, WString(u".icns"))) return;
+      if (!Vadu::EndsWithNoCase(icon, WString(u".icns"))) return true;
       PlaceBundleIcon(job, icon);
       AddIconResource(job, "icon.icns", icon);
-      return;
+      return true;
     case TargetKind::kAppFile:
       if (ico) AddIconResource(job, "icon.ico", icon);
-      return;
+      return true;
     case TargetKind::kUnknown:
     case TargetKind::kAndroid:
     case TargetKind::kBundleFolder:
-      return;
+      return true;
   }
+  return true;
 }
 
 }  // namespace Zentu

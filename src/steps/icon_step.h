@@ -7,7 +7,8 @@
 //   application file, icon ".ico":    nothing is changed; adds "icon.ico"
 //   anything else:                    nothing
 //
-// Icon names are compared without regard to case. A failure does not stop the command.
+// Icon names are compared without regard to case. A failure stops the command: the target is
+// then left as it was.
 #pragma once
 
 #include <vector>
@@ -21,9 +22,10 @@ namespace Zentu {
 // Applies `icon` to the job's working path by its kind. For a Windows program, the file is
 // first rewritten atomically without its signature and its old resource block (the resources are
 // appended again afterwards), then the icon tool runs; when either fails, "ERROR: can't replace
-// icon\n" is printed as a line and the exit code becomes 1. The icon file's bytes are added to
-// the job's resources in every accepted case, also after a failure.
-void ApplyIcon(RebrandJob& job, const Vadu::WString& icon);
+// icon\n" is printed as a line, the exit code becomes 1 and the result is false. The icon file's
+// bytes are added to the job's resources in every accepted case. True when nothing failed (also
+// when the icon does not apply to the kind).
+bool ApplyIcon(RebrandJob& job, const Vadu::WString& icon);
 
 // Runs the PE tools on `executable` with `icon`, each path as one argument, in order until one
 // succeeds, which prints "Success add icon"; when the last one fails, "Cannot add icon" is

@@ -25,43 +25,6 @@ std::string Original(const std::string& name) {
 
 bool OnWindows() { return Vadu::NativePathStyle() == Vadu::PathStyle::Windows; }
 
-TEST(UnscramblePayload, XorsWithTheKeyCyclicallyAndUndoesItself) {
-  std::string plain;
-  for (int i = 0; i < 300; ++i) plain += static_cast<char>(i * 7);  // zero bytes included
-  const std::string original = plain;
-  const auto* block = reinterpret_cast<const unsigned char*>(plain.data());
-  const String key("K3y!");
-
-  String scrambled = UnscramblePayload(block, 300, key);
-  ASSERT_EQ(scrambled.Length(), 300u);
-  for (uint32_t i = 0; i < 300; ++i)
-    ASSERT_EQ(static_cast<unsigned char>(scrambled[i]),
-              static_cast<unsigned char>(plain[i] ^ "K3y!"[i % 4]))
-        << i;
-  EXPECT_EQ(plain, original) << "the stored block is never changed";
-  String back =
-      UnscramblePayload(reinterpret_cast<const unsigned char*>(scrambled.CStr()), 300, key);
-  EXPECT_EQ(Std(back), original);
-
-  EXPECT_EQ(Std(UnscramblePayload(block, 300, String())), original) << "empty key: a copy";
-  EXPECT_TRUE(UnscramblePayload(nullptr, 10, key).IsEmpty());
-}
-
-TEST(UnscramblePayload, TheBuildKeyIs128PrintableBytesUsedCyclically) {
-  String key = PayloadKey();
-  ASSERT_EQ(key.Length(), 128u);
-  for (uint32_t i = 0; i < key.Length(); ++i) {
-    EXPECT_GE(key[i], 0x20) << i;
-    EXPECT_LE(key[i], 0x7E) << i;
-  }
-  // A block of zero bytes gives the key itself, repeated: byte 128 meets key byte 0 again.
-  std::string zeros(130, '\0');
-  String out = UnscramblePayload(reinterpret_cast<const unsigned char*>(zeros.data()), 130, key);
-  EXPECT_EQ(Std(out.Substring(0, 128)), Std(key));
-  EXPECT_EQ(out[128], key[0]);
-  EXPECT_EQ(out[129], key[1]);
-}
-
 TEST(Payloads, CarriesThePlatformsArchiveToolByteForByte) {
   std::vector<String> names = ToolPayloadNames(StoredKind::kArchiveTool);
   std::vector<String> expected =
@@ -128,19 +91,6 @@ TEST(Payloads, NamedFilesAreTheSixOwnFilesInByteOrder) {
 TEST(Payloads, ToolFolderNameIsTheHexOfCompileDateAndTime) {
   EXPECT_EQ(ToolFolderName("Nov 24 2023", "13:29:07"),
             WString(u"4E6F76203234203230323331333A32393A3037"));
-  WString own = ToolFolderName(BuildDateText(), BuildTimeText());
-  ASSERT_EQ(own.Length(), 38u);
-  // Decoding the digits gives back a date and a time of the compiler's forms.
-  std::string text;
-  for (uint32_t i = 0; i < 38; i += 2) {
-    auto digit = [](char16_t c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
-    ASSERT_TRUE((own[i] >= '0' && own[i] <= '9') || (own[i] >= 'A' && own[i] <= 'F'));
-    text += static_cast<char>(digit(own[i]) * 16 + digit(own[i + 1]));
-  }
-  EXPECT_EQ(text.substr(0, 11), Std(BuildDateText()));
-  EXPECT_EQ(text.substr(11), Std(BuildTimeText()));
-  EXPECT_EQ(text[13], ':');
-  EXPECT_EQ(text[16], ':');
 }
 
 TEST(Payloads, VersionTextOfCompileDates) {
@@ -158,19 +108,6 @@ TEST(Payloads, VersionTextOfCompileDates) {
   EXPECT_EQ(VersionTextFor("minimal_version", "Nov 24 2023"),
             EmbeddedFileContent("minimal_version"));
   EXPECT_EQ(VersionTextFor("no_such_file", "Nov 24 2023"), String("23.11.24"));
-}
-
-TEST(Payloads, BuildVersionComesFromTheCompileDate) {
-  // The build's version file name names no embedded file, so the date decides.
-  std::string date = Std(BuildDateText());
-  const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  std::string expected = date.substr(9, 2) + "." +
-                         std::to_string(months.find(date.substr(0, 3)) / 3 + 1) + "." +
-                         std::to_string(std::stoi(date.substr(4, 2)));
-  EXPECT_EQ(Std(BuildVersionText()), expected);
-  EXPECT_EQ(BuildVersionText(), BuildVersionText());
-  EXPECT_EQ(MinimalVersionText(), EmbeddedFileContent("minimal_version"));
-  EXPECT_FALSE(MinimalVersionText().IsEmpty());
 }
 
 TEST(EnsureArchiveTool, WritesFreshToolsIntoTheRunFolderAndNeverRunsWhatItFinds) {

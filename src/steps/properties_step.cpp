@@ -66,10 +66,10 @@ PeToolResult RunPropertiesTools(const std::vector<PeTool>& tools, const WString&
   return RunPeTools(tools, Arguments(executable, strings), judge);
 }
 
-void ApplyProperties(const RebrandJob& job) {
-  if (job.kind != TargetKind::kWindows) return;
+bool ApplyProperties(const RebrandJob& job) {
+  if (job.kind != TargetKind::kWindows) return true;
   const std::vector<VersionString> strings = PropertiesFromResources(job.resources);
-  if (strings.empty()) return;
+  if (strings.empty()) return true;
   const PeToolResult result = StripExecutable(job.workingPath)
                                   ? RunPropertiesTools(CarriedPeTools(), job.workingPath, strings)
                                   : PeToolResult::kFailed;
@@ -79,7 +79,9 @@ void ApplyProperties(const RebrandJob& job) {
     PrintLine("Properties not found");
   } else {
     ReportError("ERROR: can't replace properties");
+    return false;
   }
+  return true;
 }
 
 }  // namespace Zentu

@@ -24,8 +24,9 @@ std::vector<iconchanger::VersionString> PropertiesFromResources(const Vadu::Sett
 // resource block (the resources are appended again afterwards). Prints "Success add properties";
 // "Properties not found" when the program has no version information to change (nothing is added;
 // not an error); "ERROR: can't replace properties" with exit code 1 when it could not be done.
-// Nothing happens for other kinds or when the document names neither product nor company.
-void ApplyProperties(const RebrandJob& job);
+// Nothing happens for other kinds or when the document names neither product nor company. False
+// only after that error: the command then stops and the target stays as it was.
+bool ApplyProperties(const RebrandJob& job);
 
 // Runs the tools in order on `executable` until one has set `strings` (checked by reading them
 // back: a tool's word alone is not trusted) or has shown that there is no version information to

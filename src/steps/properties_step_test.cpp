@@ -200,7 +200,7 @@ TEST_F(PropertiesCommand, AProgramWithoutVersionInformationGetsNone) {
   ExpectResourcesEmbedded(target);
 }
 
-TEST_F(PropertiesCommand, ABrokenVersionResourceIsAnErrorAndTheResourcesAreStillEmbedded) {
+TEST_F(PropertiesCommand, ABrokenVersionResourceIsAnErrorAndTheProgramStaysAsItWas) {
   std::string program = ReadFileBytes(Testing::Fixture("sample_app64.exe"));
   // The first version resource claims more bytes than it has.
   const std::u16string key = u"VS_VERSION_INFO";
@@ -213,10 +213,9 @@ TEST_F(PropertiesCommand, ABrokenVersionResourceIsAnErrorAndTheResourcesAreStill
   WriteFileBytes(target, program);
 
   const UtilityRun run = Brand(target, OemInfo(kProductXml, ""));
-  EXPECT_EQ(run.output, "ERROR: can't replace properties\n" + Success(target));
+  EXPECT_EQ(run.output, "ERROR: can't replace properties\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_TRUE(Testing::Unsummed(Testing::HostBytes(target)) == Testing::Unsummed(program));
-  ExpectResourcesEmbedded(target);
+  EXPECT_TRUE(ReadFileBytes(target) == program) << "the program was changed";
 }
 
 // ---- The tool runner, in this process -------------------------------------------------------
