@@ -38,8 +38,7 @@ void ReadTar(const uint8_t* data, size_t size, size_t step) {
         entry.end < entry.data + entry.size || headers.Length() != entry.data - entry.start)
       std::abort();
     previousEnd = entry.end;
-    // A sparse file's real name travels in a record no rename touches: it is never renamed.
-    if (!entry.sparse && headers.Length() < Vadu::kMaxTarHeaderGroup / 2) CheckRewrite(headers);
+    if (headers.Length() < Vadu::kMaxTarHeaderGroup / 2) CheckRewrite(headers);
     return true;
   });
   for (size_t at = 0; at < size; at += step)

@@ -139,8 +139,10 @@ TEST(TarRewrite, ANewNameTakesTheFormTheArchiveUses) {
   const std::string longName = "opt/zentu/" + std::string(120, 'L') + ".app";
   // A GNU header gets a long name entry, a pax or ustar one a pax record; the link name and size
   // change with it, and every other field stays.
+  // A sparse file in GNU tar's pax form takes its new name in its own record.
   for (const auto& [fixture, app] : {std::pair{"gnu_package.tgz", "./bin/zentu.app"},
-                                     {"pax_package.tgz", "opt/zentu/zentu.app"}}) {
+                                     {"pax_package.tgz", "opt/zentu/zentu.app"},
+                                     {"pax_package.tgz", "sparse.db"}}) {
     SCOPED_TRACE(fixture);
     const Testing::ReadArchive archive = ReadTar(InflatedFile(PackageFixture(fixture)));
     const Testing::ReadEntry* stored = nullptr;

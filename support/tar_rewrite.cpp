@@ -144,6 +144,16 @@ void AddExtension(Headers& parts, const NameForms& forms, const String& value) {
 }
 
 void ChangeName(Headers& parts, const String& name) {
+  // A sparse file in GNU tar's pax form is named by its "GNU.sparse.name" record; its header keeps
+  // the name GNU tar gave the stored map.
+  bool sparseName = false;
+  for (Extension& extension : parts.extensions)
+    if (extension.Type() == TarType::kPaxExtended)
+      sparseName = SetPaxRecord(extension.data, "GNU.sparse.name", name) || sparseName;
+  if (sparseName) {
+    SetInExtensions(parts, kNameForms, name);
+    return;
+  }
   unsigned char* header = parts.header.data();
   const TarDialect dialect = TarHeaderView(header).Dialect();
   String prefix, rest = name;
