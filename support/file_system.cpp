@@ -372,11 +372,6 @@ PendingTemporaries& Pending() {
   return *pending;
 }
 
-void TrackTemporary(const WString& path) {
-  std::lock_guard<std::mutex> lock(Pending().mutex);
-  Pending().paths.insert(path);
-}
-
 void ForgetTemporary(const WString& path) {
   std::lock_guard<std::mutex> lock(Pending().mutex);
   Pending().paths.erase(path);
@@ -395,10 +390,13 @@ FileHandle CreateTemporaryBeside(const WString& target, WString* temporary) {
     name += WString::FromNumber(serial++);
     name += kTemporarySuffix;
     *temporary = JoinPath(folder, name);
+    // Made and tracked under the lock that RemoveUnfinishedReplacements takes: a run told to end
+    // in between would otherwise leave the new file beside the target.
+    std::lock_guard<std::mutex> lock(Pending().mutex);
     FileHandle file = Platform::OpenFile(*temporary, OpenMode::kCreateNew);
     if (file != kNoFile) {
       if (Platform::MarkInUse(file)) {
-        TrackTemporary(*temporary);
+        Pending().paths.insert(*temporary);
         return file;
       }
       Platform::CloseFile(file);

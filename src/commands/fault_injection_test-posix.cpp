@@ -268,10 +268,13 @@ TEST_F(KilledRuns, ARunToldToStopRemovesItsFolderAndEndsItsTools) {
     const int status =
         RunAndKill({"-resource", Text(resources), "-target", Text(archive)}, full / 3, signal);
     // Told while still working: it ends as the signal says, with nothing left behind, and
-    // without waiting for a leftover to age.
-    if (WIFSIGNALED(status)) {
-      EXPECT_EQ(WTERMSIG(status), signal);
-      EXPECT_EQ(ReadFileBytes(archive), original);
+    // without waiting for a leftover to age. A run that is told after it replaced the archive
+    // (a loaded machine makes the timing loose) leaves the whole new one.
+    if (WIFSIGNALED(status)) EXPECT_EQ(WTERMSIG(status), signal);
+    if (ReadFileBytes(archive) != original) {
+      WriteFileBytes(work_.Path() / "program", ReadTgz(archive)["zentu.app"]);
+      EXPECT_EQ(Testing::BlockEntries(work_.Path() / "program").count("a.txt"), 1u);
+      fs::remove(work_.Path() / "program");
     }
     ExpectNothingLeft(work_.Path(), {"product.tgz", "res"});
     WriteFileBytes(archive, original);
