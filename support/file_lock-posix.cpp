@@ -37,6 +37,28 @@ int TryLock(int fd) {
 
 }  // namespace
 
+FileLock::Status FileLock::AcquireFolder(const WString& path, std::chrono::milliseconds wait) {
+  Release();
+  const String folder = SystemPath(path);
+  if (folder.IsEmpty()) return Status::kMissing;
+  const int fd = open(folder.CStr(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOTDIR) return Status::kNotRegularFile;
+    return errno == ENOENT ? Status::kMissing : Status::kFailed;
+  }
+  const Clock::time_point deadline = Clock::now() + wait;
+  while (TryLock(fd) != 0) {
+    if (errno != EWOULDBLOCK || Clock::now() >= deadline) {
+      const int error = errno;
+      close(fd);
+      return error == EWOULDBLOCK ? Status::kBusy : Status::kFailed;
+    }
+    std::this_thread::sleep_for(kRetryInterval);
+  }
+  handle_ = fd;
+  return Status::kLocked;
+}
+
 FileLock::Status FileLock::Acquire(const WString& path, std::chrono::milliseconds wait) {
   Release();
   const String file = SystemPath(path);

@@ -51,10 +51,10 @@ HANDLE OpenNamedMutex(const std::wstring& canonical) {
   return mutex;
 }
 
-}  // namespace
-
-FileLock::Status FileLock::Acquire(const WString& path, std::chrono::milliseconds wait) {
-  Release();
+// Takes the mutex of the full path of a file (a folder when `folder`), waiting up to `wait`.
+FileLock::Status LockNamed(const WString& path, std::chrono::milliseconds wait, bool folder,
+                           intptr_t* handle) {
+  using Status = FileLock::Status;
   const WString normal = NormalizePath(path);
   if (normal.IsEmpty()) return Status::kMissing;
   const DWORD attributes = GetFileAttributesW(Wide(normal));
@@ -63,8 +63,8 @@ FileLock::Status FileLock::Acquire(const WString& path, std::chrono::millisecond
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Status::kMissing
                                                                           : Status::kFailed;
   }
-  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
-    return Status::kNotRegularFile;
+  const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) || isFolder != folder) return Status::kNotRegularFile;
   const std::wstring canonical = CanonicalPath(normal);
   if (canonical.empty()) return Status::kFailed;
   HANDLE mutex = OpenNamedMutex(canonical);
@@ -72,11 +72,23 @@ FileLock::Status FileLock::Acquire(const WString& path, std::chrono::millisecond
   const DWORD waited = WaitForSingleObject(mutex, static_cast<DWORD>(wait.count()));
   // An abandoned mutex: its holder ended without letting go, and the lock is now ours.
   if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-    handle_ = reinterpret_cast<intptr_t>(mutex);
+    *handle = reinterpret_cast<intptr_t>(mutex);
     return Status::kLocked;
   }
   CloseHandle(mutex);
   return waited == WAIT_TIMEOUT ? Status::kBusy : Status::kFailed;
+}
+
+}  // namespace
+
+FileLock::Status FileLock::Acquire(const WString& path, std::chrono::milliseconds wait) {
+  Release();
+  return LockNamed(path, wait, /*folder=*/false, &handle_);
+}
+
+FileLock::Status FileLock::AcquireFolder(const WString& path, std::chrono::milliseconds wait) {
+  Release();
+  return LockNamed(path, wait, /*folder=*/true, &handle_);
 }
 
 void FileLock::Release() {

@@ -42,6 +42,9 @@ class FileLock {
   // while another holder has it. Releases a lock this object held before. Never blocks on a named
   // pipe.
   Status Acquire(const WString& path, std::chrono::milliseconds wait);
+  // The same for the folder at `path` (a link: the folder it names); kNotRegularFile when it is
+  // no folder.
+  Status AcquireFolder(const WString& path, std::chrono::milliseconds wait);
   bool IsHeld() const { return handle_ != kNone; }
   void Release();
 

@@ -9,6 +9,7 @@
 
 #include "support/file_lock.h"
 #include "support/file_system_platform.h"
+#include "support/opened_folder.h"
 
 namespace Vadu {
 
@@ -86,26 +87,6 @@ WString Child(const WString& directory, const WString& name) {
   WString path = directory;
   if (!path.EndsWith(WString(PathSeparator()))) path += PathSeparator();
   return path + name;
-}
-
-bool RemoveTree(const WString& path) {
-  Platform::PathStatus status = QueryPath(path);
-  if (status.link) {
-    // A link to a directory goes, never what it points at; a link to a file is no directory.
-    if (status.directory) Platform::RemoveLink(path);
-  } else if (status.directory && !Platform::RemoveDirectoryEntry(path)) {
-    for (const FileEntry& entry : ListDirectory(path, u"*")) {
-      WString item = Child(path, entry.Name());
-      if (entry.IsLink())
-        Platform::RemoveLink(item);
-      else if (entry.IsDirectory())
-        RemoveTree(item);
-      else
-        Platform::RemoveFileEntry(item);
-    }
-    Platform::RemoveDirectoryEntry(path);
-  }
-  return !QueryPath(path).directory;
 }
 
 bool MoveFileEntry(const WString& source, const WString& target) {
@@ -662,7 +643,11 @@ bool RemoveEmptyDirectory(const WString& path) {
 bool RemoveDirectoryTree(const WString& path) {
   WString normal = NativeNormalized(path);
   if (normal.IsEmpty()) return false;
-  return RemoveTree(normal);
+  if (!QueryPath(normal).directory) return true;
+  // The parent is looked up once; below it nothing is looked up again by path, and no link is
+  // followed (a link to a folder goes itself).
+  const OpenedFolder parent = OpenedFolder::Open(GetDirectoryPart(normal));
+  return parent.RemoveTree(GetFileName(normal)) || !QueryPath(normal).directory;
 }
 
 bool RemoveFile(const WString& path) {

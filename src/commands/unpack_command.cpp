@@ -1,5 +1,10 @@
 #include "src/commands/unpack_command.h"
 
+#include <errno.h>
+
+#include <chrono>
+#include <vector>
+
 #include "oem/resource_block.h"
 #include "src/commands/add_resources.h"
 #include "src/commands/output_folder.h"
@@ -7,8 +12,9 @@
 #include "src/option_names.h"
 #include "src/print_line.h"
 #include "src/steps/package_target.h"
+#include "support/file_lock.h"
 #include "support/file_system.h"
-#include "support/private_folder.h"
+#include "support/opened_folder.h"
 #include "support/settings_map.h"
 #include "support/system_error.h"
 
@@ -57,24 +63,64 @@ bool ReadBlockPayload(const WString& input, String* payload) {
   return true;
 }
 
-// Writes one entry below the staged folder; a name that is not safe, or a file that cannot be
+// How long a run waits for another that is unpacking into the same folder.
+constexpr std::chrono::seconds kOutputLockWait{60};
+
+// Writes one entry below the staged folder, making its subfolders there, each opened below the
+// one before without following a link; a name that is not safe, or a file that cannot be
 // written, is reported (under the output folder's name) and the others are still written.
-void WriteEntry(const String& name, const String& value, const WString& staged,
+void WriteEntry(const String& name, const String& value, const Vadu::OpenedFolder& staged,
                 const WString& folder) {
   WString path;
   if (!SafeRelativePath(name, &path)) {
     ReportError(String("ERROR: unsafe resource name: ") + Printable(name));
     return;
   }
-  const WString file = Vadu::JoinPath(staged, path);
-  const WString directory = Vadu::GetDirectoryPart(file);
-  if ((!directory.IsEmpty() && !Vadu::CreateDirectories(directory)) ||
-      !Vadu::WriteNewFile(value, file)) {
+  std::vector<WString> names;
+  for (const WString& component : path.ReplaceAll(u"\\", u"/").Split(u"/"))
+    if (!component.IsEmpty()) names.push_back(component);
+  const Vadu::OpenedFolder* at = &staged;
+  Vadu::OpenedFolder below;
+  bool written = !names.empty();
+  for (size_t k = 0; written && k + 1 < names.size(); ++k) {
+    Vadu::OpenedFolder next = at->Child(names[k]);
+    if (!next.IsOpen() && at->MakeFolder(names[k])) next = at->Child(names[k]);
+    written = next.IsOpen();
+    below = std::move(next);
+    at = &below;
+  }
+  if (!written || !at->WriteNewFile(names.back(), value)) {
     const String reason = Vadu::LastSystemErrorText();
     ReportFileError(
         String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)) + ": " + reason,
-        file, reason);
+        Vadu::JoinPath(folder, path), reason);
   }
+}
+
+// Removes the staging folders that runs into this output folder left when they were killed: the
+// caller holds the folder's lock, so no run is filling one now. Only this user's folders go.
+void RemoveStagingOfEndedRuns(const Vadu::OpenedFolder& output, const WString& prefix) {
+  for (const WString& name : output.Names()) {
+    if (!name.StartsWith(prefix) || !output.Child(name).OwnedByCaller()) continue;
+    output.RemoveTree(name);
+  }
+}
+
+// Puts the staged folder in the place of `name`: swapped in one step where the system can, else
+// the old folder (or a link at the name) removed and the staged one renamed. False when it
+// cannot be done or a file of another kind stands at the name.
+bool PutInPlace(const Vadu::OpenedFolder& output, const WString& staged, const WString& name) {
+  using Kind = Vadu::OpenedFolder::Kind;
+  const Kind there = output.KindOf(name);
+  if (there == Kind::kOther) {
+    errno = EEXIST;
+    return false;
+  }
+  if (there == Kind::kFolder && output.Exchange(staged, name)) {
+    output.RemoveTree(staged);  // the old folder, now under the staged name
+    return true;
+  }
+  return output.RemoveTree(name) && output.Rename(staged, name);
 }
 
 }  // namespace
@@ -97,31 +143,50 @@ void UnpackResources(const WString& input, const WString& folder) {
   String payload;
   if (!ReadBlockPayload(input, &payload)) return;
 
-  // The entries go into a new folder beside the output folder, which then takes its place:
-  // afterwards the output folder holds this file's resources alone, and nothing is ever written
-  // through a link that stood in it. Each entry is written as soon as it is inflated, so only one
-  // resource is in memory at a time; a block found damaged on the way changes nothing.
-  const WString staged =
-      Vadu::CreateNewFolder(Vadu::GetDirectoryPart(folder), Vadu::GetFileName(folder) + u".~");
+  // The entries go into a new folder in the output folder, which then takes the place of the
+  // old one: afterwards the output folder holds this file's resources alone. The output folder
+  // is looked up once and locked for the run; everything below it is made, written and removed
+  // relative to it, so that nothing is ever written or removed through a link that someone put
+  // there meanwhile. Each entry is written as soon as it is inflated, so only one resource is in
+  // memory at a time; a block found damaged on the way changes nothing.
+  const Vadu::OpenedFolder output = Vadu::OpenedFolder::Open(Vadu::GetDirectoryPart(folder));
+  const WString name = Vadu::GetFileName(folder);
+  const WString stagingPrefix = name + u".~";
+  Vadu::FileLock lock;
+  const Vadu::FileLock::Status locked = output.IsOpen()
+                                            ? lock.AcquireFolder(output.Path(), kOutputLockWait)
+                                            : Vadu::FileLock::Status::kFailed;
+  if (locked == Vadu::FileLock::Status::kBusy) {
+    return ReportFileError(String("ERROR: can't write ") + Vadu::ToUtf8(folder) +
+                               ": another run is unpacking into " + Vadu::ToUtf8(output.Path()),
+                           folder, "another run holds the output folder");
+  }
+  // Where the system has no lock for the folder, nothing is taken for a dead run's.
+  if (locked == Vadu::FileLock::Status::kLocked) RemoveStagingOfEndedRuns(output, stagingPrefix);
+  const WString staged = output.MakeNewFolder(stagingPrefix);
   if (staged.IsEmpty()) {
     const String reason = Vadu::LastSystemErrorText();
     return ReportFileError(String("ERROR: can't write ") + Vadu::ToUtf8(folder) + ": " + reason,
                            folder, reason);
   }
-  if (!Vadu::SettingsMap::ReadEntries(payload, [&](const String& name, const String& value) {
-        WriteEntry(name, value, staged, folder);
-        return true;
-      })) {
-    Vadu::RemoveDirectoryTree(staged);
+  bool whole;
+  {
+    const Vadu::OpenedFolder stagedFolder = output.Child(staged);
+    whole = Vadu::SettingsMap::ReadEntries(payload, [&](const String& entry, const String& value) {
+      WriteEntry(entry, value, stagedFolder, folder);
+      return true;
+    });
+  }
+  if (!whole) {
+    output.RemoveTree(staged);
     return ReportFileError(String("ERROR: damaged resources in ") + Vadu::ToUtf8(input), input,
                            "the embedded block does not inflate or is malformed");
   }
-  if (!Vadu::RemoveDirectoryTree(folder) ||
-      !Vadu::MoveDirectoryTo(staged, folder, /*recursive=*/true)) {
+  if (!PutInPlace(output, staged, name)) {
     const String reason = Vadu::LastSystemErrorText();
     ReportFileError(String("ERROR: can't write ") + Vadu::ToUtf8(folder) + ": " + reason, folder,
                     reason);
-    Vadu::RemoveDirectoryTree(staged);
+    output.RemoveTree(staged);
   }
 }
 
