@@ -1,10 +1,19 @@
 #include "src/commands/unpack_command.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <future>
 #include <random>
+#include <thread>
 
+#include "support/file_lock.h"
 #include "support/zlib_codec.h"
 #include "tests/test_command_util.h"
 
@@ -78,6 +87,42 @@ TEST_F(UnpackCommand, GivesBackTheExactBytesOfEveryResourceBesideTheUtility) {
   EXPECT_EQ(ReadFileBytes(out / "a.png"), logo);
   EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"a.png", "date", "empty.txt", "oem_info.xml"}));
   EXPECT_EQ(NamesIn(sandbox_.Folder()).size(), 3u) << "the utility, its log, unpack_res";
+}
+
+// A run into a folder another run holds waits for it, so the two never mix; the staging folders
+// of killed runs go (this user's only), and nothing below the folder is written through a link.
+TEST_F(UnpackCommand, RunsIntoOneFolderTakeTurnsAndKilledRunsLeaveNothing) {
+  fs::path target = CopyFixture("sample_app64.exe", "app.exe");
+  ASSERT_EQ(
+      Run("-resource " + Arg(MakeResources({{"a.txt", "A"}})) + " -target " + Arg(target)).exitCode,
+      0);
+  const fs::path folder = sandbox_.Folder();
+  const fs::path dead = folder / "unpack_res.~0123456789abcdef";
+  fs::create_directories(dead / "sub");
+  WriteFileBytes(dead / "sub" / "left", "left");
+  const fs::path theirs = folder / "unpack_res.~fedcba9876543210";
+  fs::create_directory(theirs);
+#ifdef _WIN32
+  const bool root = false;  // every folder there counts as the user's own
+#else
+  const bool root = geteuid() == 0;
+  if (root) ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+#endif
+
+  Vadu::FileLock held;
+  ASSERT_EQ(held.AcquireFolder(Vadu::Testing::Wide(folder), std::chrono::milliseconds(0)),
+            Vadu::FileLock::Status::kLocked);
+  auto waiting = std::async(std::launch::async, [&] { return Run("-unpack " + Arg(target)); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(fs::exists(folder / "unpack_res")) << "written while another run held the folder";
+  EXPECT_TRUE(fs::exists(dead));
+  held.Release();
+  const UtilityRun run = waiting.get();
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(NamesIn(folder / "unpack_res"), (std::vector<std::string>{"a.txt", "date"}));
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_EQ(fs::exists(theirs), root) << "another user's folder is never removed";
 }
 
 TEST_F(UnpackCommand, EveryFailureIsReportedAndWritesNothing) {
