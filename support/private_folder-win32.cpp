@@ -17,6 +17,8 @@ bool IsOwnFolder(const WString& path) {
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+String WhyUnsafeParent(const WString&) { return String(); }
+
 namespace Platform {
 
 bool MakeNewDirectory(const WString& path, bool) {

@@ -20,6 +20,13 @@ WString CreateNewFolder(const WString& parent, const WString& prefix);
 // runs as. Windows: true for any folder that is not a reparse point.
 bool IsOwnFolder(const WString& path);
 
+// Why private folders may not be made under `parent`: empty when they may. POSIX: the folder and
+// every folder above it (links resolved) must be neither writable by others without the sticky
+// bit nor owned by a user other than the caller and root, or another user could rename a folder
+// made there and put one of their own under its name (as OpenSSH's StrictModes judges a user's
+// files). Windows: the temporary folder is the user's own; always empty.
+String WhyUnsafeParent(const WString& parent);
+
 namespace Platform {
 // Makes the folder, with owner-only permissions when `ownerOnly`; false when anything exists at
 // the path.

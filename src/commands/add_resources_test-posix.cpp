@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 
 #include "tests/test_command_util.h"
@@ -128,6 +129,38 @@ TEST_F(ResourceFiles, AnUnreadableResourceOrANameThatIsNotUtf8StopsTheRunBeforeA
   EXPECT_NE(log.find("File: " + Text(resources) + "/caf\\xE9.png\r\n"), std::string::npos) << log;
 }
 
+// A temporary folder where another user could rename the run folder and put their own in its
+// place stops every run that needs one, before anything is written there or into the target.
+TEST_F(ResourceFiles, AnUnsafeTemporaryFolderStopsTheRunBeforeAnythingIsDone) {
+  const fs::path package = work_.Path() / "product.tgz";
+  fs::copy_file(Testing::Fixture("gnu_package.tgz"), package);
+  const std::string before = ReadFileBytes(package);
+  const fs::path resources = MakeResources({{"a.txt", "A"}});
+  const fs::path temp = sandbox_.Temp();
+  std::vector<std::pair<std::string, std::function<void()>>> cases = {
+      {Text(temp) + " may be written by other users and is not sticky",
+       [&] { fs::permissions(temp, fs::perms::all); }}};
+  if (geteuid() == 0)
+    cases.push_back({Text(temp) + " belongs to another user (uid 65534)", [&] {
+                       fs::permissions(temp, fs::perms::owner_all);
+                       ASSERT_EQ(chown(temp.c_str(), 65534, 65534), 0);
+                     }});
+  for (const auto& [why, make] : cases) {
+    make();
+    const UtilityRun run = Run("-resource " + Arg(resources) + " -target " + Arg(package));
+    EXPECT_EQ(run.output.rfind(
+                  "ERROR: the temporary folder " + Text(temp) + " is not safe: " + why + "\n", 0),
+              0u)
+        << run.output;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(ReadFileBytes(package), before);
+    EXPECT_TRUE(fs::is_empty(temp));
+  }
+  ASSERT_EQ(chown(temp.c_str(), geteuid(), getegid()), 0);
+  fs::permissions(temp, fs::perms::owner_all);
+  EXPECT_EQ(Run("-resource " + Arg(resources) + " -target " + Arg(package)).exitCode, 0);
+}
+
 using OutputLinks = Testing::CommandTest;
 
 TEST_F(OutputLinks, NoFileIsWrittenThroughALinkAtItsName) {
@@ -193,7 +226,7 @@ TEST_F(OutputLinks, AnExistingPackageIsReplacedOnlyByACompleteNewOne) {
   }
 }
 
-TEST_F(OutputLinks, NamedPipesAsTargetsAreRefusedAsMissing) {
+TEST_F(OutputLinks, NamedPipesAreRefusedByEveryCommand) {
   const fs::path resources = MakeResources({{"x.txt", "x"}});
   for (const std::string name : {"x.exe", "x.tgz", "x.dmg"}) {
     const fs::path pipe = work_.Path() / name;
@@ -205,6 +238,12 @@ TEST_F(OutputLinks, NamedPipesAsTargetsAreRefusedAsMissing) {
     struct stat status;
     ASSERT_EQ(lstat(pipe.c_str(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode)) << name << " was replaced";
+    // Listing and unpacking never wait for a writer either.
+    for (const std::string command : {"-list ", "-unpack "}) {
+      const UtilityRun read = RunOwnOutput(command + Arg(pipe));
+      EXPECT_EQ(read.output, "ERROR: can't read " + Text(pipe) + ": it is not a regular file\n");
+      EXPECT_EQ(read.exitCode, 1);
+    }
   }
 }
 

@@ -95,6 +95,13 @@ bool ReadListedFile(const WString& file, CarriedResources* carried) {
   }
   if (!PathPresent(file)) return false;
   const String shown = Vadu::ToUtf8(file);
+  // A named pipe or a device is never opened for the archive tool or the package reader: either
+  // would wait for a writer.
+  const String unreadable = Vadu::WhyUnreadable(file);
+  if (!unreadable.IsEmpty()) {
+    ReportFileError(String("ERROR: can't read ") + shown + ": " + unreadable, file, unreadable);
+    return false;
+  }
   // Only the block is read, and only one resource at a time is held.
   String payload;
   if (Vadu::EndsWithNoCase(file, WString(u".tgz"))) {

@@ -46,6 +46,11 @@ bool SafeRelativePath(const String& name, WString* path) {
 // after saying why, when the file cannot be read or carries no block.
 bool ReadBlockPayload(const WString& input, String* payload) {
   const String shown = Vadu::ToUtf8(input);
+  const String unreadable = Vadu::WhyUnreadable(input);
+  if (!unreadable.IsEmpty()) {
+    ReportFileError(String("ERROR: can't read ") + shown + ": " + unreadable, input, unreadable);
+    return false;
+  }
   // A package's block is the one its application carries.
   if (Vadu::EndsWithNoCase(input, WString(u".tgz"))) {
     if (!ReadPackageBlock(input, payload)) return false;

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "src/log_tags.h"
+#include "src/print_line.h"
 #include "support/date_time.h"
 #include "support/file_lock.h"
 #include "support/file_system.h"
@@ -11,6 +12,7 @@
 
 namespace Zentu {
 
+using Vadu::String;
 using Vadu::WString;
 
 namespace {
@@ -51,6 +53,14 @@ WString RunFolder() {
   std::lock_guard<std::mutex> lock(state.mutex);
   if (state.tried) return state.folder;
   state.tried = true;
+  // Where another user could rename the run folder and put their own under its name, the tools
+  // written into it could be theirs.
+  const String unsafe = Vadu::WhyUnsafeParent(Vadu::GetTempDir());
+  if (!unsafe.IsEmpty()) {
+    ReportError(String("ERROR: the temporary folder ") + ShownPath(Vadu::GetTempDir()) +
+                " is not safe: " + Printable(unsafe));
+    return WString();
+  }
   WString folder = Vadu::CreatePrivateFolder(Vadu::GetTempDir(), kRunFolderPrefix);
   if (folder.IsEmpty() || !Vadu::HoldMarkerFile(Vadu::JoinPath(folder, kMarkerName))) {
     if (!folder.IsEmpty()) Vadu::RemoveDirectoryTree(folder);
