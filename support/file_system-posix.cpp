@@ -313,6 +313,18 @@ bool MarkInUse(FileHandle file) {
 
 uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
 
+int64_t FileOwner(FileHandle file) {
+  struct stat status;
+  return fstat(static_cast<int>(file), &status) == 0 ? static_cast<int64_t>(status.st_uid) : -1;
+}
+
+int64_t PathOwner(const WString& path) {
+  struct stat status;
+  return stat(ToUtf8(path).CStr(), &status) == 0 ? static_cast<int64_t>(status.st_uid) : -1;
+}
+
+int64_t EffectiveUser() { return static_cast<int64_t>(geteuid()); }
+
 }  // namespace Platform
 
 }  // namespace Vadu

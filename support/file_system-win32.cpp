@@ -237,6 +237,10 @@ bool MarkInUse(FileHandle) { return true; }
 
 uint32_t ProcessId() { return GetCurrentProcessId(); }
 
+int64_t FileOwner(FileHandle) { return -1; }
+int64_t PathOwner(const WString&) { return -1; }
+int64_t EffectiveUser() { return -1; }
+
 }  // namespace Platform
 
 }  // namespace Vadu

@@ -273,10 +273,23 @@ int64_t FileSizeOf(const WString& path) {
 }
 
 bool ReadWholeFile(const WString& path, String* bytes) {
+  int64_t owner;
+  return ReadWholeFile(path, bytes, &owner);
+}
+
+int64_t OwnerOf(const WString& path) {
+  const WString normal = NormalizePath(path);
+  return normal.IsEmpty() ? -1 : Platform::PathOwner(normal);
+}
+
+int64_t CurrentUser() { return Platform::EffectiveUser(); }
+
+bool ReadWholeFile(const WString& path, String* bytes, int64_t* owner) {
   WString normal = NormalizePath(path);
   if (normal.IsEmpty()) return false;
   FileHandle file = Platform::OpenFile(normal, OpenMode::kRead);
   if (file == kNoFile) return false;
+  *owner = Platform::FileOwner(file);
   String content;
   int64_t size = Platform::FileSize(file);
   // A string holds at most npos - 1 bytes: larger files give nothing rather than a part.

@@ -84,6 +84,15 @@ String ReadWholeFile(const WString& path);
 // The same, telling an empty file from a failure: true and `bytes` set when the path names a
 // regular file that was read whole; false (and `bytes` as it was) otherwise.
 bool ReadWholeFile(const WString& path, String* bytes);
+// The same, also giving the user who owns the file that was read (a link: the file it names),
+// found on the opened file, so that a link swapped meanwhile cannot lend another file's owner;
+// -1 where the system keeps no owners (Windows).
+bool ReadWholeFile(const WString& path, String* bytes, int64_t* owner);
+// The user who owns the file or folder at the path (a link: what it names); -1 when it cannot be
+// found or the system keeps no owners (Windows).
+int64_t OwnerOf(const WString& path);
+// The user this process acts as; -1 where the system keeps no owners (Windows).
+int64_t CurrentUser();
 // Writes all bytes, first creating the directory part of the path; appends or truncates. True
 // only when every byte was written; writing zero bytes creates or empties the file.
 bool WriteWholeFile(const String& bytes, const WString& path, bool append = false);

@@ -77,5 +77,10 @@ bool MakeOwnerWritable(const WString& path);
 // (POSIX: an advisory lock; Windows: the open handle itself does it).
 bool MarkInUse(FileHandle file);
 uint32_t ProcessId();
+// The user who owns the open file; -1 where the system keeps no owners.
+int64_t FileOwner(FileHandle file);
+// The user who owns the file at the path (a link: what it names); -1 as above.
+int64_t PathOwner(const WString& path);
+int64_t EffectiveUser();
 
 }  // namespace Vadu::Platform

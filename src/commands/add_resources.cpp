@@ -141,17 +141,16 @@ bool GatherResources(const WString& resources, const WString& icon, AddedResourc
       ReportFileError(String("ERROR: resource name is not UTF-8: ") + ShownPath(path), path,
                       "a resource's name must be UTF-8");
       sound = false;
-    } else if (!Vadu::ReadWholeFile(path, &bytes)) {
-      const String reason = Vadu::WhyUnreadable(path);
-      ReportFileError(String("ERROR: can't read ") + ShownPath(path) + ": " + reason, path, reason);
+    } else if (String line, reason; !ReadFileToEmbed(path, &bytes, &line, &reason)) {
+      ReportFileError(line, path, reason);
       sound = false;
     } else {
       added->files.Set(name, bytes);
     }
   }
-  if (!icon.IsEmpty() && !Vadu::ReadWholeFile(icon, &added->icon)) {
-    const String reason = Vadu::WhyUnreadable(icon);
-    ReportFileError(String("ERROR: can't read ") + ShownPath(icon) + ": " + reason, icon, reason);
+  if (String line, reason;
+      !icon.IsEmpty() && !ReadFileToEmbed(icon, &added->icon, &line, &reason)) {
+    ReportFileError(line, icon, reason);
     sound = false;
   }
   return sound;
@@ -422,6 +421,24 @@ void AddResourcesTo(const WString& target, const WString& icon, const WString& r
 }
 
 }  // namespace
+
+bool ReadFileToEmbed(const WString& path, String* bytes, String* line, String* reason) {
+  int64_t owner = -1;
+  if (!Vadu::ReadWholeFile(path, bytes, &owner)) {
+    *reason = Vadu::WhyUnreadable(path);
+    *line = String("ERROR: can't read ") + ShownPath(path) + ": " + *reason;
+    return false;
+  }
+  const WString folder = Vadu::GetDirectoryPart(Vadu::NormalizePath(path));
+  const int64_t folderOwner = Vadu::OwnerOf(folder.IsEmpty() ? Vadu::GetCurrentDir() : folder);
+  if (owner < 0 || folderOwner < 0 || folderOwner == Vadu::CurrentUser() || owner == folderOwner)
+    return true;
+  *bytes = String();
+  *reason = String("it is a file of user ") + String::FromNumber(owner) +
+            ", not of the folder's owner (user " + String::FromNumber(folderOwner) + ")";
+  *line = String("ERROR: ") + ShownPath(path) + ": " + *reason;
+  return false;
+}
 
 bool PathPresent(const WString& path) {
   if (path.IsEmpty()) return false;

@@ -44,6 +44,14 @@ void AddResources(const Vadu::WString& target, const Vadu::WString& icon,
 void AddResourcesToPackage(const Vadu::WString& package, const Vadu::WString& icon,
                            const Vadu::WString& resources);
 
+// Reads a file named for embedding (a resource or the icon) whole into `bytes`. Where the run has
+// rights the owner of the file's folder lacks (root on a user's folder), the file read must be
+// that owner's: a link the owner made to a file they may not read themselves (/etc/shadow) would
+// otherwise ship to the customer. The owner is judged on the file opened, so that a link swapped
+// meanwhile cannot pass. False with the ERROR line to print and the reason to log.
+bool ReadFileToEmbed(const Vadu::WString& path, Vadu::String* bytes, Vadu::String* line,
+                     Vadu::String* reason);
+
 // True for an existing file or directory. A non-empty path that is neither is reported ("ERROR:
 // can't find " and its file name) and sets exit code 1; an empty path gives false silently.
 bool PathPresent(const Vadu::WString& path);

@@ -109,13 +109,15 @@ uint32_t CharacterCount(const String& text) {
 }
 
 // How large the resources are once compressed, as branding would embed them (with the day's
-// entry `date`).
-uint64_t CompressedSize(const std::vector<ResourceFile>& files, const String& date) {
+// entry `date`); a file branding would refuse to read is one of `errors`.
+uint64_t CompressedSize(const std::vector<ResourceFile>& files, const String& date,
+                        std::vector<CheckFinding>& errors) {
   Vadu::SettingsMap map;
   for (const ResourceFile& file : files) {
-    String name, bytes;
-    // What cannot be read or named is reported when branding.
-    if (Vadu::TryToUtf8(file.name, &name) && Vadu::ReadWholeFile(file.path, &bytes))
+    String name, bytes, line, reason;
+    if (!ReadFileToEmbed(file.path, &bytes, &line, &reason))
+      errors.push_back({line});
+    else if (Vadu::TryToUtf8(file.name, &name))  // a name that is not UTF-8 is told when branding
       map.Set(name, bytes);
   }
   map.Set(kDateEntry, date);
@@ -153,7 +155,7 @@ void CheckOemInformation(const WString& resources, const String& shown, CheckRep
     report.errors.push_back({String("ERROR: no ") + kOemInformationFileName + " in " + shown});
   } else if (!Vadu::ReadWholeFile(oemFile, &text)) {
     const String reason = Vadu::WhyUnreadable(oemFile);
-    report.errors.push_back({String("ERROR: can't read ") + Vadu::ToUtf8(oemFile) +
+    report.errors.push_back({String("ERROR: can't read ") + ShownPath(oemFile) +
                              (reason.IsEmpty() ? String() : ": " + reason)});
   } else {
     for (const CheckFinding& finding : OemInformationFindings(text))
@@ -271,8 +273,8 @@ void CheckResources(const WString& resources, Output output) {
     ReportError("ERROR: no resource folder to check");
   } else if (PathPresent(resources)) {
     report.files = ResourceFiles(resources);
-    CheckOemInformation(resources, shown, report);
-    report.compressedSize = CompressedSize(report.files, report.date);
+    CheckOemInformation(resources, ShownPath(resources), report);
+    report.compressedSize = CompressedSize(report.files, report.date, report.errors);
   }
   if (output == Output::kJson) {
     // The lines of a folder that could not be looked at become its errors.
@@ -283,18 +285,21 @@ void CheckResources(const WString& resources, Output output) {
   }
   if (resources.IsEmpty() || (!Vadu::FileExists(resources) && !Vadu::DirectoryExists(resources)))
     return;
-  PrintLine(String("Checking ") + shown);
+  // Lines show names escaped (a name could otherwise clear the screen or forge a line); the
+  // JSON document carries them as they are, escaped as JSON escapes.
+  const String line = ShownPath(resources);
+  PrintLine(String("Checking ") + line);
   for (const CheckFinding& error : report.errors) ReportError(error.message);
   for (const String& line : report.warnings) PrintLine(line);
   PrintLine("Files to embed:");
   for (const ResourceFile& file : report.files) {
     char size[32];
     std::snprintf(size, sizeof size, "%12lld  ", static_cast<long long>(file.size));
-    PrintLine(String(size) + Vadu::ToUtf8(file.name));
+    PrintLine(String(size) + Printable(Vadu::ToUtf8(file.name)));
   }
   PrintLine(CompressedSizeLine(report.compressedSize));
-  PrintLine(report.errors.empty() ? String("OK: ") + shown + " is ready to embed"
-                                  : String("ERROR: ") + shown + " is not ready to embed");
+  PrintLine(report.errors.empty() ? String("OK: ") + line + " is ready to embed"
+                                  : String("ERROR: ") + line + " is not ready to embed");
 }
 
 }  // namespace Zentu
