@@ -606,6 +606,8 @@ uint32_t RemoveStaleTemporaries(const WString& folder) {
     // A file just made is not marked yet: only one left alone for a while can be a leftover.
     if (now - entry.LastWriteTime().Value() < kStaleTemporaryAgeMs) continue;
     const WString path = JoinPath(folder, entry.Name());
+    // In a shared folder a file of that name may be another user's.
+    if (OwnerOf(path) != CurrentUser()) continue;
     if (!MarkerFileHeld(path) && RemoveFile(path)) ++removed;
   }
   return removed;

@@ -274,6 +274,20 @@ TEST(PosixFileTest, AFileTheCallerMayNotWriteIsNotReplaced) {
   EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"readonly.exe"});
 }
 
+TEST(PosixFileTest, AnotherUsersFileNamedLikeATemporaryIsNeverRemoved) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+  TempFolder folder;
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+  for (const char* name : {".~123-4.tmp", ".~123-5.tmp"}) {
+    WriteFileBytes(folder.Path() / name, "partial");
+    fs::last_write_time(folder.Path() / name, old);
+  }
+  ASSERT_EQ(chown((folder.Path() / ".~123-4.tmp").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(RemoveStaleTemporaries(Wide(folder.Path())), 1u);
+  EXPECT_TRUE(fs::exists(folder.Path() / ".~123-4.tmp"));
+  EXPECT_FALSE(fs::exists(folder.Path() / ".~123-5.tmp"));
+}
+
 TEST(PosixFileTest, FailedWritesAreReportedAndKeepTheOriginal) {
   TempFolder folder;
   fs::path target = folder.Path() / "target.bin";
