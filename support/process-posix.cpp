@@ -126,6 +126,7 @@ class Arguments {
 // fork, so that the child only makes system calls.
 struct ChildSetUp {
   const char* path = nullptr;
+  int program = -1;  // the program opened read-only (close-on-exec), or -1
   char* const* argv = nullptr;
   char* const* envp = nullptr;
   int streams[3] = {kInherit, kInherit, kInherit};  // placed on 0, 1, 2; each above 2
@@ -173,6 +174,12 @@ struct ChildSetUp {
   sigset_t none;
   sigemptyset(&none);
   if (sigprocmask(SIG_SETMASK, &none, nullptr) != 0) FailSetUp(setUp);
+  // The file opened before the fork is the one that runs, whatever stands at its path now. A
+  // script cannot run that way (its interpreter would need the closed descriptor): by path.
+  if (setUp.program >= 0) {
+    fexecve(setUp.program, setUp.argv, setUp.envp);
+    if (errno != ENOENT) FailSetUp(setUp);
+  }
   execve(setUp.path, setUp.argv, setUp.envp);
   FailSetUp(setUp);
 }
@@ -206,8 +213,11 @@ bool StartChild(const String& path, const Arguments& arguments, const int (&stre
   if (!Platform::MayStartChildren()) return false;
   Descriptor reportRead, reportWrite;
   if (!OpenPipe(reportRead, reportWrite)) return false;
+  // Read-only: no handle to the program that could write it is held for the start.
+  const Descriptor program(open(path.CStr(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   ChildSetUp setUp;
   setUp.path = path.CStr();
+  setUp.program = program.Get();
   setUp.argv = arguments.Vector();
   setUp.envp = environ;
   std::copy(std::begin(streams), std::end(streams), setUp.streams);
