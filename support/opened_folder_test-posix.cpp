@@ -65,6 +65,17 @@ TEST(OpenedFolderTest, NothingBelowTheFolderIsEverFollowedThroughALink) {
   EXPECT_EQ(CountFiles(victim), 2u);
   EXPECT_EQ(ReadFileBytes(victim / "keep"), "keep");
 
+  // A folder opened once is written into wherever it was moved: a link put in its place (the
+  // staging folder swapped by another user) receives nothing.
+  ASSERT_TRUE(opened.MakeFolder(u"staging"));
+  const OpenedFolder staging = opened.Child(u"staging");
+  fs::rename(folder.Path() / "staging", folder.Path() / "moved");
+  fs::create_directory_symlink(victim, folder.Path() / "staging");
+  ASSERT_TRUE(staging.MakeFolder(u"sub"));
+  EXPECT_TRUE(staging.Child(u"sub").WriteNewFile(u"entry", Bytes("e")));
+  EXPECT_EQ(ReadFileBytes(folder.Path() / "moved" / "sub" / "entry"), "e");
+  EXPECT_EQ(CountFiles(victim), 2u);
+
   // Swapped in one step; a new folder under a random name.
   fs::create_directory(folder.Path() / "x");
   fs::create_directory(folder.Path() / "y");
