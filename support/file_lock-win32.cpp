@@ -25,6 +25,8 @@ std::wstring CanonicalPath(const WString& path) {
   const DWORD length = GetFullPathNameW(Wide(normal), needed, full.data(), nullptr);
   if (length == 0 || length >= needed) return std::wstring();
   full.resize(length);
+  // A folder named with a trailing separator is the same folder.
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
   for (wchar_t& c : full) c = static_cast<wchar_t>(std::towupper(c));
   return full;
 }
