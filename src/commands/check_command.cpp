@@ -287,8 +287,8 @@ void CheckResources(const WString& resources, Output output) {
     return;
   // Lines show names escaped (a name could otherwise clear the screen or forge a line); the
   // JSON document carries them as they are, escaped as JSON escapes.
-  const String line = ShownPath(resources);
-  PrintLine(String("Checking ") + line);
+  const String shownLine = ShownPath(resources);
+  PrintLine(String("Checking ") + shownLine);
   for (const CheckFinding& error : report.errors) ReportError(error.message);
   for (const String& line : report.warnings) PrintLine(line);
   PrintLine("Files to embed:");
@@ -298,8 +298,8 @@ void CheckResources(const WString& resources, Output output) {
     PrintLine(String(size) + Printable(Vadu::ToUtf8(file.name)));
   }
   PrintLine(CompressedSizeLine(report.compressedSize));
-  PrintLine(report.errors.empty() ? String("OK: ") + line + " is ready to embed"
-                                  : String("ERROR: ") + line + " is not ready to embed");
+  PrintLine(report.errors.empty() ? String("OK: ") + shownLine + " is ready to embed"
+                                  : String("ERROR: ") + shownLine + " is not ready to embed");
 }
 
 }  // namespace Zentu

@@ -97,7 +97,7 @@ void WriteEntry(const String& name, const String& value, const Vadu::OpenedFolde
   if (!written || !at->WriteNewFile(names.back(), value)) {
     const String reason = Vadu::LastSystemErrorText();
     ReportFileError(
-        String("ERROR: can't write ") + Vadu::ToUtf8(Vadu::JoinPath(folder, path)) + ": " + reason,
+        String("ERROR: can't write ") + ShownPath(Vadu::JoinPath(folder, path)) + ": " + reason,
         Vadu::JoinPath(folder, path), reason);
   }
 }
