@@ -1,24 +1,10 @@
 #include "support/opened_folder.h"
 
-#include <random>
+#include <exception>
+
+#include "support/private_folder.h"
 
 namespace Vadu {
-
-namespace {
-
-// 16 hexadecimal digits from the system's source of randomness.
-WString RandomDigits() {
-  std::random_device source;
-  WString digits;
-  for (int i = 0; i < 4; ++i) {
-    const uint32_t value = source();
-    for (int shift = 12; shift >= 0; shift -= 4)
-      digits += u"0123456789abcdef"[(value >> shift) & 15];
-  }
-  return digits;
-}
-
-}  // namespace
 
 WString OpenedFolder::MakeNewFolder(const WString& prefix) const {
   try {

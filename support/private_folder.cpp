@@ -6,9 +6,6 @@
 
 namespace Vadu {
 
-namespace {
-
-// 16 hexadecimal digits from the system's source of randomness.
 WString RandomDigits() {
   std::random_device source;
   WString digits;
@@ -19,6 +16,8 @@ WString RandomDigits() {
   }
   return digits;
 }
+
+namespace {
 
 // Makes the folder under a random name, exclusively.
 WString CreateFolder(const WString& parent, const WString& prefix, bool ownerOnly) {

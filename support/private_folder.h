@@ -20,6 +20,10 @@ WString CreateNewFolder(const WString& parent, const WString& prefix);
 // runs as. Windows: true for any folder that is not a reparse point.
 bool IsOwnFolder(const WString& path);
 
+// 16 hexadecimal digits from the system's source of randomness, for names nobody can guess.
+// Throws std::exception where the system has no such source.
+WString RandomDigits();
+
 // Why private folders may not be made under `parent`: empty when they may. POSIX: the folder and
 // every folder above it (links resolved) must be neither writable by others without the sticky
 // bit nor owned by a user other than the caller and root, or another user could rename a folder
