@@ -374,30 +374,29 @@ void ForgetTemporary(const WString& path) {
 // Creates a fresh, hidden temporary file beside the target (so that the rename stays within one
 // file system), marked as in use so that a later run does not take it for the leftover of a
 // killed one, and tracked until it is renamed or removed.
-FileHandle CreateTemporaryBeside(const WString& target, WString* temporary) {
+FileHandle CreateTemporaryBeside(const OpenedFolder& folder, WString* temporary) {
   static std::atomic<uint32_t> serial{0};
-  const WString folder = GetDirectoryPart(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
     WString name = kTemporaryPrefix;
     name += WString::FromNumber(Platform::ProcessId());
     name += u'-';
     name += WString::FromNumber(serial++);
     name += kTemporarySuffix;
-    *temporary = JoinPath(folder, name);
+    *temporary = JoinPath(folder.Path(), name);
     // Made and tracked under the lock that RemoveUnfinishedReplacements takes: a run told to end
     // in between would otherwise leave the new file beside the target.
     std::lock_guard<std::mutex> lock(Pending().mutex);
-    FileHandle file = Platform::OpenFile(*temporary, OpenMode::kCreateNew);
+    FileHandle file = folder.CreateNewFile(name);
     if (file != kNoFile) {
       if (Platform::MarkInUse(file)) {
         Pending().paths.insert(*temporary);
         return file;
       }
       Platform::CloseFile(file);
-      Platform::RemoveFileEntry(*temporary);
+      folder.RemoveTree(name);
       return kNoFile;
     }
-    if (!QueryPath(*temporary).exists) return kNoFile;  // not a name clash
+    if (folder.KindOf(name) == OpenedFolder::Kind::kNothing) return kNoFile;  // not a name clash
   }
   return kNoFile;
 }
@@ -436,14 +435,19 @@ bool ReplaceFileWith(const WString& source, const WString& path) {
   const WString target = ReplaceableTarget(path);
   const WString from = NormalizePath(source);
   if (target.IsEmpty() || from.IsEmpty() || QueryPath(from).directory) return false;
+  // The target's folder is looked up once: the temporary is made, filled and renamed there even
+  // if someone swaps a folder on the way to it meanwhile.
+  const OpenedFolder folder = OpenedFolder::Open(GetDirectoryPart(target));
+  const WString name = GetFileName(target);
   WString temporary;
-  FileHandle file = CreateTemporaryBeside(target, &temporary);
+  FileHandle file = CreateTemporaryBeside(folder, &temporary);
   if (file == kNoFile) return false;
+  const WString temporaryName = GetFileName(temporary);
   bool ok;
-  if (Platform::RenameEntry(from, temporary)) {
+  if (folder.MoveHere(from, temporaryName)) {
     // One file system: the source itself takes the temporary's place.
     Platform::CloseFile(file);
-    FileHandle moved = Platform::OpenFile(temporary, OpenMode::kReadWrite);
+    FileHandle moved = folder.OpenFile(temporaryName);
     ok = moved != kNoFile;
     if (ok) {
       Platform::CopyPermissions(target, moved);
@@ -455,8 +459,8 @@ bool ReplaceFileWith(const WString& source, const WString& path) {
     if (ok) Platform::CopyPermissions(target, file);
     ok = Platform::CloseFile(file) && ok;
   }
-  ok = ok && Platform::RenameEntry(temporary, target);
-  if (!ok) Platform::RemoveFileEntry(temporary);
+  ok = ok && folder.Replace(temporaryName, name);
+  if (!ok) folder.RemoveTree(temporaryName);
   ForgetTemporary(temporary);
   if (ok) Platform::RemoveFileEntry(from);  // copied across file systems: the original goes
   return ok;
@@ -500,7 +504,8 @@ bool FileReader::ReadAt(uint64_t offset, void* buffer, uint32_t count) const {
 
 FileReplacement::FileReplacement(const WString& path) : target_(ReplaceableTarget(path)) {
   if (target_.IsEmpty()) return;
-  file_ = CreateTemporaryBeside(target_, &temporary_);
+  folder_ = OpenedFolder::Open(GetDirectoryPart(target_));
+  file_ = CreateTemporaryBeside(folder_, &temporary_);
   ok_ = file_ != kNoFile;
 }
 
@@ -509,7 +514,7 @@ FileReplacement::~FileReplacement() { Abandon(); }
 void FileReplacement::Abandon() {
   if (file_ == kNoFile) return;
   Platform::CloseFile(file_);
-  Platform::RemoveFileEntry(temporary_);
+  folder_.RemoveTree(GetFileName(temporary_));
   ForgetTemporary(temporary_);
   file_ = kNoFile;
   ok_ = false;
@@ -566,8 +571,8 @@ bool FileReplacement::Commit() {
   if (ok) Platform::CopyPermissions(target_, file_);
   ok = Platform::CloseFile(file_) && ok;
   file_ = kNoFile;
-  ok = ok && Platform::RenameEntry(temporary_, target_);
-  if (!ok) Platform::RemoveFileEntry(temporary_);
+  ok = ok && folder_.Replace(GetFileName(temporary_), GetFileName(target_));
+  if (!ok) folder_.RemoveTree(GetFileName(temporary_));
   ForgetTemporary(temporary_);
   ok_ = false;
   return ok;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/date_time.h"
+#include "support/opened_folder.h"
 #include "support/string_base.h"
 
 namespace Vadu {
@@ -164,6 +165,7 @@ class FileReplacement {
   void Abandon();
 
   WString target_, temporary_;
+  OpenedFolder folder_;  // the target's, looked up once
   intptr_t file_ = -1;
   uint64_t length_ = 0;
   bool ok_ = false;

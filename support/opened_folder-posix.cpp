@@ -152,6 +152,35 @@ bool OpenedFolder::RemoveTree(const WString& name) const {
   return IsOpen() && !name.IsEmpty() && RemoveBelow(static_cast<int>(handle_), ToUtf8(name).CStr());
 }
 
+intptr_t OpenedFolder::CreateNewFile(const WString& name) const {
+  if (!IsOpen()) return -1;
+  int fd;
+  do {
+    fd = openat(static_cast<int>(handle_), ToUtf8(name).CStr(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+intptr_t OpenedFolder::OpenFile(const WString& name) const {
+  if (!IsOpen()) return -1;
+  int fd;
+  do {
+    fd = openat(static_cast<int>(handle_), ToUtf8(name).CStr(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool OpenedFolder::Replace(const WString& from, const WString& to) const {
+  const int folder = static_cast<int>(handle_);
+  return IsOpen() && renameat(folder, ToUtf8(from).CStr(), folder, ToUtf8(to).CStr()) == 0;
+}
+
+bool OpenedFolder::MoveHere(const WString& source, const WString& name) const {
+  return IsOpen() && renameat(AT_FDCWD, ToUtf8(NormalizePath(source)).CStr(),
+                              static_cast<int>(handle_), ToUtf8(name).CStr()) == 0;
+}
+
 bool OpenedFolder::Rename(const WString& from, const WString& to) const {
   if (!IsOpen()) return false;
   const int folder = static_cast<int>(handle_);

@@ -89,6 +89,22 @@ bool OpenedFolder::RemoveTree(const WString& name) const {
   return IsOpen() && !name.IsEmpty() && RemoveAtPath(JoinPath(path_, name));
 }
 
+intptr_t OpenedFolder::CreateNewFile(const WString& name) const {
+  return IsOpen() ? Platform::OpenFile(JoinPath(path_, name), Platform::OpenMode::kCreateNew) : -1;
+}
+
+intptr_t OpenedFolder::OpenFile(const WString& name) const {
+  return IsOpen() ? Platform::OpenFile(JoinPath(path_, name), Platform::OpenMode::kReadWrite) : -1;
+}
+
+bool OpenedFolder::Replace(const WString& from, const WString& to) const {
+  return IsOpen() && Platform::RenameEntry(JoinPath(path_, from), JoinPath(path_, to));
+}
+
+bool OpenedFolder::MoveHere(const WString& source, const WString& name) const {
+  return IsOpen() && Platform::RenameEntry(NormalizePath(source), JoinPath(path_, name));
+}
+
 bool OpenedFolder::Rename(const WString& from, const WString& to) const {
   // Without MOVEFILE_REPLACE_EXISTING: nothing at `to` is ever replaced.
   return IsOpen() && MoveFileExW(Wide(JoinPath(path_, from)), Wide(JoinPath(path_, to)), 0) != 0;

@@ -56,8 +56,19 @@ class OpenedFolder {
   // Removes the entry `name`: a file or link itself, a folder with everything in it, descending
   // through opened subfolders and never following a link. True when nothing is left at the name.
   bool RemoveTree(const WString& name) const;
+  // Creates the file `name` anew for writing (never an existing file, never through a link): its
+  // handle (a file descriptor or a Windows handle, as file_system_platform.h's), or -1.
+  intptr_t CreateNewFile(const WString& name) const;
+  // Opens the existing file `name` for reading and writing, never through a link; -1 when it
+  // cannot.
+  intptr_t OpenFile(const WString& name) const;
   // Renames `from` to `to`, both entries of this folder; false when anything is at `to`.
   bool Rename(const WString& from, const WString& to) const;
+  // Renames `from` over `to`, replacing a file there in one step.
+  bool Replace(const WString& from, const WString& to) const;
+  // Moves the file at the path `source` (on this folder's file system) to the entry `name`,
+  // replacing a file there.
+  bool MoveHere(const WString& source, const WString& name) const;
   // Swaps the entries `a` and `b` in one step; false when the system cannot (the caller then
   // removes one and renames the other).
   bool Exchange(const WString& a, const WString& b) const;

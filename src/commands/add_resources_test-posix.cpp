@@ -226,6 +226,32 @@ TEST_F(OutputLinks, AnExistingPackageIsReplacedOnlyByACompleteNewOne) {
   }
 }
 
+TEST_F(OutputLinks, TheIconReachesALinkedOrSetIdTargetOnlyThroughItsReplacement) {
+  const fs::path icon = CopyFixture("sample.ico", "icon.ico");
+  const fs::path victim = CopyFixture("sample_app64.exe", "victim.exe");
+  const std::string original = ReadFileBytes(victim);
+  const fs::path link = work_.Path() / "zentu.exe";
+  fs::create_symlink("victim.exe", link);
+  UtilityRun run = Run("-icon " + Arg(icon) + " -target " + Arg(link));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_NE(ReadFileBytes(link), original);
+  EXPECT_EQ(ReadFileBytes(victim), original);
+
+  if (geteuid() != 0) return;
+  // A user's set-ID program keeps its owner, or loses the bits: it never comes back set-ID root.
+  const fs::path program = CopyFixture("sample_app64.exe", "setid.exe");
+  ASSERT_EQ(chown(program.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(program.c_str(), 06755), 0);
+  run = Run("-icon " + Arg(icon) + " -target " + Arg(program));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  struct stat status = {};
+  ASSERT_EQ(stat(program.c_str(), &status), 0);
+  EXPECT_NE(ReadFileBytes(program), original);
+  EXPECT_FALSE((status.st_mode & 06000) && (status.st_uid == 0 || status.st_gid == 0))
+      << std::oct << status.st_mode << " " << status.st_uid;
+}
+
 TEST_F(OutputLinks, NamedPipesAreRefusedByEveryCommand) {
   const fs::path resources = MakeResources({{"x.txt", "x"}});
   for (const std::string name : {"x.exe", "x.tgz", "x.dmg"}) {
