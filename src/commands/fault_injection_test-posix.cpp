@@ -206,7 +206,10 @@ TEST_F(KilledRuns, AnExecutableIsAlwaysTheOriginalOrTheWholeNewFile) {
                std::chrono::microseconds(random() % (full.count() + 1)));
     const std::string now = ReadFileBytes(target);
     if (now != original) {
-      EXPECT_EQ(Testing::HostBytes(target), original) << "neither the original nor a whole file";
+      // Branding sets the checksum field of the new program. Compared as a truth value: a diff
+      // of two programs this size would take more memory than the machine has.
+      EXPECT_TRUE(Testing::Unsummed(Testing::HostBytes(target)) == Testing::Unsummed(original))
+          << "neither the original nor a whole file";
       EXPECT_EQ(Testing::BlockEntries(target).count("a.txt"), 1u);
     }
   }
@@ -270,7 +273,9 @@ TEST_F(KilledRuns, ARunToldToStopRemovesItsFolderAndEndsItsTools) {
     // Told while still working: it ends as the signal says, with nothing left behind, and
     // without waiting for a leftover to age. A run that is told after it replaced the archive
     // (a loaded machine makes the timing loose) leaves the whole new one.
-    if (WIFSIGNALED(status)) EXPECT_EQ(WTERMSIG(status), signal);
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), signal);
+    }
     if (ReadFileBytes(archive) != original) {
       WriteFileBytes(work_.Path() / "program", ReadTgz(archive)["zentu.app"]);
       EXPECT_EQ(Testing::BlockEntries(work_.Path() / "program").count("a.txt"), 1u);

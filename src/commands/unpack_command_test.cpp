@@ -106,7 +106,9 @@ TEST_F(UnpackCommand, RunsIntoOneFolderTakeTurnsAndKilledRunsLeaveNothing) {
   const bool root = false;  // every folder there counts as the user's own
 #else
   const bool root = geteuid() == 0;
-  if (root) ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+  if (root) {
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+  }
 #endif
 
   Vadu::FileLock held;
