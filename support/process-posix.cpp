@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #ifdef __linux__
@@ -25,6 +26,8 @@ namespace Vadu {
 namespace {
 
 using Platform::Deadline;
+
+std::atomic<void (*)()> programOpenedHook{nullptr};
 
 // The exit status a child reports when its set-up failed before the program started.
 constexpr int kSetUpFailed = 127;
@@ -215,6 +218,7 @@ bool StartChild(const String& path, const Arguments& arguments, const int (&stre
   if (!OpenPipe(reportRead, reportWrite)) return false;
   // Read-only: no handle to the program that could write it is held for the start.
   const Descriptor program(open(path.CStr(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (void (*hook)() = programOpenedHook.load()) hook();
   ChildSetUp setUp;
   setUp.path = path.CStr();
   setUp.program = program.Get();
@@ -352,6 +356,8 @@ CommandResult Capture(const String& path, const Arguments& arguments, int input,
 namespace Platform {
 
 void EndChild(ChildHandle child) { EndGroup(static_cast<pid_t>(child)); }
+
+void SetProgramOpenedHook(void (*hook)()) { programOpenedHook = hook; }
 
 }  // namespace Platform
 

@@ -42,4 +42,8 @@ Deadline DeadlineAfter(std::chrono::milliseconds limit);
 // Milliseconds left until `deadline` (0 when it has passed), at most `ceiling`.
 uint32_t MillisecondsLeft(const std::chrono::steady_clock::time_point& deadline, uint32_t ceiling);
 
+// For tests (POSIX): `hook` runs after a program's file is opened and before its child starts,
+// so that a test can put another file at the path in between. Null for none.
+void SetProgramOpenedHook(void (*hook)());
+
 }  // namespace Vadu::Platform

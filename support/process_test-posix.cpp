@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "support/process.h"
+#include "support/process_children.h"
 #include "support/process_test_child.h"
 #include "support/test_util.h"
 
@@ -160,6 +161,20 @@ TEST(PosixProcess, RunAndWaitNeedsAnExecutableFile) {
   fs::permissions(script, fs::perms::owner_exec, fs::perm_options::add);
   EXPECT_TRUE(RunAndWait(Testing::Wide(script), u"\"a b\"", true));
   EXPECT_FALSE(RunAndWait(Testing::Wide(script), u"a b", true));
+}
+
+// The program that starts is the file opened at the path, whatever is put there before the start.
+TEST(PosixProcess, TheProgramOpenedIsTheOneThatRuns) {
+  static Testing::TempFolder* folder;
+  Testing::TempFolder scratch;
+  folder = &scratch;
+  fs::copy_file("/bin/true", scratch / "tool");
+  fs::copy_file("/bin/false", scratch / "other");
+  Platform::SetProgramOpenedHook([] { fs::rename(*folder / "other", *folder / "tool"); });
+  const bool ran = RunAndWait(Testing::Wide(scratch / "tool"), u"", true);
+  Platform::SetProgramOpenedHook(nullptr);
+  EXPECT_FALSE(fs::exists(scratch / "other")) << "the hook did not run";
+  EXPECT_TRUE(ran) << "the file put at the path ran, not the one opened";
 }
 
 TEST(PosixProcess, ArgumentsThatAreNotUtf8ReachTheProgramAsTheBytesTheyWere) {
