@@ -266,16 +266,21 @@ int64_t CopyRange(FileHandle in, uint64_t inOffset, FileHandle out, uint64_t cou
 
 bool FlushFile(FileHandle file) { return fsync(static_cast<int>(file)) == 0; }
 
-void CopyPermissions(const WString& model, FileHandle file) {
+void CopyPermissions(const OpenedFolder& folder, const WString& model, FileHandle file) {
   struct stat status, own, at;
   const int fd = static_cast<int>(file);
-  const String name = SystemPath(model);
-  if (stat(name.CStr(), &status) != 0 || fstat(fd, &own) != 0) return;
+  const int parent = static_cast<int>(folder.Descriptor());
+  const String name = ToUtf8(model);
+  if (fstatat(parent, name.CStr(), &status, 0) != 0 || fstat(fd, &own) != 0 ||
+      fstatat(parent, name.CStr(), &at, AT_SYMLINK_NOFOLLOW) != 0)
+    return;
+  // A link lends the bits of the file it names, never its set-ID bits: root replacing a user's
+  // link to a set-user-ID program must not leave a set-user-ID copy in the user's folder.
+  if (!S_ISREG(at.st_mode)) status.st_mode &= ~(S_ISUID | S_ISGID);
   // A replaced file stays its owner's and its group's where the caller may give it to them (root;
   // a group the caller belongs to): a run as root must not take a build user's package away from
   // them. Only a file at the name itself counts, never what a link there points at.
-  if (lstat(name.CStr(), &at) == 0 && S_ISREG(at.st_mode) &&
-      (at.st_uid != own.st_uid || at.st_gid != own.st_gid)) {
+  if (S_ISREG(at.st_mode) && (at.st_uid != own.st_uid || at.st_gid != own.st_gid)) {
     // Otherwise the group alone; failing both, the file stays the caller's, and the set-ID bits
     // below do not carry over.
     const bool given =

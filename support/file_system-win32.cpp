@@ -217,7 +217,7 @@ int64_t CopyRange(FileHandle, uint64_t, FileHandle, uint64_t) { return -1; }
 
 bool FlushFile(FileHandle file) { return FlushFileBuffers(reinterpret_cast<HANDLE>(file)) != 0; }
 
-void CopyPermissions(const WString&, FileHandle) {}
+void CopyPermissions(const OpenedFolder&, const WString&, FileHandle) {}
 
 bool MakeOwnerWritable(const WString& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path));

@@ -450,13 +450,13 @@ bool ReplaceFileWith(const WString& source, const WString& path) {
     FileHandle moved = folder.OpenFile(temporaryName);
     ok = moved != kNoFile;
     if (ok) {
-      Platform::CopyPermissions(target, moved);
+      Platform::CopyPermissions(folder, name, moved);
       ok = Platform::FlushFile(moved);
       ok = Platform::CloseFile(moved) && ok;
     }
   } else {
     ok = CopyInto(from, file) && Platform::FlushFile(file);
-    if (ok) Platform::CopyPermissions(target, file);
+    if (ok) Platform::CopyPermissions(folder, name, file);
     ok = Platform::CloseFile(file) && ok;
   }
   ok = ok && folder.Replace(temporaryName, name);
@@ -568,7 +568,7 @@ bool FileReplacement::WriteAt(uint64_t offset, const char* bytes, uint32_t count
 bool FileReplacement::Commit() {
   if (file_ == kNoFile) return false;
   bool ok = ok_ && Platform::FlushFile(file_);
-  if (ok) Platform::CopyPermissions(target_, file_);
+  if (ok) Platform::CopyPermissions(folder_, GetFileName(target_), file_);
   ok = Platform::CloseFile(file_) && ok;
   file_ = kNoFile;
   ok = ok && folder_.Replace(GetFileName(temporary_), GetFileName(target_));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "support/opened_folder.h"
 #include "support/string_base.h"
 
 namespace Vadu::Platform {
@@ -60,12 +61,13 @@ int64_t WriteSome(FileHandle file, const void* bytes, uint32_t count);
 int64_t CopyRange(FileHandle in, uint64_t inOffset, FileHandle out, uint64_t count);
 // Forces written data to the disk.
 bool FlushFile(FileHandle file);
-// Gives the open file the permission bits of the file at `model` (a link: of the file it names),
-// and, where the caller may, the owner and group of a regular file at `model` (POSIX: root gives
-// both, others a group they belong to). The set-user-ID and set-group-ID bits carry over only when
-// the open file has the model's owner (group): a replacement never gains privileges. No-op on
-// Windows, or when the model does not exist.
-void CopyPermissions(const WString& model, FileHandle file);
+// Gives the open file the permission bits of the entry `model` of `folder` (a link: of the file
+// it names), and, where the caller may, the owner and group of a regular file there (POSIX: root
+// gives both, others a group they belong to). The set-user-ID and set-group-ID bits carry over
+// only from a regular file at the name itself (never from what a link names) and only when the
+// open file has its owner (group): a replacement never gains privileges. No-op on Windows, or when
+// nothing is at the name.
+void CopyPermissions(const OpenedFolder& folder, const WString& model, FileHandle file);
 // False when something the caller may not write stands at the path (POSIX: a file without write
 // permission for this user; Windows: a read-only file), so that it is not swapped for a new file
 // by a rename that the folder's permissions would allow. True for a missing file or a link.

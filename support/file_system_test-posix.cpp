@@ -240,6 +240,13 @@ TEST(PosixFileTest, AReplacementKeepsItsOwnerAndGainsNoPrivileges) {
   status = StatusOf(link);
   EXPECT_EQ(status.st_uid, 0u);
   EXPECT_EQ(status.st_mode & 07777, 0755u) << "no set-ID bits of another user";
+  // Nor of root's own program: root's copy in the user's folder would run as root.
+  const fs::path rootsLink = folder.Path() / "roots-link";
+  ASSERT_EQ(chown(theirs.c_str(), 0, 0), 0);
+  ASSERT_EQ(chmod(theirs.c_str(), 04755), 0);
+  fs::create_symlink(theirs, rootsLink);
+  ASSERT_TRUE(ReplaceFileContent(Bytes("linked"), Wide(rootsLink)));
+  EXPECT_EQ(StatusOf(rootsLink).st_mode & 07777, 0755u) << "a set-user-ID copy of root's program";
 
   // A user who may not give the file its group: it takes the user's, without set-group-ID.
   ASSERT_EQ(chown(folder.Path().c_str(), 65534, 65534), 0);

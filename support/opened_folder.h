@@ -31,6 +31,8 @@ class OpenedFolder {
   bool IsOpen() const;
   // The path it was opened by, for messages.
   const WString& Path() const { return path_; }
+  // POSIX: the directory's descriptor, for calls relative to it (-1 when not open).
+  intptr_t Descriptor() const { return handle_; }
 
   // The subfolder `name` (one name, not a path), never through a link; not open when it is no
   // folder.
