@@ -7,6 +7,8 @@ namespace Vadu {
 
 int LastSystemErrorCode() { return errno; }
 
+void SetLastSystemErrorCode(int code) { errno = code; }
+
 String SystemErrorText(int code) {
   char buffer[256] = {};
   // The GNU strerror_r may return a static text instead of filling the buffer.

@@ -8,6 +8,8 @@ namespace Vadu {
 
 int LastSystemErrorCode() { return static_cast<int>(GetLastError()); }
 
+void SetLastSystemErrorCode(int code) { SetLastError(static_cast<DWORD>(code)); }
+
 String SystemErrorText(int code) {
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(

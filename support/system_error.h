@@ -9,6 +9,9 @@ namespace Vadu {
 // Windows. Read it right after the failure: later calls may change it.
 int LastSystemErrorCode();
 
+// Sets that code again, so that a failure's reason outlives the calls that looked into it.
+void SetLastSystemErrorCode(int code);
+
 // The system's text for an error code (strerror on POSIX, FormatMessageW on Windows, as UTF-8,
 // without a final full stop or line break); "error <code>" when the system has none.
 String SystemErrorText(int code);
