@@ -10,6 +10,7 @@
 #include "support/file_lock.h"
 #include "support/file_system_platform.h"
 #include "support/opened_folder.h"
+#include "support/system_error.h"
 
 namespace Vadu {
 
@@ -341,7 +342,10 @@ bool WriteNewFile(const String& bytes, const WString& path) {
   if (file == kNoFile) return false;
   bool written = WriteAll(file, bytes);
   written = Platform::CloseFile(file) && written;
-  if (!written) Platform::RemoveFileEntry(normal);
+  if (!written) {
+    KeptSystemError failure;
+    Platform::RemoveFileEntry(normal);
+  }
   return written;
 }
 
@@ -392,10 +396,12 @@ FileHandle CreateTemporaryBeside(const OpenedFolder& folder, WString* temporary)
         Pending().paths.insert(*temporary);
         return file;
       }
+      KeptSystemError failure;
       Platform::CloseFile(file);
       folder.RemoveTree(name);
       return kNoFile;
     }
+    KeptSystemError refusal;
     if (folder.KindOf(name) == OpenedFolder::Kind::kNothing) return kNoFile;  // not a name clash
   }
   return kNoFile;
@@ -420,6 +426,7 @@ bool CopyInto(const WString& source, FileHandle file) {
       done += written;
     }
   }
+  KeptSystemError failure;
   Platform::CloseFile(in);
   return ok;
 }
@@ -460,8 +467,11 @@ bool ReplaceFileWith(const WString& source, const WString& path) {
     ok = Platform::CloseFile(file) && ok;
   }
   ok = ok && folder.Replace(temporaryName, name);
-  if (!ok) folder.RemoveTree(temporaryName);
-  ForgetTemporary(temporary);
+  {
+    KeptSystemError failure;
+    if (!ok) folder.RemoveTree(temporaryName);
+    ForgetTemporary(temporary);
+  }
   if (ok) Platform::RemoveFileEntry(from);  // copied across file systems: the original goes
   return ok;
 }
@@ -513,6 +523,7 @@ FileReplacement::~FileReplacement() { Abandon(); }
 
 void FileReplacement::Abandon() {
   if (file_ == kNoFile) return;
+  KeptSystemError failure;
   Platform::CloseFile(file_);
   folder_.RemoveTree(GetFileName(temporary_));
   ForgetTemporary(temporary_);
@@ -572,6 +583,7 @@ bool FileReplacement::Commit() {
   ok = Platform::CloseFile(file_) && ok;
   file_ = kNoFile;
   ok = ok && folder_.Replace(GetFileName(temporary_), GetFileName(target_));
+  KeptSystemError failure;
   if (!ok) folder_.RemoveTree(GetFileName(temporary_));
   ForgetTemporary(temporary_);
   ok_ = false;

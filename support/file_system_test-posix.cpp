@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "support/file_system.h"
+#include "support/opened_folder.h"
 #include "support/test_util-posix.h"
 #include "support/test_util.h"
 
@@ -279,6 +281,19 @@ TEST(PosixFileTest, AFileTheCallerMayNotWriteIsNotReplaced) {
       0);
   EXPECT_EQ(ReadFileBytes(target), "original");
   EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"readonly.exe"});
+
+  // A folder that refuses new names: each failure keeps the system's reason, not that of the
+  // look-up made after it to tell a refusal from a name clash.
+  ASSERT_EQ(chmod(target.c_str(), 0644), 0);
+  ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
+  EXPECT_EQ(AsUnprivilegedUser([&] {
+              if (ReplaceFileContent(Bytes("new"), Wide(target)) || errno != EACCES) return 1;
+              const OpenedFolder opened = OpenedFolder::Open(Wide(folder.Path()));
+              return opened.MakeNewFolder(u"new.~").IsEmpty() && errno == EACCES ? 0 : 2;
+            }),
+            0);
+  ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+  EXPECT_EQ(ReadFileBytes(target), "original");
 }
 
 TEST(PosixFileTest, AnotherUsersFileNamedLikeATemporaryIsNeverRemoved) {

@@ -13,10 +13,8 @@ WString OpenedFolder::MakeNewFolder(const WString& prefix) const {
     for (int attempt = 0; attempt < 16 && IsOpen(); ++attempt) {
       const WString name = prefix + RandomDigits();
       if (MakeFolder(name)) return name;
-      const int error = LastSystemErrorCode();
-      const bool clash = KindOf(name) != Kind::kNothing;
-      SetLastSystemErrorCode(error);  // the reason is the refusal's, not the look-up's
-      if (!clash) return WString();   // the folder refuses
+      KeptSystemError refusal;
+      if (KindOf(name) == Kind::kNothing) return WString();  // not a clash: the folder refuses
     }
   } catch (const std::exception&) {
     // No source of randomness.

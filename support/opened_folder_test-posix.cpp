@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -135,26 +134,6 @@ TEST(OpenedFolderTest, AFolderSwappedForALinkDuringTheRemovalIsNotFollowed) {
     EXPECT_FALSE(fs::exists(tree));
   }
   fs::remove_all(shared);
-}
-
-// A folder that refuses a new subfolder: the failure keeps the system's reason, not that of the
-// look-up which tells a refusal from a clash. Tried as a user who is not root, who is refused.
-TEST(OpenedFolderTest, ARefusedNewFolderKeepsTheSystemsReason) {
-  TempFolder folder;
-  ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(99);
-    const OpenedFolder opened = OpenedFolder::Open(Wide(folder.Path()));
-    if (!opened.IsOpen()) _exit(98);
-    _exit(opened.MakeNewFolder(u"new.~").IsEmpty() && errno == EACCES ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

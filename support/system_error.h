@@ -9,8 +9,21 @@ namespace Vadu {
 // Windows. Read it right after the failure: later calls may change it.
 int LastSystemErrorCode();
 
-// Sets that code again, so that a failure's reason outlives the calls that looked into it.
+// Sets that code again.
 void SetLastSystemErrorCode(int code);
+
+// Holds the last error code from its making to its end, for the cleanup and look-ups made after a
+// failure: the failure's reason is what callers report, not theirs.
+class KeptSystemError {
+ public:
+  KeptSystemError() : code_(LastSystemErrorCode()) {}
+  ~KeptSystemError() { SetLastSystemErrorCode(code_); }
+  KeptSystemError(const KeptSystemError&) = delete;
+  KeptSystemError& operator=(const KeptSystemError&) = delete;
+
+ private:
+  int code_;
+};
 
 // The system's text for an error code (strerror on POSIX, FormatMessageW on Windows, as UTF-8,
 // without a final full stop or line break); "error <code>" when the system has none.
