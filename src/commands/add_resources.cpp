@@ -312,18 +312,18 @@ bool WriteAndRepack(RebrandJob& job, bool fresh, const WString& privateCopy) {
   }
   if (job.opened == Opened::kFile) return true;
   if (job.package) {
-    if (WritePackageTarget(job)) return true;
-    ReportFileError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target), job.target,
-                    "the package could not be written anew");
+    String why;
+    if (WritePackageTarget(job, &why)) return true;
+    ReportFileError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target), job.target, why);
     return false;
   }
   if (!UpdateBundlePlists(job)) {
     SetExitCode(kExitError);
     return false;
   }
-  if (!Repack(job)) {
-    ReportFileError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target), job.target,
-                    "the archive tool could not pack it (see the 7-Zip log)");
+  String why;
+  if (!Repack(job, &why)) {
+    ReportFileError(String("ERROR: can't pack ") + Vadu::ToUtf8(job.target), job.target, why);
     return false;
   }
   return true;
@@ -482,9 +482,11 @@ void DetectTargetKind(RebrandJob& job) {
   }
 }
 
-bool Repack(const RebrandJob& job) {
+bool Repack(const RebrandJob& job, String* why) {
   // A disk image's bundle goes into an archive beside it, written from the image's listing.
-  return job.opened == Opened::kDiskImage && WriteBundleArchive(job, job.target + u".tgz");
+  if (job.opened == Opened::kDiskImage) return WriteBundleArchive(job, job.target + u".tgz", why);
+  *why = "only a disk image's bundle is packed anew";
+  return false;
 }
 
 void AddResources(const WString& target, const WString& icon, const WString& resources,

@@ -71,8 +71,8 @@ void TakeProductName(RebrandJob& job);
 // For a disk image: writes the bundle the working path lies in, as the image lists it, into the
 // target's name followed by ".tgz" (X.dmg gives X.dmg.tgz; the image stays), replacing an old
 // archive only once the new one is complete. False for any other target, and when the archive
-// could not be made or put in place.
-bool Repack(const RebrandJob& job);
+// could not be made or put in place, with the reason in `why`.
+bool Repack(const RebrandJob& job, Vadu::String* why);
 
 // Helpers of the command.
 

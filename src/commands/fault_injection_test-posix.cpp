@@ -69,13 +69,20 @@ class FullDisk : public Testing::CommandTest {
     return archive;
   }
 
-  // Runs the branding and checks that it failed with `line` and changed nothing.
-  void ExpectFailureLeavesTarget(const fs::path& target, const std::string& line) {
+  // A run that fails with `line` (and the system's `reason` in the log, when given) and leaves
+  // the target and its folder as they were.
+  void ExpectFailureLeavesTarget(const fs::path& target, const std::string& line,
+                                 const std::string& reason = std::string()) {
     const fs::path resources = MakeResources({{"a.txt", "A"}});
     const std::string before = ReadFileBytes(target);
     const std::vector<std::string> names = NamesIn(target.parent_path());
+    const size_t logged = MainLog().size();
     const UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(target));
     EXPECT_EQ(run.output, line);
+    if (!reason.empty()) {
+      EXPECT_NE(MainLog().find("\r\nReason: " + reason + "\r\n", logged), std::string::npos)
+          << MainLog().substr(logged);
+    }
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(ReadFileBytes(target) == before) << "the target changed";
     EXPECT_EQ(NamesIn(target.parent_path()), names) << "something was left beside the target";
@@ -99,7 +106,8 @@ TEST_F(FullDisk, WhileAddingTheBlockToTheApplication) {
   // Room for the application taken out of the package, not for its copy with the block.
   if (!MountSmall(sandbox_.Temp(), 4 * kMiB + kMiB / 2))
     GTEST_SKIP() << "this system refuses to mount a tmpfs";
-  ExpectFailureLeavesTarget(archive, "ERROR: can't replace zentu executable file\n");
+  ExpectFailureLeavesTarget(archive, "ERROR: can't replace zentu executable file\n",
+                            "No space left on device");
 }
 
 TEST_F(FullDisk, DuringTheFinalWrite) {
@@ -108,7 +116,8 @@ TEST_F(FullDisk, DuringTheFinalWrite) {
   if (!MountSmall(small, 2 * kMiB)) GTEST_SKIP() << "this system refuses to mount a tmpfs";
   const fs::path program = small / "app.exe";
   WriteFileBytes(program, ReadFileBytes(Testing::Fixture("sample_app64.exe")) + Noise(kMiB, 2));
-  ExpectFailureLeavesTarget(program, "ERROR: can't replace zentu executable file\n");
+  ExpectFailureLeavesTarget(program, "ERROR: can't replace zentu executable file\n",
+                            "No space left on device");
 
   // The same for the finished archive that is to take the old one's place.
   const fs::path archive = MakeArchive(kMiB + kMiB / 2);
@@ -116,7 +125,25 @@ TEST_F(FullDisk, DuringTheFinalWrite) {
   fs::copy_file(archive, small / "product.tgz");
   fs::remove(archive);
   ExpectFailureLeavesTarget(small / "product.tgz",
-                            "ERROR: can't pack " + Text(small / "product.tgz") + "\n");
+                            "ERROR: can't pack " + Text(small / "product.tgz") + "\n",
+                            "No space left on device");
+
+  // And for the bundle's archive written beside a disk image, in a folder filled up.
+  fs::remove(small / "product.tgz");
+  const fs::path image = CopyFixture("zentu.dmg", "zentu.dmg");
+  fs::copy_file(image, small / "zentu.dmg");
+  fs::remove(image);
+  {
+    const int filler = open((small / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(filler, 0);
+    const std::string block(4096, 'f');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    close(filler);
+  }
+  ExpectFailureLeavesTarget(small / "zentu.dmg",
+                            "ERROR: can't pack " + Text(small / "zentu.dmg") + "\n",
+                            "No space left on device");
 }
 
 // ---- Runs killed at random moments ------------------------------------------------------------

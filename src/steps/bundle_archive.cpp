@@ -6,6 +6,7 @@
 #include "support/file_system.h"
 #include "support/gzip_file.h"
 #include "support/log.h"
+#include "support/system_error.h"
 #include "support/tar_writer.h"
 
 namespace Zentu {
@@ -94,12 +95,19 @@ int64_t ListedTime(const WString& text) {
   return seconds < 0 ? 0 : seconds;
 }
 
-bool WriteBundleArchive(const RebrandJob& job, const WString& archive) {
+bool WriteBundleArchive(const RebrandJob& job, const WString& archive, String* why) {
+  // A failure to read a branded file or to write the archive: the system's reason, taken where it
+  // happens.
+  *why = String();
+  const auto failed = [why] {
+    if (why->IsEmpty()) *why = Vadu::LastSystemErrorText();
+    return false;
+  };
   const BundleNames names(job);
   Vadu::FileReplacement replacement(archive);
-  if (!replacement.IsOpen()) return false;
-  Vadu::GzipWriter out(String(), [&replacement](const char* data, uint64_t count) {
-    return replacement.Write(data, count);
+  if (!replacement.IsOpen()) return failed();
+  Vadu::GzipWriter out(String(), [&](const char* data, uint64_t count) {
+    return replacement.Write(data, count) || failed();
   });
   uint32_t entries = 0;
   for (const ListedEntry& listed : job.imageListing) {
@@ -107,18 +115,22 @@ bool WriteBundleArchive(const RebrandJob& job, const WString& archive) {
     if (name.IsEmpty()) continue;
     Vadu::TarWriteEntry entry = TarEntryOf(listed, name);
     if (listed.kind != ListedEntry::Kind::kFile) {
-      if (!out.Add(Vadu::TarHeadersFor(entry))) return false;
+      if (!out.Add(Vadu::TarHeadersFor(entry))) return failed();
       ++entries;
       continue;
     }
     // The branded content, which may have grown since the listing.
     const Vadu::FileReader file(Vadu::JoinPath(job.workingFolder, name));
-    if (!file.IsOpen()) return false;
+    if (!file.IsOpen()) return failed();
     entry.size = file.Size();
-    if (!out.Add(Vadu::TarHeadersFor(entry)) || !AddContent(out, file)) return false;
+    if (!out.Add(Vadu::TarHeadersFor(entry)) || !AddContent(out, file)) return failed();
     ++entries;
   }
-  if (entries == 0 || !out.Add(Vadu::TarEnd()) || !out.End() || !replacement.Commit()) return false;
+  if (entries == 0) {
+    *why = "the image lists nothing of the bundle";
+    return false;
+  }
+  if (!out.Add(Vadu::TarEnd()) || !out.End() || !replacement.Commit()) return failed();
   Vadu::LogRecord(Vadu::LogSource(Vadu::LogInfo, kFrontEndLogTag), "Bundle archive ")
       << archive << " written: " << String::FromNumber(entries)
       << " entries from the image's listing\n";

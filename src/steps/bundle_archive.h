@@ -11,9 +11,9 @@
 
 namespace Zentu {
 
-// Writes the archive of the job's bundle to `archive`, replacing it once complete. False when a
-// file of the bundle cannot be read or the archive cannot be written.
-bool WriteBundleArchive(const RebrandJob& job, const Vadu::WString& archive);
+// Writes the archive of the job's bundle to `archive`, replacing it once complete. False, with the
+// reason in `why`, when a file of the bundle cannot be read or the archive cannot be written.
+bool WriteBundleArchive(const RebrandJob& job, const Vadu::WString& archive, Vadu::String* why);
 
 // Seconds since 1970 of a listing's local time ("YYYY-MM-DD HH:MM:SS"); 0 when it is not one.
 int64_t ListedTime(const Vadu::WString& text);

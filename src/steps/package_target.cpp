@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "oem/resource_block.h"
@@ -10,6 +11,7 @@
 #include "src/steps/bundle.h"
 #include "support/file_system.h"
 #include "support/log.h"
+#include "support/system_error.h"
 #include "support/tar_rewrite.h"
 
 namespace Zentu {
@@ -293,26 +295,41 @@ bool PackageNameFree(const RebrandJob& job) {
   return true;
 }
 
-bool WritePackageTarget(const RebrandJob& job) {
+bool WritePackageTarget(const RebrandJob& job, String* why) {
   const auto started = std::chrono::steady_clock::now();
   const PackageIndex& index = *job.package;
   const PackageEntry& application = Application(job).stored;
   const Renames renames(job);
   Replacements replacements(renames);
   const std::optional<uint64_t> size = SizeOf(job.workingPath);
-  if (!size || !replacements.Add(application, job.workingPath, size)) return false;
-  if (renames.IsBundle() && !AddBundle(job, renames, replacements)) return false;
-  for (const PackageEntry& link : index.links)
-    if (!replacements.Add(link)) return false;
+  bool prepared = size && replacements.Add(application, job.workingPath, size);
+  prepared = prepared && (!renames.IsBundle() || AddBundle(job, renames, replacements));
+  for (const PackageEntry& link : index.links) prepared = prepared && replacements.Add(link);
+  if (!prepared) {
+    *why = "the changed entries could not be prepared";
+    return false;
+  }
   std::vector<EntryReplacement> changed = replacements.Take();
   const size_t count = changed.size();
 
+  // A failure of the new file has the system's reason, taken where it happens; any other is the
+  // package's own.
   Vadu::FileReplacement out(job.target);
-  if (!out.IsOpen() ||
-      !WritePackage(job.target, index, std::move(changed),
-                    [&out](const char* data, uint64_t bytes) { return out.Write(data, bytes); }) ||
-      !out.Commit())
+  std::optional<String> systemReason;
+  const auto failed = [&systemReason] {
+    systemReason = Vadu::LastSystemErrorText();
     return false;
+  };
+  const bool copied =
+      (out.IsOpen() || failed()) &&
+      WritePackage(job.target, index, std::move(changed), [&](const char* data, uint64_t bytes) {
+        return out.Write(data, bytes) || failed();
+      });
+  if (copied && !out.Commit()) failed();
+  if (systemReason || !copied) {
+    *why = systemReason ? *systemReason : String("the package could not be read again");
+    return false;
+  }
   const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                 std::chrono::steady_clock::now() - started)
                                 .count();

@@ -31,8 +31,9 @@ bool PackageNameFree(const RebrandJob& job);
 // Writes the package anew over the target, once complete: the application under the product's
 // name with the working path's content, hard links and relative symbolic links to it following it
 // (a symbolic link by an absolute path is named in a "WARNING: " line and left alone), every other
-// byte as it was. False when the package could not be written (the target is then as it was).
-bool WritePackageTarget(const RebrandJob& job);
+// byte as it was. False, with the reason in `why`, when the package could not be written (the
+// target is then as it was).
+bool WritePackageTarget(const RebrandJob& job, Vadu::String* why);
 
 // The compressed payload of the block that the package's application carries (empty when it
 // carries none), read from the stream without writing anything to disk. False, with the ERROR
