@@ -304,6 +304,10 @@ TEST(RemoveTest, EmptyDirectoriesFilesAndTrees) {
   EXPECT_TRUE(RemoveFile(Wide(folder / "tree/top.txt")));
   EXPECT_FALSE(fs::exists(U8(folder / "tree/top.txt")));
   EXPECT_TRUE(RemoveFile(Wide(folder / "tree/top.txt")));  // no file there
+  // Read-only files and folders of the caller's own go with the tree.
+  const auto readOnly = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(U8(folder / "tree/a/b/c/deeper.txt"), readOnly, fs::perm_options::remove);
+  fs::permissions(U8(folder / "tree/a/b"), readOnly, fs::perm_options::remove);
   EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "tree/")));
   EXPECT_FALSE(fs::exists(U8(folder / "tree")));
   EXPECT_TRUE(RemoveDirectoryTree(Wide(folder / "tree")));  // none there

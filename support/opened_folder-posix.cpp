@@ -43,6 +43,15 @@ std::vector<String> EntryNames(int folder) {
 
 bool RemoveBelow(int parent, const char* name);
 
+// A folder of the caller's own that it may not change (0555, as a copy from a read-only medium
+// leaves it) is opened up for its removal; another user's is left as it is.
+void OpenUpOwnFolder(int folder) {
+  struct stat status;
+  if (fstat(folder, &status) == 0 && status.st_uid == geteuid() &&
+      (status.st_mode & S_IRWXU) != S_IRWXU)
+    fchmod(folder, (status.st_mode & 07777) | S_IRWXU);
+}
+
 // Empties the open folder, never following a link: every entry is unlinked, or, when it is a
 // folder, opened without following a link, emptied and removed.
 void EmptyFolder(int folder) {
@@ -57,6 +66,7 @@ bool RemoveBelow(int parent, const char* name) {
     // Swapped meanwhile for a link or a file: that goes itself.
     return unlinkat(parent, name, 0) == 0 || errno == ENOENT;
   }
+  OpenUpOwnFolder(child);
   EmptyFolder(child);
   close(child);
   return unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT;

@@ -19,8 +19,11 @@ bool RemoveAtPath(const WString& path) {
   if (status.link) {
     Platform::RemoveLink(path);
   } else if (!status.directory) {
-    Platform::RemoveFileEntry(path);
+    // Read-only files and folders go once their attribute is cleared.
+    if (!Platform::RemoveFileEntry(path) && Platform::MakeOwnerWritable(path))
+      Platform::RemoveFileEntry(path);
   } else if (!Platform::RemoveDirectoryEntry(path)) {
+    Platform::MakeOwnerWritable(path);
     for (const FileEntry& entry : ListDirectory(path, u"*"))
       RemoveAtPath(JoinPath(path, entry.Name()));
     Platform::RemoveDirectoryEntry(path);

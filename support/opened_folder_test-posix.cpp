@@ -136,5 +136,31 @@ TEST(OpenedFolderTest, AFolderSwappedForALinkDuringTheRemovalIsNotFollowed) {
   fs::remove_all(shared);
 }
 
+// A user removes their own tree with folders they may not change (0555): those are opened up and
+// go with the rest. Tried as a user who is not root, whom the folder's mode binds.
+TEST(OpenedFolderTest, TheCallersReadOnlyFoldersAreRemoved) {
+  TempFolder folder;
+  const fs::path tree = folder.Path() / "tree";
+  fs::create_directories(tree / "locked" / "deeper");
+  WriteFileBytes(tree / "locked" / "deeper" / "file", "f");
+  if (geteuid() == 0) {
+    for (const fs::path& path : {folder.Path(), tree, tree / "locked", tree / "locked" / "deeper",
+                                 tree / "locked" / "deeper" / "file"})
+      ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  }
+  ASSERT_EQ(chmod((tree / "locked" / "deeper").c_str(), 0555), 0);
+  ASSERT_EQ(chmod((tree / "locked").c_str(), 0555), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(99);
+    _exit(OpenedFolder::Open(Wide(folder.Path())).RemoveTree(u"tree") ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs::exists(tree));
+}
+
 }  // namespace
 }  // namespace Vadu
