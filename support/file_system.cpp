@@ -401,7 +401,6 @@ FileHandle CreateTemporaryBeside(const OpenedFolder& folder, WString* temporary)
       folder.RemoveTree(name);
       return kNoFile;
     }
-    KeptSystemError refusal;
     if (folder.KindOf(name) == OpenedFolder::Kind::kNothing) return kNoFile;  // not a name clash
   }
   return kNoFile;

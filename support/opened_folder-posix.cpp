@@ -8,6 +8,7 @@
 
 #include "support/file_system.h"
 #include "support/opened_folder.h"
+#include "support/system_error.h"
 
 namespace Vadu {
 
@@ -123,6 +124,7 @@ std::vector<WString> OpenedFolder::Names() const {
 }
 
 OpenedFolder::Kind OpenedFolder::KindOf(const WString& name) const {
+  const KeptSystemError kept;
   struct stat status;
   if (!IsOpen() ||
       fstatat(static_cast<int>(handle_), ToUtf8(name).CStr(), &status, AT_SYMLINK_NOFOLLOW) != 0)

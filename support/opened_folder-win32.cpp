@@ -5,6 +5,7 @@
 #include "support/file_system.h"
 #include "support/file_system_platform.h"
 #include "support/opened_folder.h"
+#include "support/system_error.h"
 
 namespace Vadu {
 
@@ -74,6 +75,7 @@ std::vector<WString> OpenedFolder::Names() const {
 }
 
 OpenedFolder::Kind OpenedFolder::KindOf(const WString& name) const {
+  const KeptSystemError kept;
   const Platform::PathStatus status = Platform::QueryPath(JoinPath(path_, name));
   if (!IsOpen() || !status.exists) return Kind::kNothing;
   if (status.link) return Kind::kLink;

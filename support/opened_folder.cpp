@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "support/private_folder.h"
-#include "support/system_error.h"
 
 namespace Vadu {
 
@@ -13,7 +12,6 @@ WString OpenedFolder::MakeNewFolder(const WString& prefix) const {
     for (int attempt = 0; attempt < 16 && IsOpen(); ++attempt) {
       const WString name = prefix + RandomDigits();
       if (MakeFolder(name)) return name;
-      KeptSystemError refusal;
       if (KindOf(name) == Kind::kNothing) return WString();  // not a clash: the folder refuses
     }
   } catch (const std::exception&) {

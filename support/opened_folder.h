@@ -42,7 +42,8 @@ class OpenedFolder {
   // The names of its entries, "." and ".." left out.
   std::vector<WString> Names() const;
 
-  // What stands at the entry `name` (a link is a link, whatever it names).
+  // What stands at the entry `name` (a link is a link, whatever it names). The last error code
+  // stays as it was, so that a failure can be told from a name clash and keep its reason.
   enum class Kind { kNothing, kFolder, kLink, kOther };
   Kind KindOf(const WString& name) const;
 

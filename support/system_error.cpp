@@ -7,6 +7,11 @@ namespace Vadu {
 
 String LastSystemErrorText() { return SystemErrorText(LastSystemErrorCode()); }
 
+bool RecordSystemFailure(String* why) {
+  if (why->IsEmpty()) *why = LastSystemErrorText();
+  return false;
+}
+
 String WhyUnreadable(const WString& path) {
   if (DirectoryExists(path)) return "it is a folder";
   const Platform::FileHandle file =

@@ -25,6 +25,11 @@ class KeptSystemError {
   int code_;
 };
 
+// For a step that says why it failed: puts the system's text for the last error into `why` unless
+// it holds a reason already (the first failure's counts). Always false, for
+// `return RecordSystemFailure(why);`.
+bool RecordSystemFailure(String* why);
+
 // The system's text for an error code (strerror on POSIX, FormatMessageW on Windows, as UTF-8,
 // without a final full stop or line break); "error <code>" when the system has none.
 String SystemErrorText(int code);

@@ -99,15 +99,11 @@ bool WriteBundleArchive(const RebrandJob& job, const WString& archive, String* w
   // A failure to read a branded file or to write the archive: the system's reason, taken where it
   // happens.
   *why = String();
-  const auto failed = [why] {
-    if (why->IsEmpty()) *why = Vadu::LastSystemErrorText();
-    return false;
-  };
   const BundleNames names(job);
   Vadu::FileReplacement replacement(archive);
-  if (!replacement.IsOpen()) return failed();
+  if (!replacement.IsOpen()) return Vadu::RecordSystemFailure(why);
   Vadu::GzipWriter out(String(), [&](const char* data, uint64_t count) {
-    return replacement.Write(data, count) || failed();
+    return replacement.Write(data, count) || Vadu::RecordSystemFailure(why);
   });
   uint32_t entries = 0;
   for (const ListedEntry& listed : job.imageListing) {
@@ -115,22 +111,24 @@ bool WriteBundleArchive(const RebrandJob& job, const WString& archive, String* w
     if (name.IsEmpty()) continue;
     Vadu::TarWriteEntry entry = TarEntryOf(listed, name);
     if (listed.kind != ListedEntry::Kind::kFile) {
-      if (!out.Add(Vadu::TarHeadersFor(entry))) return failed();
+      if (!out.Add(Vadu::TarHeadersFor(entry))) return Vadu::RecordSystemFailure(why);
       ++entries;
       continue;
     }
     // The branded content, which may have grown since the listing.
     const Vadu::FileReader file(Vadu::JoinPath(job.workingFolder, name));
-    if (!file.IsOpen()) return failed();
+    if (!file.IsOpen()) return Vadu::RecordSystemFailure(why);
     entry.size = file.Size();
-    if (!out.Add(Vadu::TarHeadersFor(entry)) || !AddContent(out, file)) return failed();
+    if (!out.Add(Vadu::TarHeadersFor(entry)) || !AddContent(out, file))
+      return Vadu::RecordSystemFailure(why);
     ++entries;
   }
   if (entries == 0) {
     *why = "the image lists nothing of the bundle";
     return false;
   }
-  if (!out.Add(Vadu::TarEnd()) || !out.End() || !replacement.Commit()) return failed();
+  if (!out.Add(Vadu::TarEnd()) || !out.End() || !replacement.Commit())
+    return Vadu::RecordSystemFailure(why);
   Vadu::LogRecord(Vadu::LogSource(Vadu::LogInfo, kFrontEndLogTag), "Bundle archive ")
       << archive << " written: " << String::FromNumber(entries)
       << " entries from the image's listing\n";

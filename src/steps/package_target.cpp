@@ -314,22 +314,15 @@ bool WritePackageTarget(const RebrandJob& job, String* why) {
 
   // A failure of the new file has the system's reason, taken where it happens; any other is the
   // package's own.
+  *why = String();
   Vadu::FileReplacement out(job.target);
-  std::optional<String> systemReason;
-  const auto failed = [&systemReason] {
-    systemReason = Vadu::LastSystemErrorText();
-    return false;
-  };
   const bool copied =
-      (out.IsOpen() || failed()) &&
+      (out.IsOpen() || Vadu::RecordSystemFailure(why)) &&
       WritePackage(job.target, index, std::move(changed), [&](const char* data, uint64_t bytes) {
-        return out.Write(data, bytes) || failed();
+        return out.Write(data, bytes) || Vadu::RecordSystemFailure(why);
       });
-  if (copied && !out.Commit()) failed();
-  if (systemReason || !copied) {
-    *why = systemReason ? *systemReason : String("the package could not be read again");
-    return false;
-  }
+  if (!copied && why->IsEmpty()) *why = "the package could not be read again";
+  if (!copied || !out.Commit()) return Vadu::RecordSystemFailure(why);
   const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                 std::chrono::steady_clock::now() - started)
                                 .count();
