@@ -1,12 +1,10 @@
 // POSIX behaviour of the file-system layer: symbolic links, permission bits, write limits, the
 // backslash as a name character, and the environment's temporary directory.
-#include <grp.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +25,7 @@ namespace Vadu {
 namespace {
 
 namespace fs = std::filesystem;
+using Testing::AsUnprivilegedUser;
 using Testing::Bytes;
 using Testing::FileSizeLimit;
 using Testing::ReadFileBytes;
@@ -188,21 +186,6 @@ TEST(PosixFileTest, PermissionBitsSurviveCopyAndReplace) {
   ASSERT_TRUE(CopyFileTo(Wide(program), Wide(folder / "copy")));
   EXPECT_EQ(mode(folder.Path() / "copy"), 0751u);
   EXPECT_EQ(ReadFileBytes(folder.Path() / "copy"), "#!/bin/sh\nexit 0\n");
-}
-
-// Runs `check` in a child process as the unprivileged user "nobody" (when this process is root)
-// and returns its exit status.
-int AsUnprivilegedUser(const std::function<int()>& check) {
-  const pid_t child = fork();
-  if (child == 0) {
-    // Root's supplementary groups go as well: the child belongs to the group "nogroup" alone.
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(99);
-    _exit(check());
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(PosixFileTest, AReplacementKeepsItsOwnerAndGainsNoPrivileges) {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "support/opened_folder.h"
+#include "support/test_util-posix.h"
 #include "support/test_util.h"
 
 namespace Vadu {
@@ -150,15 +151,10 @@ TEST(OpenedFolderTest, TheCallersReadOnlyFoldersAreRemoved) {
   }
   ASSERT_EQ(chmod((tree / "locked" / "deeper").c_str(), 0555), 0);
   ASSERT_EQ(chmod((tree / "locked").c_str(), 0555), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(99);
-    _exit(OpenedFolder::Open(Wide(folder.Path())).RemoveTree(u"tree") ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Testing::AsUnprivilegedUser([&] {
+              return OpenedFolder::Open(Wide(folder.Path())).RemoveTree(u"tree") ? 0 : 1;
+            }),
+            0);
   EXPECT_FALSE(fs::exists(tree));
 }
 

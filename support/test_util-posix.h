@@ -1,8 +1,13 @@
 // Helpers shared by the POSIX-only tests.
 #pragma once
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
 
 namespace Vadu::Testing {
 
@@ -28,5 +33,20 @@ class FileSizeLimit {
   struct rlimit saved_;
   void (*saved_handler_)(int);
 };
+
+// Runs `check` in a child process as the unprivileged user "nobody" (when this process is root)
+// and returns its exit status.
+inline int AsUnprivilegedUser(const std::function<int()>& check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    // Root's supplementary groups go as well: the child belongs to the group "nogroup" alone.
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(99);
+    _exit(check());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace Vadu::Testing

@@ -80,8 +80,8 @@ class FullDisk : public Testing::CommandTest {
     const UtilityRun run = RunOwnOutput("-resource " + Arg(resources) + " -target " + Arg(target));
     EXPECT_EQ(run.output, line);
     if (!reason.empty()) {
-      EXPECT_NE(MainLog().find("\r\nReason: " + reason + "\r\n", logged), std::string::npos)
-          << MainLog().substr(logged);
+      const std::string log = MainLog().substr(logged);
+      EXPECT_NE(log.find("\r\nReason: " + reason + "\r\n"), std::string::npos) << log;
     }
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(ReadFileBytes(target) == before) << "the target changed";
